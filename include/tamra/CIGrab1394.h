@@ -1,0 +1,20 @@
+// Tamra grab library: CIGrab1394, a hardware back-end class.
+#pragma once
+
+#include <tamra/CIGrab.h>
+
+// 1394 family back end.
+// Acquisition behaviour is CIGrab's; the class reports its family and its defaults.
+class TAMRA_API CIGrab1394 : public CIGrab {
+public:
+    CIGrab1394();
+    ~CIGrab1394() override;
+
+    IFW_IGRABTYPE GetGrabType() override;
+    // Thread entry kept for the interface; returns 0 and does nothing.
+    std::uint32_t AcqThread();
+
+private:
+    // Family-specific state; filled by the constructor, read by nothing in this build.
+    std::unique_ptr<struct CIGrab1394Private> private_;
+};

@@ -1,0 +1,382 @@
+// Tamra grab library: IXGrab, the root grab interface with a default for every operation.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <tamra/Export.h>
+#include <tamra/Types.h>
+
+// Root class of every grab object. Operations return 1 for success and 0 for failure (or a null
+// pointer) and write a fixed message "<class>::<operation>: <reason>" into the object's
+// 1,024-character last-error buffer; no exception crosses the interface.
+//
+// Threads: lifecycle calls come from one client thread at a time and never from inside a
+// callback (Stop, Destroy and Terminate wait for the library's threads without a time limit).
+//
+// Copying: grab objects own threads, kernel objects and buffers, so they cannot be copied or
+// assigned; nothing is ever shared between two objects and nothing is released twice.
+class TAMRA_API IXGrab {
+public:
+    enum TriggerMethod : std::uint32_t {
+        TRIG_NONE = 0,
+        TRIG_FREE_RUN = 2,
+        TRIG_EXTERNAL = 3,
+        TRIG_SOFTWARE = 4
+    };
+
+    IXGrab();
+    IXGrab(const IXGrab&) = delete;
+    IXGrab& operator=(const IXGrab&) = delete;
+
+    // ---- Slots 0 to 18, in this order.
+    virtual ~IXGrab();
+    virtual IFW_IGRABTYPE GetGrabType();
+    virtual int Initialize();
+    virtual int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount, std::uint32_t timeOut);
+    virtual int Destroy();
+    virtual int Terminate();
+    virtual int Stop();
+    virtual int Start();
+    virtual void RegisterTrashCallback(IFW_GRAB_CALLBACK callback, void* context);
+    virtual void RegisterBufferCallback(IFW_GRAB_CALLBACK callback, void* context);
+    virtual void RegisterBufferCallbackEx(IFW_GRAB_CALLBACK_EX callback, void* context);
+    virtual void RegisterErrorCallback(IFW_GRAB_CALLBACK callback, void* context);  // = void
+    virtual void RegisterChangeSolutionCallback(IFW_GRAB_CALLBACK callback, void* context);
+    virtual void RegisterAcqThreadExitCallback(IFW_ACQ_THREAD_EXIT_CALLBACK callback, void* context);
+    virtual void UnRegisterTrashCallback();
+    virtual void UnRegisterBufferCallback();
+    virtual void UnRegisterErrorCallback();  // = void
+    virtual void UnRegisterChangeSolutionCallback();
+    virtual void UnRegisterAcqThreadExitCallback();
+
+    // ---- [core] State, diagnostics and callbacks.
+    virtual int IsGrabInitialized();
+    virtual int IsGrabRunning();
+    // Returns the last-error buffer itself; the text stays until the next failure.
+    virtual char* GetLastErrorMsg();
+    virtual void SetDbgCatcher(IFW_DBG_CATCHER catcher, void* context);
+    virtual double GetFrameRate();
+    virtual void RegisterAcquireEventCallback(IFW_ACQ_EVENT_CALLBACK callback, void* context);  // = void
+    virtual void UnRegisterAcquireEventCallback();  // = void
+    void AcqThreadExitting();
+    void DbgPrint(char* text);
+    void UpdateFrameRate(double timeStamp);
+
+    // ---- [core] Geometry, colour layout and ring buffers.
+    virtual int SetWidth(std::uint32_t width);
+    virtual int SetHeight(std::uint32_t height);
+    virtual int SetBytesPP(std::uint32_t bytesPerPixel);
+    virtual int SetBufferCount(std::uint32_t bufferCount);
+    virtual void AjustValue(std::uint32_t& value, std::uint32_t current, std::uint32_t dflt, std::uint32_t min, std::uint32_t max);
+    virtual std::uint32_t BitToBytePerPixel(std::uint32_t bits);
+    virtual int SetImageColor(IFW_IMAGE_COLOR_TYPE type);
+    virtual IFW_IMAGE_COLOR_TYPE GetImageColor();
+    virtual std::uint32_t GetWidth();
+    virtual std::uint32_t GetHeight();
+    virtual std::uint32_t GetBytesPP();
+    virtual std::uint32_t GetBufferCount();
+    virtual unsigned char* GetFramePtr(int camera);
+
+    // ---- [core] Cameras.
+    virtual int GetNumCameras();
+    virtual void SetNumCameras(int count);
+    virtual int GetExpicitSetNumCameras();
+    virtual int GetActiveCamera();
+    virtual int SetClientActiveCamera(int camera);
+    virtual int GetCamAttr(IFW_CAM_ATTR* attr);
+    virtual std::uint32_t GetHardwareRevision();
+    virtual void SetProductName(wchar_t* name);
+    virtual void SetClientConnect(int value);
+    virtual void SetASyncMode(int value);
+
+    // ---- [core] Emulator-facing settings of the core.
+    virtual void SetImgSrcConformEnable(int enable);
+    virtual void SetImgInterjectState(int state);
+    virtual unsigned char* GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE category, int camera, int index);
+    virtual char* GetImageFileName(int camera, int category, int index);
+    virtual char* GetImagePath();  // = nullptr
+    virtual int EmulateFromNewImagePath(char* path, std::uint32_t width, std::uint32_t height);  // = 0
+    virtual void GotTeachImage();  // = void
+    virtual int SetFrameDelay(unsigned int milliseconds);
+    virtual unsigned int GetFrameDelay();
+
+    // ---- [core] Timed outputs.
+    virtual int SetOutputPort(unsigned int port, int value);
+    virtual int GeneratePulseOutPort(unsigned int port, int value, double delay, double duration);
+
+    // ---- [lineio] Trigger, strobe, rejector and decision outputs.
+    virtual int SetTriggerMethod(TriggerMethod method);
+    virtual int SetCamTriggerMethod(TriggerMethod method, int camera);
+    virtual TriggerMethod GetTriggerMethod();
+    virtual int SetTriggerParams();
+    virtual int GenerateSoftTrigger(int camera);
+    virtual int EmulationTrigger();
+    virtual void GenerateManualTrigger(int value);
+    virtual void SetMaxTrigFreq(int frequency);
+    virtual int SetExternalTriggerDelay(unsigned int delay);
+    virtual unsigned int GetExternalTriggerDelay();
+    virtual int SetExternalTriggerDelayEnable(int enable);
+    virtual int GetExternalTriggerDelayEnable();
+    virtual void SetStrobeEnable(int enable);
+    virtual int GetStrobeEnable();
+    virtual int SetStrobeOffset(unsigned int offset);
+    virtual unsigned int GetStrobeOffset();
+    virtual int SetStrobeDuration(unsigned int duration);
+    virtual unsigned int GetStrobeDuration();
+    virtual int SetRejectorDelay(unsigned int delay);
+    virtual int SetRecycleDelay(unsigned int delay);
+    virtual int RejectorControl(int state);
+    virtual int RejectorTestControl(int state);
+    virtual int SetRejectorPulseControl();
+    virtual int SetDummyDecisionFIFO(unsigned int first, unsigned int second);
+    virtual int SetDecisionOutput(std::uint32_t value, IFW_DECISION_OUTPUT_TYPE kind);
+    virtual int SetGPO0();
+    virtual int SetGPO1(unsigned int value);
+    virtual int SetReady(int value);
+    virtual int SetPass(std::uint32_t value);
+    virtual int SetFail(std::uint32_t value);
+    virtual int SetRecycle(std::uint32_t value);
+    virtual int ToggleLed(std::uint32_t value);
+    virtual int GetGPInputValue(int input);
+    virtual int SetHwSolutionIDNumBits(int bits);
+    virtual int SetSolutionChangeState(int state);
+    virtual int SetSolutionLoaded(int first, int second);
+    virtual void ReTrigger(int index);
+    virtual void ReTrigger(unsigned char* frame, int index);
+    virtual int SetPulse(int port, int value);  // = 1
+    virtual int GetTrigScaler(int input);  // = 1
+    virtual void SetTrigScaler(int input, int scaler);  // = void
+    virtual void SetAcqReady(int ready);  // = void
+    virtual void SetOutputQueueMode(int mode);  // = void
+    virtual void EnqueueResult();  // = void
+    virtual void* CreateInputActiveCallback(unsigned int input, IFW_INPUT_ACTIVE_CALLBACK callback, void* context);  // = nullptr
+    virtual void DeleteInputActiveCallback(void* handle);  // = void
+    virtual int GetInputChangeNames(char* names);  // = 0
+    virtual int AddDataInChangeCamTrigger(std::uint32_t data, int camera, std::uint32_t mask);  // = 0
+    virtual void DelDataInChangeCamTrigger(std::uint32_t data, int camera, std::uint32_t mask);  // = void
+
+    // ---- [lineio] GPIO configuration and persistence.
+    virtual int GetGpioAttr(IFW_GPIO_ATTR* attr);
+    virtual void GetGPIConfig(std::uint32_t index, IFW_GPI_CONFIG* config);
+    virtual void SetGPIConfig(std::uint32_t index, IFW_GPI_CONFIG* config);
+    virtual void GetGPOConfig(std::uint32_t index, IFW_GPO_CONFIG* config);
+    virtual void SetGPOConfig(std::uint32_t index, IFW_GPO_CONFIG* config);
+    virtual int SaveStorage(XiStorage* storage);
+    virtual int LoadStorage(XiStorage* storage);
+
+    // ---- [lineio] Sensor settings, lookup table and registers.
+    virtual int SetBrightness(unsigned int value);
+    virtual unsigned int GetBrightness();
+    virtual int SetCamBrightness(unsigned int value, int camera);
+    virtual unsigned int GetCamBrightness(int camera);
+    virtual int SetContrast(unsigned int value);
+    virtual unsigned int GetContrast();
+    virtual int SetExposure(double value, int camera);
+    virtual double GetExposure();
+    virtual double GetCamExposure(int camera);
+    virtual unsigned int GetLUTFloor();
+    virtual unsigned int GetLUTCeiling();
+    virtual int WriteLUTBuf(std::uint32_t first, std::uint32_t size, unsigned char* table);
+    virtual void WriteReg(std::uint32_t reg, std::uint32_t value);  // = void
+    virtual std::uint32_t ReadReg(std::uint32_t reg);  // = 0
+    virtual void WriteRegField(std::uint32_t reg, std::uint32_t shift, std::uint32_t width, std::uint32_t value);
+    virtual std::uint32_t ReadRegField(std::uint32_t reg, std::uint32_t shift, std::uint32_t width);
+    virtual int SetWhiteBalance(int red, int green, int blue);  // = 1
+    virtual double GetTemperature();  // = 0.0
+
+    // ---- [lineio] Serial ports.
+    virtual void* OpenComPort(const wchar_t* name);
+    virtual void CloseComPort(void* handle);
+    virtual int GetCommState(void* handle, DCB* dcb);
+    virtual int SetCommState(void* handle, DCB* dcb);
+    virtual int SetCommTimeouts(void* handle, COMMTIMEOUTS* timeouts);
+    virtual int ClearCommError(void* handle, std::uint32_t* errors, COMSTAT* status);
+    virtual int ReadComPort(void* handle, void* buffer, std::uint32_t count, std::uint32_t* read);
+    virtual int WriteComPort(void* handle, const void* buffer, std::uint32_t count, std::uint32_t* written);
+    virtual void PurgeComPort(void* handle);
+    virtual int GetCommPortNum(int port, IFW_COMPORT_KIND kind);
+    virtual int SetActiveCommPort(int port);
+
+    // ---- [imaging] Transforms, tiling and mosaic.
+    virtual void SetImgTransform(IFW_IMG_TRANSFORM_TYPE type);
+    virtual int SetRotateTransform(std::uint32_t angle);
+    virtual void SetImgRegion(IFW_IMG_REGION_TYPE region);
+    virtual unsigned char* ApplyImageTransform(unsigned char* frame, int camera);
+    virtual int SetTiling(std::uint32_t horizontal, std::uint32_t vertical);
+    virtual std::uint32_t GetHorzTiles();
+    virtual std::uint32_t GetVertTiles();
+    virtual unsigned char* GetMosaicImage(int camera);
+
+    // ---- [core] Operations with a constant result in this build.
+    virtual int CalFindFlatZone(int camera);  // = 0
+    virtual int CalSaveAllValues();  // = 0
+    virtual int CalSelectCalPoint(int point);  // = 0
+    virtual int CalStart(int camera);  // = 0
+    virtual int GetBaseEquation(int camera, double* slope, double* intercept);  // = 0
+    virtual char* GetCameraDesc(int camera);  // = nullptr
+    virtual unsigned int GetFrameCount(int index);  // = 0
+    virtual int GetNumAsyncCameras();  // = 0
+    virtual std::uint32_t GetSerialNumber(int camera);  // = 0
+    virtual int IsPLCTypeSupported(int type);  // = 0
+    virtual int PlcAddFileChangeCallback(void* callback, void* context);  // = 0
+    virtual int PlcDelFileChangeCallback(void* callback);  // = 0
+    virtual int PlcGetIPAddress(char* address);  // = 0
+    virtual int PlcGetInputs(unsigned char* values, int count);  // = 0
+    virtual int PlcGetInputsFloat(float* values, int count);  // = 0
+    virtual int PlcGetInputsSigned16(std::int16_t* values, int count);  // = 0
+    virtual int PlcGetInputsSigned32(std::int32_t* values, int count);  // = 0
+    virtual int PlcGetMACAddress(unsigned char* address);  // = 0
+    virtual int PlcSetIPAddress(const char* address);  // = 0
+    virtual int PlcSetOutputs(const unsigned char* values, int count);  // = 0
+    virtual int PlcSetOutputsFloat(const float* values, int count);  // = 0
+    virtual int PlcSetOutputsSigned16(const std::int16_t* values, int count);  // = 0
+    virtual int PlcSetOutputsSigned32(const std::int32_t* values, int count);  // = 0
+    virtual int ReadProductID();  // = 0
+    virtual int RunTest(int test);  // = 0
+    virtual int RunTestEx(int test, void* data);  // = 0
+    virtual int SkipFrameLikely();  // = 0
+    virtual int WriteFPGAFile(const char* path);  // = 0
+    virtual int WriteProductID(int id);  // = 0
+    virtual double GetFrameTimestamp(int index);  // = 0.0
+    virtual void SetFPLocations(int* locations, int count);  // = void
+    virtual void SetMACAddress(unsigned char* address);  // = void
+    virtual void WriteCalib(void* data);  // = void
+
+protected:
+    // Writes "<class>::<operation>: <reason>" into the last-error buffer and returns 0.
+    int fail(const char* operation, const char* reason);
+    // Returns 1 when initialised, else writes "<operation>: Grab not initialized" and returns 0.
+    int requireInitialized(const char* operation);
+    void setLastError(const char* text);
+
+    // Shared bodies of operations that IXGrab and CIGrab both offer with their own messages.
+    int createGeometry(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
+                       std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
+                       std::uint32_t timeOut, bool coreSizing);
+    void releaseRing(bool keepHookSupplied);
+    void recreateIfCreated(bool storedBits, bool storedCount, bool storedTimeOut);
+    bool isTransposing() const;
+
+    // Head of every message: "IXGrab" or "CIGrab", the class whose implementation runs.
+    const char* className_;
+
+    // ---- [core] Lifecycle flags. Read by the library's threads, hence atomic.
+    std::atomic<int> initialized_{0};
+    std::atomic<int> created_{0};
+    std::atomic<int> running_{0};
+    std::atomic<int> ioRunning_{0};
+    std::atomic<int> appRunning_{0};
+    std::atomic<std::uint32_t> acqThreadId_{0};
+
+    // ---- [core] Geometry. Stored width and height are one tile's, after any transposition.
+    std::uint32_t offsetX_ = 0;
+    std::uint32_t offsetY_ = 0;
+    std::uint32_t width_ = 640;
+    std::uint32_t height_ = 480;
+    std::uint32_t bitsPerPixel_ = 8;
+    std::uint32_t bytesPerPixel_ = 1;
+    std::uint32_t aoiWidth_ = 640;
+    std::uint32_t aoiHeight_ = 480;
+    std::uint32_t timeOut_ = 5000;
+    std::uint32_t bufferCount_ = 5;
+    std::uint32_t ringBufferSize_ = 0;
+    std::uint32_t widthByteCount_ = 0;
+    std::uint32_t heightByteCount_ = 0;
+    std::uint32_t imageSizeInBytes_ = 0;
+    std::uint32_t imageSizeInPixels_ = 0;
+    std::uint32_t offsetXByteCount_ = 0;
+    std::uint32_t offsetYByteCount_ = 0;
+    std::uint32_t aoiWidthByteCount_ = 0;
+    std::uint32_t aoiHeightByteCount_ = 0;
+    int widthSet_ = 0;
+    int heightSet_ = 0;
+    IFW_IMAGE_COLOR_TYPE imageColor_ = IFW_IMAGE_COLOR_MONO8;
+    std::uint32_t slotBytesPerPixel_ = 1;
+
+    // ---- [core] Ring buffer: either owned here or supplied by AllocateNonPagedMem.
+    std::unique_ptr<unsigned char[]> ownedRing_;
+    unsigned char* ringBuffer_ = nullptr;
+    int ringHookSupplied_ = 0;
+    std::unique_ptr<unsigned char*[]> imageArray_;
+
+    // ---- [core] Diagnostics and callbacks. Registered before Start, read by library threads.
+    char lastError_[1024] = {};
+    std::mutex lastErrorLock_;
+    IFW_DBG_CATCHER dbgCatcher_ = nullptr;
+    void* dbgContext_ = nullptr;
+    IFW_GRAB_CALLBACK trashCallback_ = nullptr;
+    void* trashContext_ = nullptr;
+    IFW_GRAB_CALLBACK bufferCallback_ = nullptr;
+    void* bufferContext_ = nullptr;
+    IFW_GRAB_CALLBACK_EX bufferCallbackEx_ = nullptr;
+    void* bufferContextEx_ = nullptr;
+    IFW_GRAB_CALLBACK changeSolutionCallback_ = nullptr;
+    void* changeSolutionContext_ = nullptr;
+    IFW_ACQ_THREAD_EXIT_CALLBACK acqThreadExitCallback_ = nullptr;
+    void* acqThreadExitContext_ = nullptr;
+    double frameRate_ = 0.0;
+    double lastFrameTimeStamp_ = 0.0;
+
+    // ---- [core] Cameras.
+    int explicitNumCameras_ = 0;
+    int activeCamera_ = 0;
+    int clientActiveCamera_ = 0;
+    std::uint32_t hardwareRevision_ = 0x100;
+    char productName_[260] = {};
+    int clientConnected_ = 0;
+    int asyncMode_ = 0;
+
+    // ---- [core] Emulator-facing state.
+    IFW_EMULATOR_IMAGETYPE imageCategory_ = IFW_EMU_IMAGE_NORMAL;
+    int conformEnable_ = 1;
+    int interjectState_ = 0;
+    std::atomic<unsigned int> frameDelay_{1};
+
+    // ---- [core] Output image: bit n is output port n.
+    std::atomic<std::uint16_t> outputImage_{0x00FF};
+
+    // ---- [lineio] Line control.
+    std::atomic<std::uint32_t> triggerMethod_{TRIG_NONE};
+    unsigned int externalTriggerDelay_ = 1;
+    int externalTriggerDelayEnable_ = 0;
+    int strobeEnable_ = 0;
+    unsigned int strobeOffset_ = 1;
+    unsigned int strobeDuration_ = 200;
+    unsigned int rejectorDelay_ = 100;
+    unsigned int recycleDelay_ = 100;
+    int rejectorPresent_ = 0;
+    int recyclerPresent_ = 0;
+    int rejectorTestState_ = 0;
+    int manualTriggerRequest_ = 0;
+    int maxTrigFreq_ = 0;
+    int solutionIdNumBits_ = 0;
+    int solutionChangeState_ = 0;
+    int solutionLoaded_[2] = {0, 0};
+    unsigned int partsBetweenSensors_ = 0;
+    int reDeliveryGuard_ = 0;
+
+    // ---- [lineio] GPIO records and the object's own attribute record.
+    IFW_GPI_CONFIG gpiConfig_[32];
+    IFW_GPO_CONFIG gpoConfig_[32];
+    IFW_GPIO_ATTR gpioAttr_ = {};
+
+    // ---- [lineio] Sensor settings.
+    unsigned int brightness_ = 50;
+    unsigned int contrast_ = 50;
+    double exposure_ = 100.0;
+    unsigned int lutFloor_ = 0;
+    unsigned int lutCeiling_ = 255;
+
+    // ---- [imaging] Transforms and tiling.
+    IFW_IMG_TRANSFORM_TYPE transformType_ = IFW_IMG_TRANSFORM_NONE;
+    std::uint32_t rotation_ = 0;
+    IFW_IMG_REGION_TYPE region_ = IFW_IMG_REGION_FULL;
+    std::vector<unsigned char> transformBuffer_;
+    std::uint32_t horzTiles_ = 1;
+    std::uint32_t vertTiles_ = 1;
+    unsigned char* mosaicImage_ = nullptr;
+};

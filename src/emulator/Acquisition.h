@@ -1,0 +1,10 @@
+// Emulator internals: Acquisition.
+#pragma once
+
+namespace tamra::emulator {
+
+class Acquisition {
+public:
+};
+
+}  // namespace tamra::emulator

@@ -1,0 +1,10 @@
+// Emulator internals: FrameComposer.
+#pragma once
+
+namespace tamra::emulator {
+
+class FrameComposer {
+public:
+};
+
+}  // namespace tamra::emulator

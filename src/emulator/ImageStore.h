@@ -1,0 +1,10 @@
+// Emulator internals: ImageStore.
+#pragma once
+
+namespace tamra::emulator {
+
+class ImageStore {
+public:
+};
+
+}  // namespace tamra::emulator

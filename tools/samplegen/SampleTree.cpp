@@ -1,0 +1,1 @@
+#include "samplegen/SampleTree.h"
