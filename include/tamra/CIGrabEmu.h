@@ -65,6 +65,10 @@ private:
     int DestroyDIBSections();
     int LoadBitmapFromFile(const char* path, BITMAPINFO* target);
     int LoadImageFiles();
+    // Frame slots: allocated (zero-filled) by Create for the current geometry, freed by Destroy.
+    bool AllocateFrameSlots();
+    void ReleaseFrameSlots();
+    void SetFrameSlotCount(std::uint32_t count);
     int LockBuffer(unsigned int slot);
     int UnLockBuffer(unsigned int slot);
     int IsBufferLocked(unsigned int slot);

@@ -50,10 +50,6 @@ std::uint32_t IXGrab::GetHardwareRevision() { return 0; }
 void IXGrab::SetProductName(wchar_t*) {}
 void IXGrab::SetClientConnect(int) {}
 void IXGrab::SetASyncMode(int) {}
-void IXGrab::SetImgSrcConformEnable(int) {}
-void IXGrab::SetImgInterjectState(int) {}
-unsigned char* IXGrab::GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE, int, int) { return nullptr; }
-char* IXGrab::GetImageFileName(int, int, int) { return nullptr; }
 int IXGrab::SetFrameDelay(unsigned int) { return 0; }
 unsigned int IXGrab::GetFrameDelay() { return 0; }
 int IXGrab::SetOutputPort(unsigned int, int) { return 0; }
@@ -69,8 +65,6 @@ int CIGrab::SetWidth(std::uint32_t) { return 0; }
 int CIGrab::SetHeight(std::uint32_t) { return 0; }
 int CIGrab::SetImageColor(IFW_IMAGE_COLOR_TYPE) { return 0; }
 int CIGrab::GeneratePulseOutPort(unsigned int, int, double, double) { return 0; }
-unsigned char* CIGrab::GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE, int, int) { return nullptr; }
-char* CIGrab::GetImageFileName(int, int, int) { return nullptr; }
 char* CIGrab::GetLastErrorMsg() { return nullptr; }
 int CIGrab::GetOutputPortVal(unsigned int) { return 0; }
 int CIGrab::SetActiveCamera(int, int) { return 0; }

@@ -27,3 +27,6 @@ std::uint32_t CIGrabEmu::EmuTrashThread(void*) { return 0; }
 
 CIGrabEmu::CIGrabEmu(IGEMU_FILE_STORE kind) : fileStoreKind_(kind) {}
 CIGrabEmu::~CIGrabEmu() = default;
+int CIGrabEmu::LockBuffer(unsigned int) { return 0; }
+int CIGrabEmu::UnLockBuffer(unsigned int) { return 0; }
+int CIGrabEmu::IsBufferLocked(unsigned int) { return 0; }

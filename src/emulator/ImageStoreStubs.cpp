@@ -22,7 +22,13 @@ int CIGrabEmu::CreateDIBSections() { return 0; }
 int CIGrabEmu::DestroyDIBSections() { return 0; }
 int CIGrabEmu::LoadBitmapFromFile(const char*, BITMAPINFO*) { return 0; }
 int CIGrabEmu::LoadImageFiles() { return 0; }
-int CIGrabEmu::LockBuffer(unsigned int) { return 0; }
-int CIGrabEmu::UnLockBuffer(unsigned int) { return 0; }
-int CIGrabEmu::IsBufferLocked(unsigned int) { return 0; }
 int CIGrabEmu::ReadBitmapInfoHeader(const char*, BITMAPINFOHEADER*) { return 0; }
+void IXGrab::SetImgSrcConformEnable(int) {}
+void IXGrab::SetImgInterjectState(int) {}
+unsigned char* IXGrab::GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE, int, int) { return nullptr; }
+char* IXGrab::GetImageFileName(int, int, int) { return nullptr; }
+unsigned char* CIGrab::GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE, int, int) { return nullptr; }
+char* CIGrab::GetImageFileName(int, int, int) { return nullptr; }
+bool CIGrabEmu::AllocateFrameSlots() { return false; }
+void CIGrabEmu::ReleaseFrameSlots() {}
+void CIGrabEmu::SetFrameSlotCount(std::uint32_t) {}
