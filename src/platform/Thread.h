@@ -39,6 +39,9 @@ public:
 
 private:
     struct Native;
+    static void* entry(void* native);
+    bool reapFinished();
+
     Native* native_ = nullptr;
     bool started_ = false;
     std::uint32_t id_ = 0;
