@@ -1,0 +1,404 @@
+// Tamra grab library: the emulator's producer, delivery and overrun threads and their hand-off.
+#include "emulator/Acquisition.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include <tamra/CIGrabEmu.h>
+
+#include "platform/Clock.h"
+#include "platform/Sync.h"
+#include "platform/Thread.h"
+
+namespace tamra::emulator {
+namespace {
+
+constexpr std::size_t kWorkerStackBytes = 32 * 1024;
+constexpr std::uint32_t kProducerExitCode = 0;
+constexpr std::uint32_t kDeliveryExitCode = 213;
+constexpr std::uint32_t kTrashExitCode = 214;
+constexpr std::uint32_t kMaxPlanes = 8;
+constexpr const char* kOnAcquisitionThread =
+    "Called from an acquisition callback";  // one file list per camera, eight cameras
+// After a trigger the producer pauses briefly before composing, as the camera it stands in for
+// settles; a stop is noticed right after the pause.
+constexpr std::uint32_t kTriggerSettleMs = 1;
+
+// The engine whose thread is running here; null on every thread the engine did not start.
+thread_local const Acquisition* currentEngine = nullptr;
+
+// Keeps a client callback's exception inside the worker that called it.
+template <typename Call>
+void callClient(Call&& call) noexcept {
+    try {
+        call();
+    } catch (...) {
+    }
+}
+
+template <typename T>
+std::unique_ptr<std::atomic<T>[]> zeroedAtomics(std::uint32_t count) {
+    std::unique_ptr<std::atomic<T>[]> values(new (std::nothrow) std::atomic<T>[count]);
+    if (values) {
+        for (std::uint32_t i = 0; i < count; ++i) values[i].store(0, std::memory_order_relaxed);
+    }
+    return values;
+}
+
+std::unique_ptr<platform::Semaphore> makeSemaphore(std::int32_t maximum) {
+    auto semaphore = std::make_unique<platform::Semaphore>(0, maximum);
+    if (!semaphore->valid()) semaphore.reset();
+    return semaphore;
+}
+
+bool isTriggered(std::uint32_t method) {
+    return method == IXGrab::TRIG_EXTERNAL || method == IXGrab::TRIG_SOFTWARE;
+}
+
+}  // namespace
+
+Acquisition::Acquisition() = default;
+
+Acquisition::~Acquisition() {
+    stop();
+}
+
+bool Acquisition::allocateSlotState(std::uint32_t bufferCount) {
+    releaseSlotState();
+    const std::uint32_t lockCount = bufferCount > 0 ? bufferCount - 1 : 0;
+    frameTags_ = zeroedAtomics<std::int64_t>(bufferCount);
+    fillCounters_ = zeroedAtomics<std::uint32_t>(bufferCount);
+    lockFlags_ = zeroedAtomics<std::uint32_t>(lockCount);
+    if (!frameTags_ || !fillCounters_ || !lockFlags_) {
+        releaseSlotState();
+        return false;
+    }
+    slotCount_ = bufferCount;
+    frameSlotBytes_ = 0;
+    framesWritten_ = 0;
+    framesHandedOver_ = 0;
+    overruns_ = 0;
+    overrunReports_ = 0;
+    return true;
+}
+
+void Acquisition::noteFrameSlot(CIGrabEmu& emu) {
+    frameSlotBytes_ = frameSlotBytes(emu);
+}
+
+void Acquisition::releaseSlotState() {
+    frameSlotBytes_ = 0;
+    lockFlags_.reset();
+    fillCounters_.reset();
+    frameTags_.reset();
+    slotCount_ = 0;
+}
+
+int Acquisition::lockSlot(unsigned int slot) {
+    if (slot + 1ull >= slotCount_ || !lockFlags_) return 0;
+    lockFlags_[slot].store(1, std::memory_order_relaxed);
+    return 1;
+}
+
+// Release: the client's reads of the slot happen before the producer sees it free again.
+int Acquisition::unlockSlot(unsigned int slot) {
+    if (slot + 1ull >= slotCount_ || !lockFlags_) return 0;
+    lockFlags_[slot].store(0, std::memory_order_release);
+    return 1;
+}
+
+int Acquisition::isSlotLocked(unsigned int slot) const {
+    if (slot + 1ull >= slotCount_ || !lockFlags_) return 0;
+    return static_cast<int>(lockFlags_[slot].load(std::memory_order_acquire));
+}
+
+std::uint32_t Acquisition::fillCount(unsigned int slot) const {
+    if (slot >= slotCount_ || !fillCounters_) return 0;
+    return fillCounters_[slot].load(std::memory_order_relaxed);
+}
+
+void Acquisition::clearLocks() {
+    for (std::uint32_t i = 0; i + 1 < slotCount_; ++i) lockFlags_[i].store(0);
+}
+
+bool Acquisition::createSemaphores(std::uint32_t bufferCount) {
+    try {
+        const auto ringSlots = static_cast<std::int32_t>(bufferCount) - 1;
+        spareReady_ = makeSemaphore(1);
+        if (!spareReady_) return false;
+        frameReady_ = makeSemaphore(ringSlots);
+        if (!frameReady_) return false;
+        {
+            std::lock_guard<std::mutex> guard(triggerLock_);
+            trigger_ = makeSemaphore(1);
+            if (!trigger_) return false;
+        }
+        trashStarted_ = makeSemaphore(1);
+        if (!trashStarted_) return false;
+        deliveryStarted_ = makeSemaphore(1);
+        return deliveryStarted_ != nullptr;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool Acquisition::startThreads(CIGrabEmu& emu) {
+    // A ring that Create did not size for these semaphores cannot be run.
+    if (slotCount_ < 2 || slotCount_ != emu.bufferCount_ || !emu.imageArray_) return false;
+    planCrop(emu);
+    writeIndex_ = 0;
+    readIndex_ = 0;
+    try {
+        delivery_ = std::make_unique<platform::Thread>();
+        trash_ = std::make_unique<platform::Thread>();
+        producer_ = std::make_unique<platform::Thread>();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    CIGrabEmu* grab = &emu;
+    if (!delivery_->start([grab] { return CIGrabEmu::EmuDeliverThread(grab); }, kWorkerStackBytes))
+        return false;
+    if (!trash_->start([grab] { return CIGrabEmu::EmuTrashThread(grab); })) return false;
+    return producer_->start([grab] { return CIGrabEmu::EmuGrabThread(grab); }, kWorkerStackBytes);
+}
+
+void Acquisition::stop() {
+    wakeAll();
+    if (isOwnThread()) return;
+    // Join all three before forgetting any: a callback still running on the delivery thread
+    // may look at the engine until that thread has ended.
+    for (auto* thread : {producer_.get(), trash_.get(), delivery_.get()}) {
+        if (thread && thread->joinable()) thread->join();
+    }
+    producer_.reset();
+    trash_.reset();
+    delivery_.reset();
+    closeSemaphores();
+}
+
+bool Acquisition::isOwnThread() const {
+    return currentEngine == this;
+}
+
+// Operations that would wait for the calling thread, or free what it is using, are refused on
+// the engine's own threads. Each of them stops acquisition first, so that much is still done.
+bool Acquisition::refusedOnOwnThread(CIGrabEmu& emu, const char* operation) {
+    if (!isOwnThread()) return false;
+    emu.Stop();
+    emu.fail(operation, kOnAcquisitionThread);
+    return true;
+}
+
+void Acquisition::releaseTrigger() {
+    std::lock_guard<std::mutex> guard(triggerLock_);
+    if (trigger_) trigger_->release();
+}
+
+// Wakes a producer waiting for a trigger or pausing, and both consumers, so that each of them
+// sees the cleared running flag. A release past a maximum fails harmlessly: the waiter it was
+// meant for has a count pending already.
+void Acquisition::wakeAll() {
+    releaseTrigger();
+    if (frameReady_) frameReady_->release();
+    if (spareReady_) spareReady_->release();
+}
+
+void Acquisition::closeSemaphores() {
+    deliveryStarted_.reset();
+    trashStarted_.reset();
+    frameReady_.reset();
+    spareReady_.reset();
+    std::lock_guard<std::mutex> guard(triggerLock_);
+    trigger_.reset();
+}
+
+AcquisitionCounts Acquisition::counts() const {
+    AcquisitionCounts result;
+    result.framesWritten = framesWritten_.load();
+    result.framesHandedOver = framesHandedOver_.load();
+    result.overruns = overruns_.load();
+    result.overrunReports = overrunReports_.load();
+    return result;
+}
+
+// The window is clamped to its plane (right edge, last row), and the plane count to what the
+// frame slot and every written ring slot hold, so a layout change after Create can never make
+// the copy leave its buffers.
+void Acquisition::planCrop(CIGrabEmu& emu) {
+    CropPlan plan;
+    cameraCount_ = static_cast<std::uint32_t>(std::max(1, emu.GetNumCameras()));
+    plan.sourceStride = emu.widthByteCount_;
+    plan.sourcePlaneBytes = emu.imageSizeInBytes_;
+    const std::size_t offsetX = std::min<std::size_t>(emu.offsetXByteCount_, plan.sourceStride);
+    const std::size_t planeRows = plan.sourceStride ? plan.sourcePlaneBytes / plan.sourceStride : 0;
+    const std::size_t offsetY = std::min<std::size_t>(emu.offsetY_, planeRows);
+    plan.sourceStart = offsetX + offsetY * plan.sourceStride;
+    plan.rowBytes = std::min<std::size_t>(emu.aoiWidthByteCount_, plan.sourceStride - offsetX);
+    plan.rows =
+        static_cast<std::uint32_t>(std::min<std::size_t>(emu.aoiHeight_, planeRows - offsetY));
+
+    const std::uint64_t planes =
+        std::uint64_t{emu.GetVertTiles()} * emu.GetHorzTiles() * cameraCount_;
+    std::size_t planeLimit = kMaxPlanes;
+    const std::size_t windowBytes = std::size_t{plan.rows} * plan.rowBytes;
+    if (windowBytes > 0) {
+        unsigned char* const* slots = emu.imageArray_.get();
+        const unsigned char* ringEnd = emu.ringBuffer_ + emu.ringBufferSize_;
+        const auto stride = static_cast<std::size_t>(slots[1] - slots[0]);
+        const auto lastRoom = static_cast<std::size_t>(ringEnd - slots[slotCount_ - 2]);
+        planeLimit = std::min(planeLimit, std::min(stride, lastRoom) / windowBytes);
+    }
+    if (plan.sourcePlaneBytes > 0) {
+        planeLimit = std::min(planeLimit, frameSlotBytes_ / plan.sourcePlaneBytes);
+    }
+    plan.planes = static_cast<std::uint32_t>(std::min<std::uint64_t>(planes, planeLimit));
+    crop_ = plan;
+}
+
+// Frame slot 0 as Create sized it: one plane of the image size per camera and tile, and at
+// least three planes at one byte per pixel.
+std::size_t Acquisition::frameSlotBytes(CIGrabEmu& emu) {
+    std::size_t cameras = static_cast<std::size_t>(std::max(1, emu.GetNumCameras()));
+    if (emu.bytesPerPixel_ == 1) cameras = std::max<std::size_t>(cameras, 3);
+    return std::size_t{emu.height_} * emu.width_ * emu.GetVertTiles() * emu.GetHorzTiles() *
+           emu.bytesPerPixel_ * cameras;
+}
+
+void Acquisition::copyCropWindow(const unsigned char* frame, unsigned char* slot) const {
+    const CropPlan& plan = crop_;
+    const std::size_t windowBytes = std::size_t{plan.rows} * plan.rowBytes;
+    for (std::uint32_t plane = 0; plane < plan.planes; ++plane) {
+        const unsigned char* source = frame + plane * plan.sourcePlaneBytes + plan.sourceStart;
+        if (plan.rowBytes == plan.sourceStride) {
+            std::memcpy(slot, source, windowBytes);  // full-width window: rows are contiguous
+            slot += windowBytes;
+            continue;
+        }
+        for (std::uint32_t row = 0; row < plan.rows; ++row) {
+            std::memcpy(slot, source, plan.rowBytes);
+            slot += plan.rowBytes;
+            source += plan.sourceStride;
+        }
+    }
+}
+
+std::uint32_t Acquisition::produce(CIGrabEmu& emu) {
+    currentEngine = this;
+    // No frame before both consumers run.
+    deliveryStarted_->wait(platform::kInfinite);
+    trashStarted_->wait(platform::kInfinite);
+    while (emu.running_.load()) {
+        pace(emu);
+        if (!emu.running_.load()) break;
+        if (isSlotLocked(writeIndex_)) {
+            recordOverrun();
+            continue;
+        }
+        writeFrame(emu, writeIndex_);
+        writeIndex_ = (writeIndex_ + 1) % (slotCount_ - 1);
+        frameReady_->release();
+    }
+    // Both consumers wake and end.
+    frameReady_->release();
+    spareReady_->release();
+    return kProducerExitCode;
+}
+
+// Triggered methods wait for a trigger; every other method free-runs, pausing the frame delay
+// after each frame. The pause is a wait on the trigger semaphore, which in free run only Stop
+// releases, so a stop ends the pause at once. The method is read afresh for every frame.
+void Acquisition::pace(CIGrabEmu& emu) {
+    if (isTriggered(emu.triggerMethod_.load())) {
+        trigger_->wait(platform::kInfinite);
+        platform::sleepMilliseconds(kTriggerSettleMs);
+    } else {
+        trigger_->wait(emu.frameDelay_.load());
+    }
+}
+
+// The client still holds the slot the next frame would go to: drop this frame and tell the
+// overrun reporter, whose spare slot's fill counter counts every overrun.
+void Acquisition::recordOverrun() {
+    const std::uint32_t spare = slotCount_ - 1;
+    frameTags_[spare].store(0, std::memory_order_relaxed);
+    fillCounters_[spare].fetch_add(1, std::memory_order_relaxed);
+    overruns_.fetch_add(1, std::memory_order_relaxed);
+    spareReady_->release();
+}
+
+void Acquisition::writeFrame(CIGrabEmu& emu, std::uint32_t slot) {
+    lockSlot(slot);
+    frameTags_[slot].store(0, std::memory_order_relaxed);
+    fillCounters_[slot].fetch_add(1, std::memory_order_relaxed);
+    const unsigned char* frame = nullptr;
+    try {
+        frame = emu.GrabSimplified(0);
+    } catch (...) {
+        frame = nullptr;  // the slot keeps its previous pixels; acquisition goes on
+    }
+    if (frame) copyCropWindow(frame, emu.imageArray_[slot]);
+    framesWritten_.fetch_add(1, std::memory_order_relaxed);
+}
+
+std::uint32_t Acquisition::deliver(CIGrabEmu& emu) {
+    currentEngine = this;
+    deliveryStarted_->release();
+    emu.acqThreadId_.store(platform::currentThreadId());
+    while (emu.running_.load()) {
+        frameReady_->wait(platform::kInfinite);
+        if (!emu.running_.load()) break;
+        const std::uint32_t slot = readIndex_;
+        handOver(emu, slot);
+        readIndex_ = (slot + 1) % (slotCount_ - 1);
+        unlockSlot(slot);
+    }
+    callClient([&emu] { emu.AcqThreadExitting(); });
+    return kDeliveryExitCode;
+}
+
+// The plain buffer callback must be registered for anything to be delivered; in asynchronous
+// mode the extended callback then receives the frame once per camera instead.
+void Acquisition::handOver(CIGrabEmu& emu, std::uint32_t slot) {
+    framesHandedOver_.fetch_add(1, std::memory_order_relaxed);
+    const IFW_GRAB_CALLBACK callback = emu.bufferCallback_;
+    if (!callback) return;
+    unsigned char* buffer = emu.imageArray_[slot];
+    const unsigned int count = fillCounters_[slot].load(std::memory_order_relaxed);
+    const std::int64_t tag = frameTags_[slot].load(std::memory_order_relaxed);
+    if (!emu.asyncMode_) {
+        void* context = emu.bufferContext_;
+        callClient([&] { callback(buffer, count, tag, context); });
+        return;
+    }
+    const IFW_GRAB_CALLBACK_EX extended = emu.bufferCallbackEx_;
+    if (!extended) return;
+    void* context = emu.bufferContextEx_;
+    for (std::uint32_t camera = 0; camera < cameraCount_; ++camera) {
+        IFW_GRAB_BUF_DESC desc{};
+        desc.Buffer = buffer;
+        desc.CameraIndex = camera;
+        callClient([&] { extended(&desc, count, tag, context); });
+    }
+}
+
+std::uint32_t Acquisition::reportOverruns(CIGrabEmu& emu) {
+    currentEngine = this;
+    trashStarted_->release();
+    const std::uint32_t spare = slotCount_ - 1;
+    while (emu.running_.load()) {
+        spareReady_->wait(platform::kInfinite);
+        if (!emu.running_.load()) break;
+        const IFW_GRAB_CALLBACK callback = emu.trashCallback_;
+        if (!callback) continue;
+        overrunReports_.fetch_add(1, std::memory_order_relaxed);
+        unsigned char* buffer = emu.imageArray_[spare];
+        const unsigned int count = fillCounters_[spare].load(std::memory_order_relaxed);
+        const std::int64_t tag = frameTags_[spare].load(std::memory_order_relaxed);
+        void* context = emu.trashContext_;
+        callClient([&] { callback(buffer, count, tag, context); });
+    }
+    return kTrashExitCode;
+}
+
+}  // namespace tamra::emulator
