@@ -58,6 +58,46 @@ bool isTriggered(std::uint32_t method) {
 
 }  // namespace
 
+CropPlan planCrop(const CropGeometry& geometry) {
+    CropPlan plan;
+    plan.sourceStride = geometry.widthBytes;
+    plan.sourcePlaneBytes = geometry.imageBytes;
+    const std::size_t offsetX = std::min(geometry.offsetXBytes, geometry.widthBytes);
+    const std::size_t planeRows =
+        geometry.widthBytes ? geometry.imageBytes / geometry.widthBytes : 0;
+    const std::size_t offsetY = std::min(geometry.offsetYRows, planeRows);
+    plan.sourceStart = offsetX + offsetY * geometry.widthBytes;
+    plan.rowBytes = std::min(geometry.aoiWidthBytes, geometry.widthBytes - offsetX);
+    plan.rows = static_cast<std::uint32_t>(std::min(geometry.aoiRows, planeRows - offsetY));
+
+    std::uint64_t planes = std::min<std::uint64_t>(geometry.planes, kMaxPlanes);
+    const std::size_t windowBytes = std::size_t{plan.rows} * plan.rowBytes;
+    if (windowBytes > 0)
+        planes = std::min<std::uint64_t>(planes, geometry.ringSlotBytes / windowBytes);
+    if (geometry.imageBytes > 0) {
+        planes = std::min<std::uint64_t>(planes, geometry.frameSlotBytes / geometry.imageBytes);
+    }
+    plan.planes = static_cast<std::uint32_t>(planes);
+    return plan;
+}
+
+void copyCropWindow(const CropPlan& plan, const unsigned char* frame, unsigned char* slot) {
+    const std::size_t windowBytes = std::size_t{plan.rows} * plan.rowBytes;
+    for (std::uint32_t plane = 0; plane < plan.planes; ++plane) {
+        const unsigned char* source = frame + plane * plan.sourcePlaneBytes + plan.sourceStart;
+        if (plan.rowBytes == plan.sourceStride) {
+            std::memcpy(slot, source, windowBytes);
+            slot += windowBytes;
+            continue;
+        }
+        for (std::uint32_t row = 0; row < plan.rows; ++row) {
+            std::memcpy(slot, source, plan.rowBytes);
+            slot += plan.rowBytes;
+            source += plan.sourceStride;
+        }
+    }
+}
+
 Acquisition::Acquisition() = default;
 
 Acquisition::~Acquisition() {
@@ -146,7 +186,7 @@ bool Acquisition::createSemaphores(std::uint32_t bufferCount) {
 bool Acquisition::startThreads(CIGrabEmu& emu) {
     // A ring that Create did not size for these semaphores cannot be run.
     if (slotCount_ < 2 || slotCount_ != emu.bufferCount_ || !emu.imageArray_) return false;
-    planCrop(emu);
+    prepareCrop(emu);
     writeIndex_ = 0;
     readIndex_ = 0;
     try {
@@ -222,38 +262,24 @@ AcquisitionCounts Acquisition::counts() const {
     return result;
 }
 
-// The window is clamped to its plane (right edge, last row), and the plane count to what the
-// frame slot and every written ring slot hold, so a layout change after Create can never make
-// the copy leave its buffers.
-void Acquisition::planCrop(CIGrabEmu& emu) {
-    CropPlan plan;
+void Acquisition::prepareCrop(CIGrabEmu& emu) {
     cameraCount_ = static_cast<std::uint32_t>(std::max(1, emu.GetNumCameras()));
-    plan.sourceStride = emu.widthByteCount_;
-    plan.sourcePlaneBytes = emu.imageSizeInBytes_;
-    const std::size_t offsetX = std::min<std::size_t>(emu.offsetXByteCount_, plan.sourceStride);
-    const std::size_t planeRows = plan.sourceStride ? plan.sourcePlaneBytes / plan.sourceStride : 0;
-    const std::size_t offsetY = std::min<std::size_t>(emu.offsetY_, planeRows);
-    plan.sourceStart = offsetX + offsetY * plan.sourceStride;
-    plan.rowBytes = std::min<std::size_t>(emu.aoiWidthByteCount_, plan.sourceStride - offsetX);
-    plan.rows =
-        static_cast<std::uint32_t>(std::min<std::size_t>(emu.aoiHeight_, planeRows - offsetY));
-
-    const std::uint64_t planes =
-        std::uint64_t{emu.GetVertTiles()} * emu.GetHorzTiles() * cameraCount_;
-    std::size_t planeLimit = kMaxPlanes;
-    const std::size_t windowBytes = std::size_t{plan.rows} * plan.rowBytes;
-    if (windowBytes > 0) {
-        unsigned char* const* slots = emu.imageArray_.get();
-        const unsigned char* ringEnd = emu.ringBuffer_ + emu.ringBufferSize_;
-        const auto stride = static_cast<std::size_t>(slots[1] - slots[0]);
-        const auto lastRoom = static_cast<std::size_t>(ringEnd - slots[slotCount_ - 2]);
-        planeLimit = std::min(planeLimit, std::min(stride, lastRoom) / windowBytes);
-    }
-    if (plan.sourcePlaneBytes > 0) {
-        planeLimit = std::min(planeLimit, frameSlotBytes_ / plan.sourcePlaneBytes);
-    }
-    plan.planes = static_cast<std::uint32_t>(std::min<std::uint64_t>(planes, planeLimit));
-    crop_ = plan;
+    CropGeometry geometry;
+    geometry.widthBytes = emu.widthByteCount_;
+    geometry.imageBytes = emu.imageSizeInBytes_;
+    geometry.offsetXBytes = emu.offsetXByteCount_;
+    geometry.offsetYRows = emu.offsetY_;
+    geometry.aoiWidthBytes = emu.aoiWidthByteCount_;
+    geometry.aoiRows = emu.aoiHeight_;
+    geometry.planes = std::uint64_t{emu.GetVertTiles()} * emu.GetHorzTiles() * cameraCount_;
+    geometry.frameSlotBytes = frameSlotBytes_;
+    // Slots 0 to n - 2 are written; the last of them may reach the end of the ring.
+    unsigned char* const* slots = emu.imageArray_.get();
+    const unsigned char* ringEnd = emu.ringBuffer_ + emu.ringBufferSize_;
+    const auto stride = static_cast<std::size_t>(slots[1] - slots[0]);
+    const auto lastRoom = static_cast<std::size_t>(ringEnd - slots[slotCount_ - 2]);
+    geometry.ringSlotBytes = std::min(stride, lastRoom);
+    crop_ = planCrop(geometry);
 }
 
 // Frame slot 0 as Create sized it: one plane of the image size per camera and tile, and at
@@ -263,24 +289,6 @@ std::size_t Acquisition::frameSlotBytes(CIGrabEmu& emu) {
     if (emu.bytesPerPixel_ == 1) cameras = std::max<std::size_t>(cameras, 3);
     return std::size_t{emu.height_} * emu.width_ * emu.GetVertTiles() * emu.GetHorzTiles() *
            emu.bytesPerPixel_ * cameras;
-}
-
-void Acquisition::copyCropWindow(const unsigned char* frame, unsigned char* slot) const {
-    const CropPlan& plan = crop_;
-    const std::size_t windowBytes = std::size_t{plan.rows} * plan.rowBytes;
-    for (std::uint32_t plane = 0; plane < plan.planes; ++plane) {
-        const unsigned char* source = frame + plane * plan.sourcePlaneBytes + plan.sourceStart;
-        if (plan.rowBytes == plan.sourceStride) {
-            std::memcpy(slot, source, windowBytes);  // full-width window: rows are contiguous
-            slot += windowBytes;
-            continue;
-        }
-        for (std::uint32_t row = 0; row < plan.rows; ++row) {
-            std::memcpy(slot, source, plan.rowBytes);
-            slot += plan.rowBytes;
-            source += plan.sourceStride;
-        }
-    }
 }
 
 std::uint32_t Acquisition::produce(CIGrabEmu& emu) {
@@ -337,7 +345,7 @@ void Acquisition::writeFrame(CIGrabEmu& emu, std::uint32_t slot) {
     } catch (...) {
         frame = nullptr;  // the slot keeps its previous pixels; acquisition goes on
     }
-    if (frame) copyCropWindow(frame, emu.imageArray_[slot]);
+    if (frame) copyCropWindow(crop_, frame, emu.imageArray_[slot]);
     framesWritten_.fetch_add(1, std::memory_order_relaxed);
 }
 

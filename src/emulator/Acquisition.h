@@ -16,6 +16,37 @@ class Thread;
 
 namespace tamra::emulator {
 
+// The crop window of one frame as its planes lie in frame slot 0 (one image after the other)
+// and as they are packed into a ring slot (one window after the other).
+struct CropGeometry {
+    std::size_t widthBytes = 0;    // one source row
+    std::size_t imageBytes = 0;    // one source plane
+    std::size_t offsetXBytes = 0;  // window start within a row
+    std::size_t offsetYRows = 0;   // window start within a plane
+    std::size_t aoiWidthBytes = 0;
+    std::size_t aoiRows = 0;
+    std::uint64_t planes = 0;        // cameras x tiles
+    std::size_t frameSlotBytes = 0;  // what the composed frame holds
+    std::size_t ringSlotBytes = 0;   // what each written ring slot holds
+};
+
+// The copy that one frame costs, clamped so that it stays inside both buffers.
+struct CropPlan {
+    std::uint32_t planes = 0;
+    std::uint32_t rows = 0;
+    std::size_t rowBytes = 0;
+    std::size_t sourceStride = 0;
+    std::size_t sourceStart = 0;
+    std::size_t sourcePlaneBytes = 0;
+};
+
+// Each plane's window starts at that plane's own offset. The window is cut at its plane's right
+// edge and last row, and planes that the frame slot or ring slot cannot hold are left out (at
+// most eight: one file list per camera).
+CropPlan planCrop(const CropGeometry& geometry);
+// Copies whole rows; a window as wide as the image is one copy per plane.
+void copyCropWindow(const CropPlan& plan, const unsigned char* frame, unsigned char* slot);
+
 // One counter per outcome of a turn of the threads. Monotonic from Create; read at any time.
 struct AcquisitionCounts {
     std::uint64_t framesWritten = 0;     // frames composed and cropped into a ring slot
@@ -87,22 +118,10 @@ public:
     std::uint32_t deliver(CIGrabEmu& emu);
     std::uint32_t reportOverruns(CIGrabEmu& emu);
 
-    // Copies the crop window of a composed frame into a ring slot; exposed for the benchmark.
-    void copyCropWindow(const unsigned char* frame, unsigned char* slot) const;
-
 private:
-    // The crop copy of one frame, fixed at Start from the geometry and clamped to the memory
-    // that really exists, so that a layout change after Create can never copy out of bounds.
-    struct CropPlan {
-        std::uint32_t planes = 0;
-        std::uint32_t rows = 0;
-        std::size_t rowBytes = 0;
-        std::size_t sourceStride = 0;
-        std::size_t sourceStart = 0;
-        std::size_t sourcePlaneBytes = 0;
-    };
-
-    void planCrop(CIGrabEmu& emu);
+    // Fixed at Start from the geometry and the memory that really exists, so that a layout
+    // change after Create can never make the copy leave its buffers.
+    void prepareCrop(CIGrabEmu& emu);
     static std::size_t frameSlotBytes(CIGrabEmu& emu);
     void pace(CIGrabEmu& emu);
     void recordOverrun();
