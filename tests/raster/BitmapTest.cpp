@@ -1,0 +1,137 @@
+// Raster bitmaps: layouts, refused formats and memory reuse.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/raster/Bitmap.h"
+
+using tamra::platform::Bitmap;
+using tamra::platform::BitmapFormat;
+using tamra::platform::ChannelMasks;
+using tamra::platform::PaletteColour;
+
+namespace {
+
+BitmapFormat format(std::uint32_t width, std::int32_t height, std::uint16_t bits) {
+    BitmapFormat f;
+    f.width = width;
+    f.height = height;
+    f.bitsPerPixel = bits;
+    return f;
+}
+
+TEST(RasterBitmap, RowsArePaddedToWholeWordsUnlessAStrideIsGiven) {
+    Bitmap bitmap;
+    ASSERT_TRUE(bitmap.create(format(5, 3, 24)));
+    EXPECT_EQ(bitmap.stride(), 16u);
+    EXPECT_EQ(bitmap.sizeInBytes(), 48u);
+    ASSERT_TRUE(bitmap.create(format(7, 2, 16)));
+    EXPECT_EQ(bitmap.stride(), 16u);
+    BitmapFormat packed = format(5, 3, 24);
+    packed.stride = 15;
+    ASSERT_TRUE(bitmap.create(packed));
+    EXPECT_EQ(bitmap.stride(), 15u);
+    EXPECT_EQ(bitmap.sizeInBytes(), 45u);
+}
+
+TEST(RasterBitmap, RowZeroIsTheTopOfThePictureInBothStoredOrders) {
+    Bitmap bottomUp;
+    ASSERT_TRUE(bottomUp.create(format(4, 3, 8)));
+    EXPECT_FALSE(bottomUp.topDown());
+    EXPECT_EQ(bottomUp.row(0), bottomUp.bits() + 2 * bottomUp.stride());
+    EXPECT_EQ(bottomUp.row(2), bottomUp.bits());
+
+    Bitmap topDown;
+    ASSERT_TRUE(topDown.create(format(4, -3, 8)));
+    EXPECT_TRUE(topDown.topDown());
+    EXPECT_EQ(topDown.height(), 3u);
+    EXPECT_EQ(topDown.row(0), topDown.bits());
+    EXPECT_EQ(topDown.row(2), topDown.bits() + 2 * topDown.stride());
+}
+
+TEST(RasterBitmap, RefusesFormatsItCannotHoldAndIsLeftEmpty) {
+    std::vector<BitmapFormat> refused = {format(0, 4, 8),     format(4, 0, 8),  format(4, 4, 1),
+                                         format(4, 4, 4),     format(4, 4, 12), format(70000, 1, 8),
+                                         format(1, -70000, 8)};
+    BitmapFormat shortStride = format(10, 2, 24);
+    shortStride.stride = 29;
+    refused.push_back(shortStride);
+    BitmapFormat bigPalette = format(4, 4, 8);
+    std::vector<PaletteColour> colours(257);
+    bigPalette.palette = colours.data();
+    bigPalette.paletteSize = 257;
+    refused.push_back(bigPalette);
+    BitmapFormat splitMask = format(4, 4, 16);
+    splitMask.masks = ChannelMasks{0x7C00, 0x03E0, 0x0015};
+    refused.push_back(splitMask);
+    BitmapFormat overlap = format(4, 4, 32);
+    overlap.masks = ChannelMasks{0xFF0000, 0x01FF00, 0xFF};
+    refused.push_back(overlap);
+    BitmapFormat wideFor16 = format(4, 4, 16);
+    wideFor16.masks = ChannelMasks{0x1F0000, 0x03E0, 0x001F};
+    refused.push_back(wideFor16);
+    BitmapFormat masksOn24 = format(4, 4, 24);
+    masksOn24.masks = ChannelMasks{0xFF0000, 0xFF00, 0xFF};
+    refused.push_back(masksOn24);
+    BitmapFormat tooManyBytes = format(65536, 65536, 32);
+    refused.push_back(tooManyBytes);
+
+    for (const BitmapFormat& f : refused) {
+        Bitmap bitmap;
+        ASSERT_TRUE(bitmap.create(format(8, 8, 8)));
+        EXPECT_FALSE(bitmap.create(f)) << f.width << "x" << f.height << "x" << f.bitsPerPixel;
+        EXPECT_TRUE(bitmap.empty());
+    }
+}
+
+TEST(RasterBitmap, EightBitsWithoutPaletteReadsAsTheGreyRamp) {
+    Bitmap bitmap;
+    ASSERT_TRUE(bitmap.create(format(4, 4, 8)));
+    EXPECT_TRUE(bitmap.isGreyRamp());
+    EXPECT_EQ(bitmap.paletteSize(), 256u);
+    EXPECT_EQ(bitmap.palette()[200].red, 200);
+
+    std::vector<PaletteColour> colours(256);
+    for (int i = 0; i < 256; ++i) {
+        const auto level = static_cast<std::uint8_t>(i);
+        colours[i] = {level, level, level, 0};
+    }
+    colours[17].green = 18;
+    BitmapFormat almostRamp = format(4, 4, 8);
+    almostRamp.palette = colours.data();
+    almostRamp.paletteSize = 256;
+    ASSERT_TRUE(bitmap.create(almostRamp));
+    EXPECT_FALSE(bitmap.isGreyRamp());
+    EXPECT_EQ(bitmap.palette()[17].green, 18);
+}
+
+TEST(RasterBitmap, DefaultMasksAreSpelledOut) {
+    Bitmap bitmap;
+    ASSERT_TRUE(bitmap.create(format(2, 2, 16)));
+    EXPECT_EQ(bitmap.masks().red, 0x7C00u);
+    EXPECT_EQ(bitmap.masks().blue, 0x001Fu);
+    ASSERT_TRUE(bitmap.create(format(2, 2, 32)));
+    EXPECT_EQ(bitmap.masks().green, 0xFF00u);
+}
+
+TEST(RasterBitmap, RecreatingWithinItsMemoryKeepsTheBlock) {
+    Bitmap bitmap;
+    ASSERT_TRUE(bitmap.create(format(640, 480, 24)));
+    const std::uint8_t* block = bitmap.bits();
+    ASSERT_TRUE(bitmap.create(format(100, -50, 8)));
+    EXPECT_EQ(bitmap.bits(), block);
+    ASSERT_TRUE(bitmap.create(format(640, 480, 24), false));
+    EXPECT_EQ(bitmap.bits(), block);
+}
+
+TEST(RasterBitmap, ClearingZeroesOnlyWhenAsked) {
+    Bitmap bitmap;
+    ASSERT_TRUE(bitmap.create(format(4, 4, 8)));
+    bitmap.row(1)[2] = 99;
+    ASSERT_TRUE(bitmap.create(format(4, 4, 8), false));
+    EXPECT_EQ(bitmap.row(1)[2], 99);
+    ASSERT_TRUE(bitmap.create(format(4, 4, 8)));
+    EXPECT_EQ(bitmap.row(1)[2], 0);
+}
+
+}  // namespace
