@@ -1,0 +1,147 @@
+// Start and stop under load, and lifecycle calls made from inside a callback: none of them may
+// deadlock, crash or leak (the sanitizer builds run these too).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include <tamra/Tamra.h>
+
+#include "acquisition_support.h"
+
+namespace {
+
+using acquisition_test::Delivery;
+using acquisition_test::EmulatorTest;
+using acquisition_test::milliseconds;
+using acquisition_test::writeNumberedFiles;
+
+using EmulatorStress = EmulatorTest;
+
+TEST_F(EmulatorStress, HundredsOfStartsAndStopsWithFramesInFlight) {
+    writeNumberedFiles(folder_.path(), 2, kWidth, kHeight);
+    playFolder(kWidth, kHeight, 3);
+    grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
+    log_.attach(*grab_);
+    constexpr int kRounds = 300;
+    for (int round = 0; round < kRounds; ++round) {
+        ASSERT_EQ(grab_->Start(), 1) << "round " << round;
+        grab_->GenerateSoftTrigger(0);
+        if (round % 25 == 0) {
+            // Now and then let a frame through, so stops also meet idle threads.
+            ASSERT_TRUE(log_.waitForFrames(log_.frameCount() + 1)) << "round " << round;
+        }
+        ASSERT_EQ(grab_->Stop(), 1);
+        ASSERT_EQ(grab_->IsGrabRunning(), 0);
+    }
+    EXPECT_EQ(log_.exitCount(), static_cast<std::size_t>(kRounds));
+    ASSERT_EQ(grab_->Start(), 1);
+    const std::size_t before = log_.frameCount();
+    ASSERT_TRUE(triggerAndWait(before + 1));
+}
+
+TEST_F(EmulatorStress, StartStopAgainstAFreeRunningProducerAndABlockedClient) {
+    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
+    playFolder(kWidth, kHeight, 3);
+    log_.attach(*grab_);
+    for (int round = 0; round < 100; ++round) {
+        ASSERT_EQ(grab_->Start(), 1);
+        if (round % 10 == 0) {
+            log_.holdGate();
+            ASSERT_TRUE(log_.waitForTrash(log_.trash().size() + 1)) << "round " << round;
+            log_.openGate();
+        }
+        ASSERT_EQ(grab_->Stop(), 1);
+    }
+}
+
+TEST_F(EmulatorStress, StopFromInsideTheCallbackEndsAcquisitionWithoutWaiting) {
+    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
+    playFolder();
+    grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
+    std::atomic<int> stopResult{-1};
+    log_.setAction([this, &stopResult](const Delivery&) { stopResult = grab_->Stop(); });
+    log_.attach(*grab_);
+    for (int round = 0; round < 50; ++round) {
+        ASSERT_EQ(grab_->Start(), 1);
+        ASSERT_TRUE(triggerAndWait(static_cast<std::size_t>(round) + 1));
+        ASSERT_TRUE(log_.waitForExits(static_cast<std::size_t>(round) + 1));
+        EXPECT_EQ(stopResult.load(), 1);
+        EXPECT_EQ(grab_->IsGrabRunning(), 0);
+        // Triggers after the stop are accepted and produce nothing.
+        EXPECT_EQ(grab_->GenerateSoftTrigger(0), 1);
+        if (round % 2 == 0) {
+            ASSERT_EQ(grab_->Stop(), 1);  // else Start joins the old threads
+        }
+    }
+    EXPECT_EQ(log_.frameCount(), 50u);
+}
+
+TEST_F(EmulatorStress, CallsThatWouldReleaseTheRunningThreadsAreRefusedInACallback) {
+    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
+    playFolder();
+    grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
+    struct Attempt {
+        const char* operation;
+        std::function<int(CIGrabEmu&)> call;
+    };
+    const Attempt attempts[] = {
+        {"Destroy", [](CIGrabEmu& g) { return g.Destroy(); }},
+        {"Terminate", [](CIGrabEmu& g) { return g.Terminate(); }},
+        {"Start", [](CIGrabEmu& g) { return g.Start(); }},
+        {"Create", [](CIGrabEmu& g) { return g.Create(0, 0, 64, 48, 8, 5, 5000); }},
+        {"EmulateFromNewImagePath",
+         [](CIGrabEmu& g) {
+             char path[] = "/";
+             return g.EmulateFromNewImagePath(path, 64, 48);
+         }},
+    };
+    log_.attach(*grab_);
+    std::size_t frames = 0;
+    for (const Attempt& attempt : attempts) {
+        SCOPED_TRACE(attempt.operation);
+        std::atomic<int> result{-1};
+        std::string message;
+        log_.setAction([&](const Delivery&) {
+            result = attempt.call(*grab_);
+            message = grab_->GetLastErrorMsg();
+        });
+        ASSERT_EQ(grab_->Start(), 1);
+        ASSERT_TRUE(triggerAndWait(++frames));
+        ASSERT_TRUE(log_.waitForExits(frames));
+        EXPECT_EQ(result.load(), 0);
+        EXPECT_EQ(message, std::string("CIGrab::") + attempt.operation +
+                               ": Called from an acquisition callback");
+        EXPECT_EQ(grab_->IsGrabRunning(), 0);
+        EXPECT_EQ(grab_->IsGrabCreated(), 1);
+        ASSERT_EQ(grab_->Stop(), 1);
+    }
+    log_.setAction(nullptr);
+    EXPECT_EQ(grab_->Destroy(), 1);
+    EXPECT_EQ(grab_->IsGrabCreated(), 0);
+}
+
+TEST_F(EmulatorStress, OverrunReporterMayStopAcquisitionToo) {
+    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
+    playFolder(kWidth, kHeight, 3);
+    log_.attach(*grab_);
+    CIGrabEmu* grab = grab_.get();
+    grab_->RegisterTrashCallback(
+        [](unsigned char*, unsigned int, std::int64_t, void* context) {
+            return static_cast<CIGrabEmu*>(context)->Stop();
+        },
+        grab);
+    log_.holdGate();
+    ASSERT_EQ(grab_->Start(), 1);
+    for (int poll = 0; poll < 500 && grab_->IsGrabRunning(); ++poll) {
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    EXPECT_EQ(grab_->IsGrabRunning(), 0);
+    log_.openGate();  // the delivery thread ends once the blocked client returns
+    ASSERT_TRUE(log_.waitForExits(1));
+    EXPECT_EQ(grab_->Stop(), 1);
+}
+
+}  // namespace
