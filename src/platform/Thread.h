@@ -15,7 +15,9 @@ std::uint32_t currentThreadId();
 // Asks for time-critical priority for the calling thread; silently stays normal if refused.
 void setCurrentThreadPriority(ThreadPriority priority);
 
-// Owns one thread. Not copyable or movable. The destructor joins a thread still running.
+// Owns one thread. Not copyable or movable. The destructor joins a thread still running; when
+// it runs on that thread itself (a body destroying its own owner), the thread frees its own
+// resources as soon as its body returns, because nobody is left to join it.
 class Thread {
 public:
     using Body = std::function<std::uint32_t()>;
@@ -25,12 +27,17 @@ public:
     Thread& operator=(const Thread&) = delete;
     ~Thread();
 
-    // Starts the body on a new thread with the given stack size (0: the system default).
-    // Returns false, and starts nothing, when the thread cannot be created or one is running.
+    // Starts the body on a new thread with the given stack size (0: the system default); the
+    // size is the room the body gets, enlarged in sanitizer builds. id() is set, and visible to
+    // the body, before the body runs. Returns false, and starts nothing, when the body is empty,
+    // the thread cannot be created or one is running. A thread that has ended but was not yet
+    // joined (it joined itself) is collected first.
     bool start(Body body, std::size_t stackSize = 0,
                ThreadPriority priority = ThreadPriority::Normal);
-    // Waits without a time limit for the thread to end; returns its exit code. A join from the
-    // thread itself does not wait (it would never return) and returns 0.
+    // Waits without a time limit for the thread to end; returns its exit code and forgets the
+    // thread (id() becomes 0). A join from the thread itself does not wait (it would never
+    // return) and returns 0; the thread stays joinable, so that its owner joins it later from
+    // another thread, by join(), the next start() or the destructor.
     std::uint32_t join();
     bool joinable() const { return started_; }
     // True when called on this thread.
