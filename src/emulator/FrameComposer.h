@@ -1,10 +1,105 @@
-// Emulator internals: FrameComposer.
+// Emulator frame composition: the frame surface, the reusable file bitmap and the frame slots.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <tamra/PlatformTypes.h>
+
+#include "platform/raster/DeviceContext.h"
+
+class CIGrabEmu;
 
 namespace tamra::emulator {
 
+struct BitmapFileHeader;
+
+// The format of the frame surface: a bitmap header with room for a full palette.
+struct TargetFormat {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[256];
+};
+
+// Everything a frame is composed with. Owned by one emulator and used by one thread at a time:
+// the producer while the grab runs, the client's thread otherwise. After the first frames of a
+// geometry, composing allocates nothing: the file bitmap, the column map of the stretch and the
+// slots keep their memory from frame to frame.
 class FrameComposer {
 public:
+    FrameComposer() = default;
+    FrameComposer(const FrameComposer&) = delete;
+    FrameComposer& operator=(const FrameComposer&) = delete;
+
+    // ---- Frame surface: top-down, grab geometry, rows packed without padding.
+    // Fills the target format (8 bits and fewer: a grey ramp palette) and makes the surface;
+    // false when the raster layer cannot hold that format.
+    bool createSurface(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel,
+                       std::uint32_t bytesPerPixel);
+    void destroySurface();
+    platform::Bitmap& surface() { return surface_; }
+    platform::DeviceContext& destinationDc() { return destinationDc_; }
+    // The target format as the loader takes it. Only its header is ever read through it.
+    BITMAPINFO* targetFormat() { return reinterpret_cast<BITMAPINFO*>(&target_); }
+    const TargetFormat& target() const { return target_; }
+
+    // ---- Loading one file into the file bitmap and drawing it onto the surface.
+    // Gives a stream a buffer of this object, so reading a file allocates no stream buffer.
+    void bufferStream(std::FILE* file);
+    // Reads palette or masks and the pixel rows of an open file positioned after its headers.
+    // info holds the header with its width already rounded up to a multiple of 4.
+    bool readSource(std::FILE* file, const BitmapFileHeader& fileHeader,
+                    const BITMAPINFOHEADER& info, std::int32_t storedWidth);
+    // Stretches the whole file bitmap onto |width| x |height| of the surface.
+    bool drawSource(const BITMAPINFOHEADER& target);
+
+    // ---- Frame slots.
+    // Frame-slot size for the emulator's current layout, or 0 when it would exceed what can
+    // be allocated.
+    static std::size_t frameSlotBytes(CIGrabEmu& emulator);
+    // Allocates frame-slot-count slots (at least one) of slotBytes each, zero-filled.
+    bool allocateSlots(std::size_t slotBytes);
+    void releaseSlots();
+    bool hasSlots() const { return static_cast<bool>(slotBlock_); }
+    std::size_t slotBytes() const { return slotBytes_; }
+    void setSlotCount(std::uint32_t count) { slotCount_ = count; }
+    std::uint32_t slotCount() const { return slotCount_; }
+    // Slot 0, grown first when a frame of frameBytes would not fit; null without slots.
+    unsigned char* frameSlot(std::size_t frameBytes);
+
+    // ---- Composition.
+    // Loads camera plane's next file into out, or writes the substitute pattern there.
+    void composePlane(CIGrabEmu& emulator, int plane, unsigned char* out, std::size_t bytes);
+    void resetFrameCounter() { frameCounter_ = 0; }
+    void advanceFrameCounter() { ++frameCounter_; }
+    std::uint32_t frameCounter() const { return frameCounter_; }
+
+private:
+    bool readColourTables(std::FILE* file, const BITMAPINFOHEADER& info,
+                          platform::BitmapFormat& format);
+    bool readRows(std::FILE* file, std::size_t fileRowBytes);
+
+    platform::Bitmap surface_;
+    platform::Bitmap source_;
+    platform::DeviceContext sourceDc_;
+    platform::DeviceContext destinationDc_;
+    TargetFormat target_{};
+    std::vector<platform::PaletteColour> palette_ = std::vector<platform::PaletteColour>(256);
+    std::vector<char> streamBuffer_ = std::vector<char>(16384);
+
+    std::unique_ptr<unsigned char[]> slotBlock_;
+    std::vector<unsigned char*> slotTable_;
+    std::size_t slotBytes_ = 0;
+    std::uint32_t slotCount_ = 0;
+    std::uint32_t frameCounter_ = 0;
 };
+
+// The substitute pattern of a plane: byte b of the pixel at row r, column c is
+// ((B + b) x (r + c + (n x 10) / B)) modulo 256 for frame counter n and B bytes per pixel,
+// written row by row for at most bytes bytes.
+void writeSubstitutePattern(unsigned char* out, std::size_t bytes, std::uint32_t width,
+                            std::uint32_t bytesPerPixel, std::uint32_t frameCounter);
 
 }  // namespace tamra::emulator
