@@ -50,6 +50,15 @@ bool readBitmapHeaders(std::FILE* file, BitmapFileHeader* fileHeader, BITMAPINFO
     return true;
 }
 
+bool ConformRule::accepts(const BITMAPINFOHEADER& header) const {
+    if (enabled) return true;
+    const bool sameSize = std::int64_t{header.biWidth} == std::int64_t{width} &&
+                          std::int64_t{header.biHeight} == std::int64_t{height};
+    const bool sameDepth =
+        header.biBitCount == bitsPerPixel || (header.biBitCount == 32 && bitsPerPixel == 24);
+    return sameSize && sameDepth;
+}
+
 std::int32_t roundedWidth(std::int32_t width) {
     return static_cast<std::int32_t>((static_cast<std::uint32_t>(width) + 3) & ~3u);
 }

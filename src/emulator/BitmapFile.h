@@ -30,6 +30,17 @@ struct BitmapFileHeader {
 // were read; fileHeader may be null.
 bool readBitmapHeaders(std::FILE* file, BitmapFileHeader* fileHeader, BITMAPINFOHEADER& info);
 
+// The conform test of a header: with conforming on every header passes; otherwise the width,
+// the height (both as stored, so signed) and the bit count must match the grab's, a 32-bit
+// header also matching a 24-bit grab.
+struct ConformRule {
+    bool enabled = true;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t bitsPerPixel = 8;
+    bool accepts(const BITMAPINFOHEADER& header) const;
+};
+
 // The stored width rounded up to a multiple of 4, in 32-bit arithmetic.
 std::int32_t roundedWidth(std::int32_t width);
 

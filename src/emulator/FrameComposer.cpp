@@ -99,8 +99,27 @@ void FrameComposer::destroySurface() {
     source_.release();
 }
 
-void FrameComposer::bufferStream(std::FILE* file) {
-    std::setvbuf(file, streamBuffer_.data(), _IOFBF, streamBuffer_.size());
+bool FrameComposer::load(const char* path, const BITMAPINFO* target, const ConformRule& rule) {
+    if (path == nullptr || path[0] == '\0' || target == nullptr) return false;
+    File file(platform::openFile(path, "rb"));
+    if (!file) return false;
+    // A buffer of ours, so that reading the file allocates no stream buffer.
+    std::setvbuf(file.get(), streamBuffer_.data(), _IOFBF, streamBuffer_.size());
+    BitmapFileHeader fileHeader;
+    BITMAPINFOHEADER info{};
+    if (!readBitmapHeaders(file.get(), &fileHeader, info)) return false;
+    const std::int32_t storedWidth = info.biWidth;
+    info.biWidth = roundedWidth(storedWidth);
+    if (!rule.accepts(info)) return false;
+    const std::uint32_t bytesPerPixel = (info.biBitCount + 7u) / 8u;
+    info.biSizeImage =
+        heightMagnitude(info.biHeight) * static_cast<std::uint32_t>(info.biWidth) * bytesPerPixel;
+    if (info.biSize != kInfoHeaderBytes) return false;
+    if (!readSource(file.get(), fileHeader, info, storedWidth)) return false;
+    // Only the header is read through target, whatever the palette room behind it.
+    BITMAPINFOHEADER targetHeader;
+    std::memcpy(&targetHeader, target, sizeof targetHeader);
+    return drawSource(targetHeader);
 }
 
 bool FrameComposer::readSource(std::FILE* file, const BitmapFileHeader& fileHeader,
@@ -263,9 +282,6 @@ void writeSubstitutePattern(unsigned char* out, std::size_t bytes, std::uint32_t
 
 }  // namespace tamra::emulator
 
-using tamra::emulator::BitmapFileHeader;
-using tamra::emulator::File;
-
 int CIGrabEmu::CreateDIBSections() {
     DestroyDIBSections();
     return composer_->createSurface(width_, height_, bitsPerPixel_, bytesPerPixel_) ? 1 : 0;
@@ -285,25 +301,8 @@ unsigned char* CIGrabEmu::GetLoadedImagePtr(IFW_EMULATOR_IMAGETYPE, int, int) {
 }
 
 int CIGrabEmu::LoadBitmapFromFile(const char* path, BITMAPINFO* target) {
-    if (path == nullptr || path[0] == '\0' || target == nullptr) return 0;
-    File file(tamra::platform::openFile(path, "rb"));
-    if (!file) return 0;
-    tamra::emulator::FrameComposer& composer = *composer_;
-    composer.bufferStream(file.get());
-    BitmapFileHeader fileHeader;
-    BITMAPINFOHEADER info{};
-    if (!tamra::emulator::readBitmapHeaders(file.get(), &fileHeader, info)) return 0;
-    const std::int32_t storedWidth = info.biWidth;
-    info.biWidth = tamra::emulator::roundedWidth(storedWidth);
-    if (!ImageConform(&info)) return 0;
-    const std::uint32_t bytesPerPixel = BitToBytePerPixel(info.biBitCount);
-    info.biSizeImage = tamra::emulator::heightMagnitude(info.biHeight) *
-                       static_cast<std::uint32_t>(info.biWidth) * bytesPerPixel;
-    if (info.biSize != tamra::emulator::kInfoHeaderBytes) return 0;
-    if (!composer.readSource(file.get(), fileHeader, info, storedWidth)) return 0;
-    BITMAPINFOHEADER targetHeader;
-    std::memcpy(&targetHeader, target, sizeof targetHeader);
-    return composer.drawSource(targetHeader) ? 1 : 0;
+    const tamra::emulator::ConformRule rule{conformEnable_ != 0, width_, height_, bitsPerPixel_};
+    return composer_->load(path, target, rule) ? 1 : 0;
 }
 
 unsigned char* CIGrabEmu::GrabSimplified(int) {

@@ -16,6 +16,7 @@ class CIGrabEmu;
 namespace tamra::emulator {
 
 struct BitmapFileHeader;
+struct ConformRule;
 
 // The format of the frame surface: a bitmap header with room for a full palette.
 struct TargetFormat {
@@ -45,15 +46,14 @@ public:
     BITMAPINFO* targetFormat() { return reinterpret_cast<BITMAPINFO*>(&target_); }
     const TargetFormat& target() const { return target_; }
 
-    // ---- Loading one file into the file bitmap and drawing it onto the surface.
-    // Gives a stream a buffer of this object, so reading a file allocates no stream buffer.
-    void bufferStream(std::FILE* file);
-    // Reads palette or masks and the pixel rows of an open file positioned after its headers.
-    // info holds the header with its width already rounded up to a multiple of 4.
-    bool readSource(std::FILE* file, const BitmapFileHeader& fileHeader,
-                    const BITMAPINFOHEADER& info, std::int32_t storedWidth);
-    // Stretches the whole file bitmap onto |width| x |height| of the surface.
-    bool drawSource(const BITMAPINFOHEADER& target);
+    // ---- Loading one file and drawing it, scaled, onto |width| x |height| of the surface
+    // given by target. In order: the file opens, its type is "BM", the 40 header bytes are
+    // there, the header (with its width rounded up to a multiple of 4) passes the conform
+    // rule, the header size is 40; then the layout must be one the loader reads (8, 16, 24 or
+    // 32 bits, uncompressed or 16/32-bit bit fields, at most 256 palette entries, sizes the
+    // raster layer holds), the palette or masks and every pixel row must lie in the file, and
+    // the stretch must succeed. Any failure: false, and the surface may be partly drawn.
+    bool load(const char* path, const BITMAPINFO* target, const ConformRule& rule);
 
     // ---- Frame slots.
     // Frame-slot size for the emulator's current layout, or 0 when it would exceed what can
@@ -77,6 +77,9 @@ public:
     std::uint32_t frameCounter() const { return frameCounter_; }
 
 private:
+    bool readSource(std::FILE* file, const BitmapFileHeader& fileHeader,
+                    const BITMAPINFOHEADER& info, std::int32_t storedWidth);
+    bool drawSource(const BITMAPINFOHEADER& target);
     bool readColourTables(std::FILE* file, const BITMAPINFOHEADER& info,
                           platform::BitmapFormat& format);
     bool readRows(std::FILE* file, std::size_t fileRowBytes);

@@ -198,13 +198,10 @@ int CIGrabEmu::ImageConform(const char* path) {
 }
 
 // The stored width is compared, so with conforming off a file whose width is not a multiple of
-// 4 never matches a geometry rounded to one; a top-down file's negative height never matches.
+// 4 never matches a geometry rounded to one, and a top-down file's negative height never
+// matches.
 int CIGrabEmu::ImageConform(BITMAPINFOHEADER* header) {
     if (header == nullptr) return 0;
-    if (conformEnable_ != 0) return 1;
-    const bool sameSize = std::int64_t{header->biWidth} == std::int64_t{width_} &&
-                          std::int64_t{header->biHeight} == std::int64_t{height_};
-    const bool sameDepth =
-        header->biBitCount == bitsPerPixel_ || (header->biBitCount == 32 && bitsPerPixel_ == 24);
-    return sameSize && sameDepth ? 1 : 0;
+    const tamra::emulator::ConformRule rule{conformEnable_ != 0, width_, height_, bitsPerPixel_};
+    return rule.accepts(*header) ? 1 : 0;
 }

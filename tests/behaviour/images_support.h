@@ -1,0 +1,160 @@
+// Test helpers for the emulator's images: temporary trees, file surgery and the frames the
+// loading and composition rules predict for a sample picture. Public headers only.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "samplegen/SampleTree.h"
+
+namespace images_test {
+
+namespace fs = std::filesystem;
+using tamra::samples::Picture;
+using tamra::samples::Rgb;
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    explicit TempDir(const std::string& tag) {
+        static int serial = 0;
+        path_ =
+            fs::temp_directory_path() /
+            ("tamra-images-" + tag + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) +
+             "-" + std::to_string(++serial));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return path_; }
+    std::string str() const { return path_.string(); }
+    std::string file(const std::string& relative) const { return (path_ / relative).string(); }
+
+private:
+    fs::path path_;
+};
+
+inline std::vector<std::uint8_t> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+inline void put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value) {
+    bytes[at] = static_cast<std::uint8_t>(value);
+    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// Grey level nearest a colour on the 256-level ramp, by search (lowest level on a tie).
+inline std::uint8_t greyBySearch(Rgb colour) {
+    static std::map<std::tuple<int, int, int>, std::uint8_t> memo;
+    const auto key = std::make_tuple(int{colour.r}, int{colour.g}, int{colour.b});
+    const auto found = memo.find(key);
+    if (found != memo.end()) return found->second;
+    int best = 0;
+    long bestDistance = -1;
+    for (int level = 0; level < 256; ++level) {
+        const long dr = colour.r - level, dg = colour.g - level, db = colour.b - level;
+        const long distance = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || distance < bestDistance) {
+            bestDistance = distance;
+            best = level;
+        }
+    }
+    return memo[key] = static_cast<std::uint8_t>(best);
+}
+
+// The picture as the loader sees a sample file: its width rounded up to a multiple of 4, the
+// added columns holding what the file's row padding and a zeroed bitmap give (index 0 for an
+// 8-bit file: the last sample colour with a palette, black without; black for the others).
+inline Picture loaderView(const tamra::samples::TreeEntry& entry) {
+    const Picture stored = entry.stored();
+    const std::uint32_t rounded = (stored.width() + 3) / 4 * 4;
+    Rgb padding{0, 0, 0};
+    if (entry.layout.bitsPerPixel == 8 && entry.layout.palette) {
+        padding = tamra::samples::samplePalette().back();
+    }
+    Picture view(rounded, stored.height(), padding);
+    for (std::uint32_t y = 0; y < stored.height(); ++y) {
+        for (std::uint32_t x = 0; x < stored.width(); ++x) view.set(x, y, stored.at(x, y));
+    }
+    return view;
+}
+
+// Frame bytes predicted for a picture drawn onto width x height at 1, 3 or 4 bytes per pixel:
+// destination pixel (x, y) reads picture pixel (floor(x W / width), floor(y H / height)).
+inline std::vector<std::uint8_t> expectedPlane(const Picture& picture, std::uint32_t width,
+                                               std::uint32_t height, std::uint32_t bytesPerPixel) {
+    std::vector<std::uint8_t> plane(std::size_t{width} * height * bytesPerPixel, 0);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        const std::uint32_t sy =
+            static_cast<std::uint32_t>(std::uint64_t{y} * picture.height() / height);
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::uint32_t sx =
+                static_cast<std::uint32_t>(std::uint64_t{x} * picture.width() / width);
+            const Rgb colour = picture.at(sx, sy);
+            std::uint8_t* p = &plane[(std::size_t{y} * width + x) * bytesPerPixel];
+            if (bytesPerPixel == 1) {
+                p[0] = greyBySearch(colour);
+            } else {
+                p[0] = colour.b;
+                p[1] = colour.g;
+                p[2] = colour.r;
+            }
+        }
+    }
+    return plane;
+}
+
+// The substitute pattern of one plane for frame counter n, straight from its definition.
+inline std::vector<std::uint8_t> expectedPattern(std::uint32_t width, std::uint32_t height,
+                                                 std::uint32_t bytesPerPixel, std::uint32_t n) {
+    std::vector<std::uint8_t> plane;
+    plane.reserve(std::size_t{width} * height * bytesPerPixel);
+    const std::uint64_t shift = std::uint64_t{static_cast<std::uint32_t>(n * 10u)} / bytesPerPixel;
+    for (std::uint64_t r = 0; r < height; ++r) {
+        for (std::uint64_t c = 0; c < width; ++c) {
+            for (std::uint64_t b = 0; b < bytesPerPixel; ++b) {
+                plane.push_back(
+                    static_cast<std::uint8_t>((bytesPerPixel + b) * (r + c + shift) % 256));
+            }
+        }
+    }
+    return plane;
+}
+
+inline bool planeEquals(const std::uint8_t* frame, const std::vector<std::uint8_t>& expected) {
+    return std::equal(expected.begin(), expected.end(), frame);
+}
+
+// Index of the first differing byte, or -1.
+inline long firstDifference(const std::uint8_t* frame, const std::vector<std::uint8_t>& expected) {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (frame[i] != expected[i]) return static_cast<long>(i);
+    }
+    return -1;
+}
+
+}  // namespace images_test

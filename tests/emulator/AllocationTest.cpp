@@ -1,0 +1,109 @@
+// Composing frames allocates nothing once the emulator has seen each file of its lists: the
+// file bitmap, the stretch's column map and the frame slot keep their memory. This executable
+// replaces the global allocation functions to count the calls made on the test's own thread
+// (the grab's own threads may allocate as they please).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <tamra/CIGrabEmu.h>
+
+#include "behaviour/images_support.h"
+
+namespace {
+
+thread_local std::size_t allocationsOnThisThread = 0;
+
+void* countedAllocation(std::size_t size) {
+    ++allocationsOnThisThread;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (void* block = countedAllocation(size)) return block;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    if (void* block = countedAllocation(size)) return block;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return countedAllocation(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return countedAllocation(size);
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
+
+namespace {
+
+using images_test::TempDir;
+namespace samples = tamra::samples;
+
+// Camera 0 also holds a larger 24-bit file (scaled down) and a file that is no bitmap (the
+// substitute pattern), so every path of composition runs.
+void writeMixedTree(const TempDir& root) {
+    samples::writeSampleTree(root.str(), samples::TreeOptions{});
+    samples::writeBmp(root.file("part_05.bmp"),
+                      samples::renderScene(samples::Scene::Pass, 0, 9, 1024, 768),
+                      samples::BmpLayout{24, true, false});
+    images_test::writeBytes(root.file("part_06.bmp"),
+                            {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'});
+}
+
+std::size_t allocationsWhileComposing(CIGrabEmu& grab, int frames) {
+    const std::size_t before = allocationsOnThisThread;
+    for (int i = 0; i < frames; ++i) {
+        EXPECT_NE(grab.GrabSimplified(0), nullptr);
+    }
+    return allocationsOnThisThread - before;
+}
+
+TEST(ComposeAllocations, TheCounterSeesAllocationsOnThisThread) {
+    const std::size_t before = allocationsOnThisThread;
+    std::vector<int> values(100);
+    EXPECT_EQ(values.size(), 100u);
+    EXPECT_GT(allocationsOnThisThread, before);
+}
+
+TEST(ComposeAllocations, SteadyStateFramesAllocateNothingInAnyLayout) {
+    TempDir root("allocations");
+    writeMixedTree(root);
+    CIGrabEmu grab;
+    ASSERT_EQ(grab.Initialize(), 1);
+    grab.SetNumCameras(2);
+    std::string path = root.str();
+    ASSERT_EQ(grab.EmulateFromNewImagePath(path.data(), 640, 480), 1);
+    ASSERT_EQ(grab.IsGrabCreated(), 1);
+    // Camera 0 plays 11 files; two full rounds let every file size be seen once.
+    for (IFW_IMAGE_COLOR_TYPE colour :
+         {IFW_IMAGE_COLOR_MONO8, IFW_IMAGE_COLOR_COLOR32, IFW_IMAGE_COLOR_COLOR24}) {
+        grab.SetImageColor(colour);
+        allocationsWhileComposing(grab, 22);
+        EXPECT_EQ(allocationsWhileComposing(grab, 33), 0u) << "colour layout " << colour;
+    }
+}
+
+}  // namespace

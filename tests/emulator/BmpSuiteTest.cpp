@@ -1,0 +1,194 @@
+// The public BMP test suite through the loader: every file either loads or is refused, as its
+// header predicts, and loaded files give exactly the frames the loading rules predict.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "behaviour/images_support.h"
+#include "emulator/BitmapFile.h"
+#include "emulator/FrameComposer.h"
+
+namespace {
+
+using images_test::readBytes;
+using tamra::emulator::ConformRule;
+using tamra::emulator::FrameComposer;
+
+struct SuiteFile {
+    std::string path;
+    bool plain = false;
+};
+
+std::vector<SuiteFile> manifest() {
+    std::ifstream in(std::string(TAMRA_BMPSUITE_DIR) + "/MANIFEST.tsv");
+    std::vector<SuiteFile> files;
+    std::string line;
+    std::getline(in, line);  // column names
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::stringstream row(line);
+        for (std::string field; std::getline(row, field, '\t');) fields.push_back(field);
+        if (fields.size() == 11) files.push_back({fields[0], fields[10] == "yes"});
+    }
+    return files;
+}
+
+std::string suitePath(const std::string& relative) {
+    return std::string(TAMRA_BMPSUITE_DIR) + "/" + relative;
+}
+
+std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+int channel(std::uint32_t pixel, std::uint32_t mask) {
+    if (mask == 0) return 0;
+    int shift = 0;
+    while ((mask >> shift & 1) == 0) ++shift;
+    int bits = 0;
+    while (shift + bits < 32 && (mask >> (shift + bits) & 1)) ++bits;
+    std::uint32_t value = (pixel & mask) >> shift;
+    if (bits > 8) {
+        value >>= bits - 8;
+        bits = 8;
+    }
+    const std::uint32_t maximum = (1u << bits) - 1;
+    return static_cast<int>((value * 255 + maximum / 2) / maximum);
+}
+
+// An independent reading of a plain file by the loading rules: the width rounded up to a
+// multiple of 4, rows as stored (bottom-up unless the height is negative), columns past the
+// file row reading zero, 8-bit files through their palette (the grey ramp when the header
+// declares none, black past the declared entries), bit fields through their masks.
+tamra::samples::Picture referencePicture(const std::vector<std::uint8_t>& b) {
+    const std::int32_t width = static_cast<std::int32_t>(le32(b, 18));
+    const std::int32_t height = static_cast<std::int32_t>(le32(b, 22));
+    const int bits = b[28] | b[29] << 8;
+    const std::uint32_t compression = le32(b, 30);
+    const std::uint32_t colours = le32(b, 46);
+    const std::uint32_t offset = le32(b, 10);
+    const std::uint32_t rows = static_cast<std::uint32_t>(height < 0 ? -height : height);
+    const std::uint32_t rounded = (static_cast<std::uint32_t>(width) + 3) / 4 * 4;
+    const std::size_t fileRow = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+    const int bytes = bits / 8;
+    std::uint32_t masks[3] = {bits == 16 ? 0x7C00u : 0xFF0000u, bits == 16 ? 0x3E0u : 0xFF00u,
+                              bits == 16 ? 0x1Fu : 0xFFu};
+    if (compression == 3) {
+        for (int i = 0; i < 3; ++i) masks[i] = le32(b, 54 + 4 * i);
+    }
+    tamra::samples::Picture picture(rounded, rows);
+    for (std::uint32_t y = 0; y < rows; ++y) {
+        const std::size_t row = offset + fileRow * (height < 0 ? y : rows - 1 - y);
+        for (std::uint32_t x = 0; x < rounded; ++x) {
+            std::uint32_t pixel = 0;
+            for (int i = 0; i < bytes; ++i) {
+                const std::size_t at = static_cast<std::size_t>(x) * bytes + i;
+                if (at < fileRow) pixel |= static_cast<std::uint32_t>(b[row + at]) << (8 * i);
+            }
+            tamra::samples::Rgb colour;
+            if (bits == 8) {
+                std::uint8_t grey = static_cast<std::uint8_t>(pixel);
+                colour = {grey, grey, grey};
+                if (colours != 0) {
+                    const std::size_t entry = 54 + 4 * pixel;
+                    colour = pixel < colours
+                                 ? tamra::samples::Rgb{b[entry + 2], b[entry + 1], b[entry]}
+                                 : tamra::samples::Rgb{};
+                }
+            } else {
+                colour = {static_cast<std::uint8_t>(channel(pixel, masks[0])),
+                          static_cast<std::uint8_t>(channel(pixel, masks[1])),
+                          static_cast<std::uint8_t>(channel(pixel, masks[2]))};
+            }
+            picture.set(x, y, colour);
+        }
+    }
+    return picture;
+}
+
+std::vector<std::uint8_t> loadOnto(const std::string& relative, std::uint32_t width,
+                                   std::uint32_t height, std::uint32_t bytesPerPixel,
+                                   bool* loaded) {
+    FrameComposer composer;
+    EXPECT_TRUE(composer.createSurface(width, height, 8 * bytesPerPixel, bytesPerPixel));
+    const std::size_t size = std::size_t{width} * height * bytesPerPixel;
+    std::fill_n(composer.surface().bits(), size, 0xA5);
+    *loaded = composer.load(suitePath(relative).c_str(), composer.targetFormat(), ConformRule{});
+    return std::vector<std::uint8_t>(composer.surface().bits(), composer.surface().bits() + size);
+}
+
+TEST(BmpSuite, EachFileLoadsExactlyWhenItsHeaderIsPlainAndRefusalsDrawNothing) {
+    const std::vector<SuiteFile> files = manifest();
+    ASSERT_EQ(files.size(), 89u);
+    for (const SuiteFile& file : files) {
+        bool loaded = false;
+        const std::vector<std::uint8_t> frame = loadOnto(file.path, 100, 50, 3, &loaded);
+        EXPECT_EQ(loaded, file.plain) << file.path;
+        if (!loaded) {
+            EXPECT_TRUE(std::all_of(frame.begin(), frame.end(), [](std::uint8_t v) {
+                return v == 0xA5;
+            })) << file.path;
+        }
+    }
+}
+
+TEST(BmpSuite, LoadedFilesGiveTheFramesTheRulesPredictAtEveryDepthAndSize) {
+    struct Size {
+        std::uint32_t width, height, bytesPerPixel;
+    };
+    const Size sizes[] = {{128, 64, 3}, {128, 64, 1}, {100, 50, 4}, {300, 200, 3}, {37, 19, 1}};
+    for (const SuiteFile& file : manifest()) {
+        if (!file.plain) continue;
+        const tamra::samples::Picture reference = referencePicture(readBytes(suitePath(file.path)));
+        for (const Size& size : sizes) {
+            bool loaded = false;
+            const auto frame =
+                loadOnto(file.path, size.width, size.height, size.bytesPerPixel, &loaded);
+            ASSERT_TRUE(loaded) << file.path;
+            const auto expected =
+                images_test::expectedPlane(reference, size.width, size.height, size.bytesPerPixel);
+            EXPECT_EQ(images_test::firstDifference(frame.data(), expected), -1)
+                << file.path << " onto " << size.width << "x" << size.height << "x"
+                << size.bytesPerPixel;
+        }
+    }
+}
+
+TEST(BmpSuite, LayoutsOfTheSamePictureComposeToTheSameFrame) {
+    const std::vector<std::vector<std::string>> groups = {
+        {"g/rgb24.bmp", "g/rgb24pal.bmp", "g/rgb32.bmp", "g/rgb32bf.bmp", "g/rgb32bfdef.bmp",
+         "q/rgb32fakealpha.bmp"},
+        {"g/pal8.bmp", "g/pal8topdown.bmp", "q/pal8offs.bmp", "q/pal8os2v2-40sz.bmp"},
+        {"g/rgb16.bmp", "g/rgb16bfdef.bmp", "q/rgb16faketrns.bmp"},
+    };
+    for (const auto& group : groups) {
+        bool loaded = false;
+        const auto first = loadOnto(group.front(), 640, 480, 1, &loaded);
+        ASSERT_TRUE(loaded) << group.front();
+        for (const std::string& other : group) {
+            EXPECT_EQ(loadOnto(other, 640, 480, 1, &loaded), first)
+                << other << " vs " << group.front();
+            EXPECT_TRUE(loaded) << other;
+        }
+    }
+}
+
+// 125 and 126 pixels wide round up to 128 (124 stays): the rounding columns carry the file's
+// row padding and are stretched like the rest.
+TEST(BmpSuite, NarrowWidthsAreStretchedOverTheirRoundedWidth) {
+    for (const char* name : {"g/pal8w124.bmp", "g/pal8w125.bmp", "g/pal8w126.bmp"}) {
+        const auto bytes = readBytes(suitePath(name));
+        const tamra::samples::Picture reference = referencePicture(bytes);
+        ASSERT_EQ(reference.width(), std::string(name) == "g/pal8w124.bmp" ? 124u : 128u);
+        bool loaded = false;
+        const auto frame = loadOnto(name, 256, 128, 3, &loaded);
+        ASSERT_TRUE(loaded);
+        const auto expected = images_test::expectedPlane(reference, 256, 128, 3);
+        EXPECT_EQ(images_test::firstDifference(frame.data(), expected), -1) << name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,326 @@
+// Bitmap loading: every sample flavour decodes to its picture, scaled and converted onto the
+// frame surface; malformed files are refused before anything is drawn.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "behaviour/images_support.h"
+#include "emulator/BitmapFile.h"
+#include "emulator/FrameComposer.h"
+
+namespace {
+
+using images_test::expectedPlane;
+using images_test::firstDifference;
+using images_test::put16;
+using images_test::put32;
+using images_test::TempDir;
+using tamra::emulator::ConformRule;
+using tamra::emulator::FrameComposer;
+namespace samples = tamra::samples;
+
+struct Loader {
+    FrameComposer composer;
+    ConformRule rule;
+
+    bool surface(std::uint32_t width, std::uint32_t height, std::uint32_t bytesPerPixel) {
+        return composer.createSurface(width, height, 8 * bytesPerPixel, bytesPerPixel);
+    }
+    bool load(const std::string& path) {
+        return composer.load(path.c_str(), composer.targetFormat(), rule);
+    }
+    const std::uint8_t* pixels() { return composer.surface().bits(); }
+};
+
+struct Target {
+    std::uint32_t width, height, bytesPerPixel;
+};
+
+TEST(Loader, EverySampleFlavourDrawsItsPictureAtAnySizeAndDepth) {
+    TempDir root("flavours");
+    samples::TreeOptions options;
+    options.width = 96;
+    options.height = 72;
+    options.cameras = 1;
+    const auto entries = samples::writeSampleTree(root.str(), options);
+    const Target targets[] = {{96, 72, 1}, {96, 72, 3}, {96, 72, 4}, {41, 29, 1}, {250, 190, 3}};
+    for (const Target& target : targets) {
+        Loader loader;
+        ASSERT_TRUE(loader.surface(target.width, target.height, target.bytesPerPixel));
+        for (const samples::TreeEntry& entry : entries) {
+            ASSERT_TRUE(loader.load(root.file(entry.relativePath))) << entry.relativePath;
+            const auto expected = expectedPlane(images_test::loaderView(entry), target.width,
+                                                target.height, target.bytesPerPixel);
+            EXPECT_EQ(firstDifference(loader.pixels(), expected), -1)
+                << entry.relativePath << " onto " << target.width << "x" << target.height << "x"
+                << target.bytesPerPixel;
+        }
+    }
+}
+
+TEST(Loader, BottomUpAndTopDownFilesOfOnePictureGiveTheSameFrame) {
+    TempDir root("orientation");
+    const samples::Picture picture = samples::renderScene(samples::Scene::Fail, 0, 3, 64, 40);
+    Loader loader;
+    ASSERT_TRUE(loader.surface(64, 40, 3));
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (std::uint16_t bits : {8, 16, 24, 32}) {
+        for (bool topDown : {false, true}) {
+            const std::string path =
+                root.file(std::to_string(bits) + (topDown ? "t.bmp" : "b.bmp"));
+            ASSERT_TRUE(samples::writeBmp(path, picture, samples::BmpLayout{bits, true, topDown}));
+            ASSERT_TRUE(loader.load(path)) << path;
+            frames.emplace_back(loader.pixels(), loader.pixels() + 64 * 40 * 3);
+        }
+    }
+    for (const auto& frame : frames) EXPECT_EQ(frame, frames.front());
+}
+
+TEST(Loader, ANarrowFileFillsItsRoundedColumnsFromThePaddingNotFromTheFileBefore) {
+    TempDir root("narrow");
+    samples::Picture white(640, 8, samples::Rgb{255, 255, 255});
+    samples::Picture narrow(638, 8, samples::Rgb{99, 99, 99});
+    ASSERT_TRUE(samples::writeBmp(root.file("white.bmp"), white, samples::BmpLayout{}));
+    ASSERT_TRUE(samples::writeBmp(root.file("narrow.bmp"), narrow, samples::BmpLayout{}));
+    Loader loader;
+    ASSERT_TRUE(loader.surface(640, 8, 3));
+    ASSERT_TRUE(loader.load(root.file("white.bmp")));
+    ASSERT_TRUE(loader.load(root.file("narrow.bmp")));
+    for (std::uint32_t y = 0; y < 8; ++y) {
+        const std::uint8_t* row = loader.pixels() + y * 640 * 3;
+        EXPECT_EQ(row[637 * 3], 99);
+        for (int i = 638 * 3; i < 640 * 3; ++i)
+            EXPECT_EQ(row[i], 0) << "row " << y << " byte " << i;
+    }
+}
+
+TEST(Loader, PaletteFilesReadThroughTheirPaletteAndOthersThroughTheGreyRamp) {
+    TempDir root("palette");
+    // 4 x 1, 8 bits: indices 0..3.
+    std::vector<std::uint8_t> bytes =
+        samples::encodeBmp(samples::Picture(4, 1), samples::BmpLayout{8, false, false});
+    const std::size_t pixels = bytes.size() - 4;
+    for (int i = 0; i < 4; ++i) bytes[pixels + i] = static_cast<std::uint8_t>(i * 60);
+    images_test::writeBytes(root.file("ramp.bmp"), bytes);
+    // The same rows behind a palette: entry i is (red i, green 255 - i, blue 7).
+    std::vector<std::uint8_t> paletted(bytes.begin(), bytes.begin() + 54);
+    for (int i = 0; i < 256; ++i) {
+        paletted.insert(paletted.end(),
+                        {7, static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i), 0});
+    }
+    paletted.insert(paletted.end(), bytes.begin() + 54, bytes.end());
+    put32(paletted, 10, 54 + 1024);
+    put32(paletted, 46, 256);
+    images_test::writeBytes(root.file("palette.bmp"), paletted);
+
+    Loader loader;
+    ASSERT_TRUE(loader.surface(4, 1, 3));
+    ASSERT_TRUE(loader.load(root.file("ramp.bmp")));
+    EXPECT_EQ(std::vector<std::uint8_t>(loader.pixels(), loader.pixels() + 12),
+              (std::vector<std::uint8_t>{0, 0, 0, 60, 60, 60, 120, 120, 120, 180, 180, 180}));
+    ASSERT_TRUE(loader.load(root.file("palette.bmp")));
+    EXPECT_EQ(std::vector<std::uint8_t>(loader.pixels(), loader.pixels() + 12),
+              (std::vector<std::uint8_t>{7, 255, 0, 7, 195, 60, 7, 135, 120, 7, 75, 180}));
+}
+
+TEST(Loader, BitFieldFilesReadThroughTheirMasks) {
+    TempDir root("bitfields");
+    // 4 x 1, 16 bits 5-6-5: full green, half-scale red, white, full blue.
+    std::vector<std::uint8_t> bytes(14 + 40 + 12 + 8, 0);
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(bytes, 10, 66);
+    put32(bytes, 14, 40);
+    put32(bytes, 18, 4);
+    put32(bytes, 22, 1);
+    put16(bytes, 26, 1);
+    put16(bytes, 28, 16);
+    put32(bytes, 30, 3);
+    put32(bytes, 54, 0xF800);
+    put32(bytes, 58, 0x07E0);
+    put32(bytes, 62, 0x001F);
+    put16(bytes, 66, 0x07E0);
+    put16(bytes, 68, 0x8000);
+    put16(bytes, 70, 0xFFFF);
+    put16(bytes, 72, 0x001F);
+    images_test::writeBytes(root.file("565.bmp"), bytes);
+    Loader loader;
+    ASSERT_TRUE(loader.surface(4, 1, 3));
+    ASSERT_TRUE(loader.load(root.file("565.bmp")));
+    EXPECT_EQ(std::vector<std::uint8_t>(loader.pixels(), loader.pixels() + 12),
+              (std::vector<std::uint8_t>{0, 255, 0, 0, 0, 132, 255, 255, 255, 255, 0, 0}));
+}
+
+TEST(Loader, WithConformingOffOnlyFilesOfTheGrabsGeometryLoad) {
+    TempDir root("conform");
+    const samples::Picture picture = samples::renderScene(samples::Scene::Pass, 0, 0, 40, 30);
+    ASSERT_TRUE(
+        samples::writeBmp(root.file("24.bmp"), picture, samples::BmpLayout{24, true, false}));
+    ASSERT_TRUE(
+        samples::writeBmp(root.file("32.bmp"), picture, samples::BmpLayout{32, true, false}));
+    ASSERT_TRUE(
+        samples::writeBmp(root.file("top.bmp"), picture, samples::BmpLayout{24, true, true}));
+    const samples::Picture narrow = samples::renderScene(samples::Scene::Pass, 0, 0, 38, 30);
+    ASSERT_TRUE(
+        samples::writeBmp(root.file("38.bmp"), narrow, samples::BmpLayout{24, true, false}));
+    Loader loader;
+    ASSERT_TRUE(loader.surface(40, 30, 3));
+    loader.rule = ConformRule{false, 40, 30, 24};
+    EXPECT_TRUE(loader.load(root.file("24.bmp")));
+    EXPECT_TRUE(loader.load(root.file("32.bmp")));    // 32 bits also match a 24-bit grab
+    EXPECT_TRUE(loader.load(root.file("38.bmp")));    // the loader compares the rounded width
+    EXPECT_FALSE(loader.load(root.file("top.bmp")));  // negative height as stored
+    loader.rule = ConformRule{false, 40, 30, 32};
+    EXPECT_FALSE(loader.load(root.file("24.bmp")));
+    loader.rule = ConformRule{false, 44, 30, 24};
+    EXPECT_FALSE(loader.load(root.file("24.bmp")));
+}
+
+// ---- Malformed files.
+
+std::vector<std::uint8_t> validFile() {
+    return samples::encodeBmp(samples::renderScene(samples::Scene::Pass, 0, 0, 16, 8),
+                              samples::BmpLayout{24, true, false});
+}
+
+struct Malformed {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+};
+
+std::vector<Malformed> malformedFiles() {
+    std::vector<Malformed> files;
+    auto patched = [&files](const char* name, std::size_t at, std::uint32_t value, int width = 4) {
+        std::vector<std::uint8_t> bytes = validFile();
+        if (width == 2) {
+            put16(bytes, at, static_cast<std::uint16_t>(value));
+        } else {
+            put32(bytes, at, value);
+        }
+        files.push_back({name, bytes});
+    };
+    std::vector<std::uint8_t> bytes = validFile();
+    files.push_back({"empty", {}});
+    files.push_back({"only part of the file header", {bytes.begin(), bytes.begin() + 10}});
+    files.push_back({"only part of the information header", {bytes.begin(), bytes.begin() + 40}});
+    files.push_back({"truncated rows", {bytes.begin(), bytes.end() - 5}});
+    patched("bad magic", 0, 'B' | 'N' << 8, 2);
+    patched("108-byte header", 14, 108);
+    patched("124-byte header", 14, 124);
+    patched("12-byte header", 14, 12);
+    patched("zero width", 18, 0);
+    patched("negative width", 18, static_cast<std::uint32_t>(-16));
+    patched("huge width", 18, 0x7FFFFFFF);
+    patched("width beyond the raster limit", 18, 70000);
+    patched("zero height", 22, 0);
+    patched("huge height", 22, 0x7FFFFFFF);
+    patched("most negative height", 22, 0x80000000u);
+    patched("pixel offset past the end", 10, static_cast<std::uint32_t>(bytes.size()) + 1);
+    patched("pixel offset leaving rows outside", 10, 60);
+    patched("huge pixel offset", 10, 0xFFFFFFF0u);
+    patched("palette over 256 entries", 46, 257);
+    patched("1 bit", 28, 1, 2);
+    patched("2 bits", 28, 2, 2);
+    patched("4 bits", 28, 4, 2);
+    patched("0 bits", 28, 0, 2);
+    patched("64 bits", 28, 64, 2);
+    patched("RLE8", 30, 1);
+    patched("RLE4", 30, 2);
+    patched("bit fields at 24 bits", 30, 3);
+    patched("JPEG", 30, 4);
+    patched("PNG", 30, 5);
+    patched("alpha bit fields", 30, 6);
+    std::vector<std::uint8_t> zeroMasks = validFile();
+    put16(zeroMasks, 28, 32);
+    put32(zeroMasks, 30, 3);
+    put32(zeroMasks, 22, 1);
+    put32(zeroMasks, 54, 0);
+    put32(zeroMasks, 58, 0);
+    put32(zeroMasks, 62, 0);
+    files.push_back({"bit fields with no masks", zeroMasks});
+    std::vector<std::uint8_t> splitMask = zeroMasks;
+    put32(splitMask, 54, 0x00FF00FF);
+    files.push_back({"bit fields with a split mask", splitMask});
+    std::vector<std::uint8_t> eightBit =
+        samples::encodeBmp(samples::Picture(8, 4), samples::BmpLayout{8, false, false});
+    put32(eightBit, 46, 200);
+    files.push_back({"8-bit palette running into nothing", eightBit});
+    return files;
+}
+
+TEST(Loader, MalformedFilesAreRefusedBeforeAnythingIsDrawn) {
+    TempDir root("malformed");
+    Loader loader;
+    ASSERT_TRUE(loader.surface(32, 16, 3));
+    std::memset(loader.composer.surface().bits(), 0x5A, 32 * 16 * 3);
+    for (const Malformed& file : malformedFiles()) {
+        const std::string path = root.file("x.bmp");
+        images_test::writeBytes(path, file.bytes);
+        EXPECT_FALSE(loader.load(path)) << file.name;
+    }
+    std::filesystem::create_directories(root.file("folder.bmp"));
+    EXPECT_FALSE(loader.load(root.file("folder.bmp")));
+    EXPECT_FALSE(loader.load(root.file("missing.bmp")));
+    EXPECT_FALSE(loader.load(""));
+    const std::uint8_t* pixels = loader.pixels();
+    EXPECT_TRUE(
+        std::all_of(pixels, pixels + 32 * 16 * 3, [](std::uint8_t b) { return b == 0x5A; }));
+    // The loader is still usable afterwards.
+    images_test::writeBytes(root.file("good.bmp"), validFile());
+    EXPECT_TRUE(loader.load(root.file("good.bmp")));
+}
+
+TEST(Loader, WithoutASurfaceNothingLoads) {
+    TempDir root("nosurface");
+    images_test::writeBytes(root.file("good.bmp"), validFile());
+    Loader loader;
+    EXPECT_FALSE(loader.load(root.file("good.bmp")));
+    ASSERT_TRUE(loader.surface(8, 8, 1));
+    loader.composer.destroySurface();
+    EXPECT_FALSE(loader.load(root.file("good.bmp")));
+    // Depths the surface cannot have leave no surface at all.
+    EXPECT_FALSE(loader.composer.createSurface(8, 8, 12, 2));
+    EXPECT_FALSE(loader.load(root.file("good.bmp")));
+}
+
+TEST(TargetFormat, DescribesATopDownSurfaceWithAGreyRampUpToEightBits) {
+    FrameComposer composer;
+    ASSERT_TRUE(composer.createSurface(640, 480, 8, 1));
+    const BITMAPINFOHEADER& header = composer.target().bmiHeader;
+    EXPECT_EQ(header.biSize, 40u);
+    EXPECT_EQ(header.biWidth, 640);
+    EXPECT_EQ(header.biHeight, -480);
+    EXPECT_EQ(header.biPlanes, 1);
+    EXPECT_EQ(header.biBitCount, 8);
+    EXPECT_EQ(header.biCompression, 0u);
+    EXPECT_EQ(header.biSizeImage, 640u * 480u);
+    EXPECT_EQ(header.biClrUsed, 256u);
+    EXPECT_EQ(composer.target().bmiColors[77].rgbGreen, 77);
+    ASSERT_TRUE(composer.createSurface(100, 50, 24, 3));
+    EXPECT_EQ(composer.target().bmiHeader.biClrUsed, 0u);
+    EXPECT_EQ(composer.target().bmiHeader.biSizeImage, 15000u);
+    EXPECT_EQ(composer.surface().sizeInBytes(), 15000u);
+}
+
+TEST(SubstitutePattern, BytesFollowTheDiagonalBandFormula) {
+    for (std::uint32_t bytesPerPixel : {1u, 2u, 3u, 4u}) {
+        for (std::uint32_t n : {0u, 1u, 7u, 26u, 429496730u}) {
+            const auto expected = images_test::expectedPattern(13, 5, bytesPerPixel, n);
+            std::vector<std::uint8_t> plane(expected.size() + 4, 0xEE);
+            tamra::emulator::writeSubstitutePattern(plane.data(), expected.size(), 13,
+                                                    bytesPerPixel, n);
+            EXPECT_EQ(firstDifference(plane.data(), expected), -1) << bytesPerPixel << " " << n;
+            EXPECT_EQ(plane[expected.size()], 0xEE);  // nothing past the plane
+        }
+    }
+    // Worked values: 1 byte per pixel, frame 3: row 0 column 0 is 30, row 3 column 4 is 37.
+    std::vector<std::uint8_t> plane(8 * 4);
+    tamra::emulator::writeSubstitutePattern(plane.data(), plane.size(), 8, 1, 3);
+    EXPECT_EQ(plane[0], 30);
+    EXPECT_EQ(plane[3 * 8 + 4], 37);
+}
+
+}  // namespace
