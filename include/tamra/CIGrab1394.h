@@ -15,6 +15,6 @@ public:
     std::uint32_t AcqThread();
 
 private:
-    // Family-specific state; filled by the constructor, read by nothing in this build.
+    // Device handle and transfer block; neither is opened in this build, both released if set.
     std::unique_ptr<struct CIGrab1394Private> private_;
 };

@@ -13,6 +13,6 @@ public:
     IFW_IGRABTYPE GetGrabType() override;
 
 private:
-    // Family-specific state; filled by the constructor, read by nothing in this build.
-    std::unique_ptr<struct CIGrabBrixoLTPrivate> private_;
+    // 1 when the variant marker file existed at construction; never looked at again.
+    int variant_ = 0;
 };

@@ -15,8 +15,4 @@ public:
     std::uint32_t AcqAsyncThread();
     // Thread entry kept for the interface; returns 0 and does nothing.
     std::uint32_t AcqSyncThread();
-
-private:
-    // Family-specific state; filled by the constructor, read by nothing in this build.
-    std::unique_ptr<struct CIGrabGevPrivate> private_;
 };

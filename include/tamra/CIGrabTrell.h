@@ -3,8 +3,8 @@
 
 #include <tamra/CIGrab.h>
 
-// Trell family back end: rejector and recycle delay 1500, solution-ID bits 5, output records 0-2 preset.
-// Acquisition behaviour is CIGrab's; the class reports its family and its defaults.
+// Trell family back end: rejector and recycle delay 1500, solution-ID bits 5, output records 0-2
+// preset. Acquisition behaviour is CIGrab's; the class reports its family and its defaults.
 class TAMRA_API CIGrabTrell : public CIGrab {
 public:
     CIGrabTrell();
@@ -17,6 +17,6 @@ public:
     void ChangeSolutionInterrupt();
 
 private:
-    // Family-specific state; filled by the constructor, read by nothing in this build.
+    // Interrupt event, status block and the family's own copy of the trigger method.
     std::unique_ptr<struct CIGrabTrellPrivate> private_;
 };

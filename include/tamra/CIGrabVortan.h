@@ -11,8 +11,4 @@ public:
     ~CIGrabVortan() override;
 
     IFW_IGRABTYPE GetGrabType() override;
-
-private:
-    // Family-specific state; filled by the constructor, read by nothing in this build.
-    std::unique_ptr<struct CIGrabVortanPrivate> private_;
 };

@@ -1,6 +1,7 @@
 // Tamra grab library: IXGrab, the root grab interface with a default for every operation.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -359,9 +360,13 @@ protected:
     unsigned int partsBetweenSensors_ = 0;
     int reDeliveryGuard_ = 0;
 
-    // ---- [lineio] GPIO records and the object's own attribute record.
-    IFW_GPI_CONFIG gpiConfig_[32];
-    IFW_GPO_CONFIG gpoConfig_[32];
+    // ---- [lineio] GPIO records and the object's own attribute record. Every constructor starts
+    // from the same 32 input and 32 output records; hardware back ends adjust a few afterwards.
+    static constexpr std::uint32_t kGpioCount = 32;
+    static std::array<IFW_GPI_CONFIG, kGpioCount> defaultGpiTable();
+    static std::array<IFW_GPO_CONFIG, kGpioCount> defaultGpoTable();
+    std::array<IFW_GPI_CONFIG, kGpioCount> gpiConfig_ = defaultGpiTable();
+    std::array<IFW_GPO_CONFIG, kGpioCount> gpoConfig_ = defaultGpoTable();
     IFW_GPIO_ATTR gpioAttr_ = {};
 
     // ---- [lineio] Sensor settings.

@@ -1,0 +1,325 @@
+// Trigger method, strobe, rejector, recycler and verdict outputs as a client sees them.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <tamra/Tamra.h>
+
+#include "lineio_support.h"
+
+namespace {
+
+using lineio_test::GrabKind;
+using lineio_test::LineGrab;
+
+struct NamedCall {
+    const char* operation;
+    std::function<int(IXGrab&)> call;
+};
+
+// Operations that only report the grab state: 1 when initialised, else the refusal.
+std::vector<NamedCall> checkOnlyOutputs() {
+    return {
+        {"SetTriggerParams", [](IXGrab& g) { return g.SetTriggerParams(); }},
+        {"SetRejectorPulseControl", [](IXGrab& g) { return g.SetRejectorPulseControl(); }},
+        {"SetDummyDecisionFIFO", [](IXGrab& g) { return g.SetDummyDecisionFIFO(3, 9); }},
+        {"SetDecisionOutput",
+         [](IXGrab& g) { return g.SetDecisionOutput(7, IFW_DECISION_OUTPUT_FAIL); }},
+        {"SetGPO0", [](IXGrab& g) { return g.SetGPO0(); }},
+        {"SetGPO1", [](IXGrab& g) { return g.SetGPO1(1); }},
+        {"SetReady", [](IXGrab& g) { return g.SetReady(-4); }},
+        {"SetPass", [](IXGrab& g) { return g.SetPass(0xFFFFFFFFu); }},
+        {"SetFail", [](IXGrab& g) { return g.SetFail(2); }},
+        {"SetRecycle", [](IXGrab& g) { return g.SetRecycle(1); }},
+        {"ToggleLed", [](IXGrab& g) { return g.ToggleLed(1); }},
+        {"EmulationTrigger", [](IXGrab& g) { return g.EmulationTrigger(); }},
+        {"SetActiveCommPort", [](IXGrab& g) { return g.SetActiveCommPort(4); }},
+    };
+}
+
+// Setters that keep their value whatever the state and then report the state.
+std::vector<NamedCall> storeThenCheckSetters() {
+    return {
+        {"SetStrobeDuration", [](IXGrab& g) { return g.SetStrobeDuration(30); }},
+        {"SetStrobeOffset", [](IXGrab& g) { return g.SetStrobeOffset(30); }},
+        {"SetExternalTriggerDelay", [](IXGrab& g) { return g.SetExternalTriggerDelay(30); }},
+        {"SetRejectorDelay", [](IXGrab& g) { return g.SetRejectorDelay(30); }},
+        {"SetRecycleDelay", [](IXGrab& g) { return g.SetRecycleDelay(30); }},
+        {"RejectorControl", [](IXGrab& g) { return g.RejectorControl(1); }},
+        {"RejectorTestControl", [](IXGrab& g) { return g.RejectorTestControl(1); }},
+    };
+}
+
+class LineControl : public testing::TestWithParam<GrabKind> {
+protected:
+    std::string message(const char* operation, const char* reason) const {
+        return GetParam().prefix + "::" + operation + ": " + reason;
+    }
+    std::string notInitialized(const char* operation) const {
+        return message(operation, "Grab not initialized");
+    }
+};
+
+TEST_P(LineControl, EveryOutputAndSetterRefusesAnUninitialisedGrabWithItsOwnName) {
+    auto grab = GetParam().make(false);
+    std::vector<NamedCall> all = checkOnlyOutputs();
+    for (NamedCall& setter : storeThenCheckSetters()) all.push_back(setter);
+    for (const NamedCall& op : all) {
+        SCOPED_TRACE(op.operation);
+        EXPECT_EQ(op.call(*grab), 0);
+        EXPECT_EQ(std::string(grab->GetLastErrorMsg()), notInitialized(op.operation));
+    }
+}
+
+TEST_P(LineControl, CheckOnlyOutputsSucceedOnAnInitialisedGrabAndLeaveTheLastErrorAlone) {
+    auto grab = GetParam().make(true);
+    ASSERT_EQ(grab->SetRejectorDelay(5), 0);  // leaves a message behind
+    const std::string before = grab->GetLastErrorMsg();
+    for (const NamedCall& op : checkOnlyOutputs()) {
+        SCOPED_TRACE(op.operation);
+        EXPECT_EQ(op.call(*grab), 1);
+        EXPECT_EQ(std::string(grab->GetLastErrorMsg()), before);
+    }
+}
+
+TEST_P(LineControl, InputLevelsAndPortNumbersAreZeroAndReportAnUninitialisedGrab) {
+    auto grab = GetParam().make(false);
+    EXPECT_EQ(grab->GetGPInputValue(1), 0);
+    EXPECT_EQ(std::string(grab->GetLastErrorMsg()), notInitialized("GetGPInputValue"));
+    EXPECT_EQ(grab->GetCommPortNum(1, IFW_COMPORT_CAMERA), 0);
+    EXPECT_EQ(std::string(grab->GetLastErrorMsg()), notInitialized("GetCommPortNum"));
+
+    auto ready = GetParam().make(true);
+    EXPECT_EQ(ready->GetGPInputValue(0xFF), 0);
+    EXPECT_EQ(ready->GetCommPortNum(3, IFW_COMPORT_PLC), 0);
+    EXPECT_STREQ(ready->GetLastErrorMsg(), "");
+}
+
+TEST_P(LineControl, SettersStoreBeforeTheStateCheckAndRaiseZeroToOne) {
+    auto grab = GetParam().make(false);
+    EXPECT_EQ(grab->SetStrobeDuration(0), 0);
+    EXPECT_EQ(grab->GetStrobeDuration(), 1u);
+    EXPECT_EQ(grab->SetStrobeOffset(0), 0);
+    EXPECT_EQ(grab->GetStrobeOffset(), 1u);
+    EXPECT_EQ(grab->SetExternalTriggerDelay(0), 0);
+    EXPECT_EQ(grab->GetExternalTriggerDelay(), 1u);
+    EXPECT_EQ(grab->SetStrobeDuration(750), 0);
+    EXPECT_EQ(grab->GetStrobeDuration(), 750u);
+
+    // Made before Initialize, still in force afterwards.
+    grab->Initialize();
+    EXPECT_EQ(grab->GetStrobeDuration(), 750u);
+    EXPECT_EQ(grab->SetStrobeOffset(12), 1);
+    EXPECT_EQ(grab->GetStrobeOffset(), 12u);
+}
+
+TEST_P(LineControl, ConstructionDefaults) {
+    auto grab = GetParam().make(false);
+    EXPECT_EQ(grab->GetTriggerMethod(), IXGrab::TRIG_NONE);
+    EXPECT_EQ(grab->GetExternalTriggerDelay(), 1u);
+    EXPECT_EQ(grab->GetExternalTriggerDelayEnable(), 0);
+    EXPECT_EQ(grab->GetStrobeEnable(), 0);
+    EXPECT_EQ(grab->GetStrobeOffset(), 1u);
+    EXPECT_EQ(grab->GetStrobeDuration(), 200u);
+}
+
+TEST_P(LineControl, ExternalTriggerDelayAnswersOneOnlyOnceEnabled) {
+    auto grab = GetParam().make(true);
+    EXPECT_EQ(grab->SetExternalTriggerDelay(40), 0);
+    EXPECT_STREQ(grab->GetLastErrorMsg(), "");  // refused without a message
+    EXPECT_EQ(grab->GetExternalTriggerDelay(), 40u);
+    EXPECT_EQ(grab->SetExternalTriggerDelayEnable(1), 1);
+    EXPECT_EQ(grab->GetExternalTriggerDelayEnable(), 1);
+    EXPECT_EQ(grab->SetExternalTriggerDelay(41), 1);
+}
+
+TEST_P(LineControl, WithoutRejectorOrRecyclerTheDelaysAreKeptButRefused) {
+    auto grab = GetParam().make(true);
+    EXPECT_EQ(grab->SetRejectorDelay(250), 0);
+    EXPECT_EQ(std::string(grab->GetLastErrorMsg()),
+              message("SetRejectorDelay", "Rejector not enabled"));
+    EXPECT_EQ(grab->SetRecycleDelay(0), 0);
+    EXPECT_EQ(std::string(grab->GetLastErrorMsg()),
+              message("SetRecycleDelay", "Recycler not enabled"));
+}
+
+TEST_P(LineControl, RefusedTriggerMethodAnswersOneOnAnInitialisedGrab) {
+    auto grab = GetParam().make(true);
+    ASSERT_EQ(grab->SetTriggerMethod(IXGrab::TRIG_SOFTWARE), 1);
+    for (std::uint32_t refused : {0u, 1u, 5u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(refused);
+        EXPECT_EQ(grab->SetTriggerMethod(static_cast<IXGrab::TriggerMethod>(refused)), 1);
+        EXPECT_EQ(grab->GetTriggerMethod(), IXGrab::TRIG_SOFTWARE);
+        EXPECT_EQ(std::string(grab->GetLastErrorMsg()),
+                  message("SetTriggerMethod", "No trigger method specified"));
+    }
+}
+
+TEST_P(LineControl, TriggerMethodIsStoredOnAnUninitialisedGrab) {
+    auto grab = GetParam().make(false);
+    EXPECT_EQ(grab->SetTriggerMethod(IXGrab::TRIG_EXTERNAL), 0);
+    EXPECT_EQ(grab->GetTriggerMethod(), IXGrab::TRIG_EXTERNAL);
+    EXPECT_EQ(std::string(grab->GetLastErrorMsg()), notInitialized("SetTriggerParams"));
+    // A refused method on an uninitialised grab: the final state check has the last word.
+    EXPECT_EQ(grab->SetTriggerMethod(static_cast<IXGrab::TriggerMethod>(1)), 0);
+    EXPECT_EQ(grab->GetTriggerMethod(), IXGrab::TRIG_EXTERNAL);
+    EXPECT_EQ(std::string(grab->GetLastErrorMsg()), notInitialized("SetTriggerParams"));
+}
+
+TEST_P(LineControl, SoftTriggerIsAcceptedOnlyUnderTheSoftwareMethod) {
+    auto grab = GetParam().make(true);
+    EXPECT_EQ(grab->GenerateSoftTrigger(0), 0);
+    for (auto method : {IXGrab::TRIG_FREE_RUN, IXGrab::TRIG_EXTERNAL}) {
+        grab->SetTriggerMethod(method);
+        EXPECT_EQ(grab->GenerateSoftTrigger(0), 0);
+    }
+    grab->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
+    EXPECT_EQ(grab->GenerateSoftTrigger(0), 1);
+    EXPECT_EQ(grab->GenerateSoftTrigger(3), 1);
+}
+
+TEST_P(LineControl, CameraFormOfTriggerMethodActsOnlyForAllCameras) {
+    auto grab = GetParam().make(true);
+    EXPECT_EQ(grab->SetCamTriggerMethod(IXGrab::TRIG_SOFTWARE, 0), 1);
+    EXPECT_EQ(grab->GetTriggerMethod(), IXGrab::TRIG_NONE);
+    EXPECT_EQ(grab->SetCamTriggerMethod(static_cast<IXGrab::TriggerMethod>(9), 2), 1);
+    EXPECT_STREQ(grab->GetLastErrorMsg(), "");
+    EXPECT_EQ(grab->SetCamTriggerMethod(IXGrab::TRIG_SOFTWARE, -1), 1);
+    EXPECT_EQ(grab->GetTriggerMethod(), IXGrab::TRIG_SOFTWARE);
+
+    auto cold = GetParam().make(false);
+    EXPECT_EQ(cold->SetCamTriggerMethod(IXGrab::TRIG_FREE_RUN, -1), 0);
+    EXPECT_EQ(cold->GetTriggerMethod(), IXGrab::TRIG_FREE_RUN);
+}
+
+TEST_P(LineControl, StrobeEnableIsStoredAndReachesSetTriggerParams) {
+    auto grab = GetParam().make(false);
+    grab->SetStrobeEnable(7);
+    EXPECT_EQ(grab->GetStrobeEnable(), 7);
+    EXPECT_EQ(std::string(grab->GetLastErrorMsg()), notInitialized("SetTriggerParams"));
+}
+
+TEST_P(LineControl, RejectorControlStoresTheApplicationStateOnlyWhenInitialised) {
+    auto grab = GetParam().make(true);
+    EXPECT_EQ(grab->RejectorControl(1), 0);  // no rejector: 0 without a message
+    EXPECT_STREQ(grab->GetLastErrorMsg(), "");
+    EXPECT_EQ(grab->RejectorTestControl(1), 0);
+    EXPECT_STREQ(grab->GetLastErrorMsg(), "");
+}
+
+TEST_P(LineControl, PlainStoresAnswerOneInEveryState) {
+    auto grab = GetParam().make(false);
+    EXPECT_EQ(grab->SetExternalTriggerDelayEnable(-3), 1);
+    EXPECT_EQ(grab->GetExternalTriggerDelayEnable(), -3);
+    EXPECT_EQ(grab->SetHwSolutionIDNumBits(6), 1);
+    EXPECT_EQ(grab->SetSolutionChangeState(2), 1);
+    EXPECT_EQ(grab->SetSolutionLoaded(4, 5), 1);
+    grab->SetMaxTrigFreq(60);
+    grab->GenerateManualTrigger(0);
+    EXPECT_STREQ(grab->GetLastErrorMsg(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothClasses, LineControl, testing::ValuesIn(lineio_test::bothGrabKinds()),
+                         lineio_test::kindName);
+
+// ---- What only the core class offers, and the stop/restart sequences.
+
+TEST(CoreLineControl, DelaysAndApplicationStateReadBack) {
+    LineGrab<CIGrab> grab;
+    EXPECT_EQ(grab.GetRejectorDelay(), 100u);
+    EXPECT_EQ(grab.GetRecycleDelay(), 100u);
+    EXPECT_EQ(grab.SetRejectorDelay(250), 0);
+    EXPECT_STREQ(grab.GetLastErrorMsg(), "CIGrab::SetRejectorDelay: Grab not initialized");
+    EXPECT_EQ(grab.GetRejectorDelay(), 250u);
+    EXPECT_EQ(grab.SetRecycleDelay(0), 0);
+    EXPECT_EQ(grab.GetRecycleDelay(), 1u);
+
+    EXPECT_EQ(grab.RejectorControl(1), 0);
+    EXPECT_EQ(grab.IsAppRunning(), 0);  // refused before Initialize: nothing stored
+    grab.Initialize();
+    EXPECT_EQ(grab.RejectorControl(1), 0);
+    EXPECT_EQ(grab.IsAppRunning(), 1);
+    EXPECT_EQ(grab.RejectorControl(0), 0);
+    EXPECT_EQ(grab.IsAppRunning(), 0);
+}
+
+TEST(CoreLineControl, PartsBetweenSensorsIsAPlainStore) {
+    LineGrab<CIGrab> grab;
+    EXPECT_EQ(grab.SetPartsBetweenSensors(17), 1);
+    EXPECT_EQ(grab.GetPartsBetweenSensors(), 17u);
+    EXPECT_STREQ(grab.GetLastErrorMsg(), "");
+}
+
+TEST(CoreLineControl, ChangingTheMethodStopsAndRestartsARunningGrab) {
+    LineGrab<CIGrab> grab;
+    grab.Initialize();
+    grab.markRunning();
+    EXPECT_EQ(grab.SetTriggerMethod(IXGrab::TRIG_SOFTWARE), 1);
+    EXPECT_EQ(grab.calls, (std::vector<std::string>{"Stop", "SetTriggerParams", "Start"}));
+    EXPECT_EQ(grab.IsGrabRunning(), 1);
+
+    grab.calls.clear();
+    EXPECT_EQ(grab.SetTriggerMethod(IXGrab::TRIG_SOFTWARE), 1);  // same method: untouched
+    EXPECT_TRUE(grab.calls.empty());
+
+    // A refused method still stops and restarts; SetTriggerParams is not asked.
+    EXPECT_EQ(grab.SetTriggerMethod(static_cast<IXGrab::TriggerMethod>(7)), 1);
+    EXPECT_EQ(grab.calls, (std::vector<std::string>{"Stop", "Start"}));
+}
+
+TEST(CoreLineControl, AStopThatFailsAbandonsTheMethodChange) {
+    LineGrab<CIGrab> grab;
+    grab.Initialize();
+    grab.markRunning();
+    grab.stopResult = 0;
+    EXPECT_EQ(grab.SetTriggerMethod(IXGrab::TRIG_FREE_RUN), 0);
+    EXPECT_EQ(grab.GetTriggerMethod(), IXGrab::TRIG_NONE);
+    EXPECT_EQ(grab.calls, std::vector<std::string>{"Stop"});
+    EXPECT_STREQ(grab.GetLastErrorMsg(), "");
+}
+
+TEST(CoreLineControl, AStoppedGrabIsNotStartedByAMethodChange) {
+    LineGrab<CIGrab> grab;
+    grab.Initialize();
+    EXPECT_EQ(grab.SetTriggerMethod(IXGrab::TRIG_EXTERNAL), 1);
+    EXPECT_EQ(grab.calls, std::vector<std::string>{"SetTriggerParams"});
+    EXPECT_EQ(grab.IsGrabRunning(), 0);
+}
+
+TEST(CoreLineControl, StrobeEnableStopsAndRestartsARunningGrab) {
+    LineGrab<CIGrab> grab;
+    grab.Initialize();
+    grab.markRunning();
+    grab.SetStrobeEnable(1);
+    EXPECT_EQ(grab.calls, (std::vector<std::string>{"Stop", "SetTriggerParams", "Start"}));
+    EXPECT_EQ(grab.GetStrobeEnable(), 1);
+
+    grab.calls.clear();
+    grab.Stop();
+    grab.calls.clear();
+    grab.SetStrobeEnable(0);  // not running: only the parameters are applied
+    EXPECT_EQ(grab.calls, std::vector<std::string>{"SetTriggerParams"});
+}
+
+int countingCallback(unsigned char*, unsigned int, std::int64_t, void* context) {
+    ++*static_cast<int*>(context);
+    return 1;
+}
+
+TEST(CoreLineControl, ReTriggerNeedsACallbackWithAContext) {
+    LineGrab<CIGrab> grab;
+    int calls = 0;
+    unsigned char frame[4] = {};
+    grab.RegisterBufferCallback(countingCallback, nullptr);
+    grab.ReTrigger(frame, 0);
+    EXPECT_EQ(calls, 0);
+    grab.RegisterBufferCallback(countingCallback, &calls);
+    grab.ReTrigger(nullptr, 0);
+    EXPECT_EQ(calls, 0);
+    grab.ReTrigger(frame, 0);
+    EXPECT_EQ(calls, 1);
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+// The tamra-grab line checks: GPIO records through a key=value file, and the serial echo.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <tamra/Tamra.h>
+
+#include "platform/Serial.h"
+
+// The program links the same source; compiling it here lets the checks run without the program.
+#include "../../tools/tamra-grab/LineTools.cpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tamra::tools::KeyValueFileStore;
+using tamra::tools::LineOptions;
+using tamra::tools::runLineChecks;
+
+class TempFolder {
+public:
+    TempFolder() {
+        path_ = fs::temp_directory_path() /
+                ("tamra-linetools-" +
+                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        fs::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+std::string contentsOf(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
+
+struct CheckRun {
+    int result;
+    std::string out, err;
+};
+
+CheckRun run(IXGrab& grab, const LineOptions& options) {
+    std::ostringstream out, err;
+    const int result = runLineChecks(grab, options, out, err);
+    return {result, out.str(), err.str()};
+}
+
+TEST(LineToolsOptions, ParseIntoTheOptions) {
+    CLI::App app;
+    LineOptions options;
+    tamra::tools::addLineOptions(app, options);
+    EXPECT_FALSE(options.any());
+    const char* argv[] = {"tamra-grab", "--gpio-save",      "a.txt",
+                          "--serial",   "/dev/ttyS9",       "--serial-baud",
+                          "57600",      "--serial-timeout", "250"};
+    app.parse(9, argv);
+    EXPECT_EQ(options.gpioSaveFile, "a.txt");
+    EXPECT_EQ(options.serialDevice, "/dev/ttyS9");
+    EXPECT_EQ(options.serialBaud, 57600u);
+    EXPECT_EQ(options.serialTimeoutMs, 250u);
+    EXPECT_TRUE(options.any());
+
+    const char* zero[] = {"tamra-grab", "--serial-timeout", "0"};
+    EXPECT_THROW(app.parse(3, zero), CLI::ValidationError);
+}
+
+TEST(LineToolsGpio, SavedRecordsLoadIntoAnotherGrab) {
+    TempFolder folder;
+    CIGrab source;
+    IFW_GPI_CONFIG in{0, 35, 0, 2.75f, 1};
+    IFW_GPO_CONFIG out{0, 9, 4000, 2, 1};
+    source.SetGPIConfig(4, &in);
+    source.SetGPOConfig(31, &out);
+    LineOptions save;
+    save.gpioSaveFile = folder.file("gpio.txt");
+    const CheckRun saved = run(source, save);
+    ASSERT_EQ(saved.result, 0) << saved.err;
+    EXPECT_NE(saved.out.find("saved 288 settings"), std::string::npos) << saved.out;
+    const std::string text = contentsOf(save.gpioSaveFile);
+    EXPECT_EQ(text.rfind("GPI0.Debounce=200\nGPI0.Polarity=1\nGPI0.Threshold=3\n", 0), 0u);
+    EXPECT_NE(text.find("GPI4.Threshold=2.75\n"), std::string::npos);
+
+    CIGrab target;
+    LineOptions load;
+    load.gpioLoadFile = save.gpioSaveFile;
+    const CheckRun loaded = run(target, load);
+    ASSERT_EQ(loaded.result, 0) << loaded.err;
+    EXPECT_NE(loaded.out.find("loaded 288 settings"), std::string::npos) << loaded.out;
+    IFW_GPI_CONFIG readIn{};
+    IFW_GPO_CONFIG readOut{};
+    target.GetGPIConfig(4, &readIn);
+    target.GetGPOConfig(31, &readOut);
+    EXPECT_EQ(readIn.Debounce, 35);
+    EXPECT_FLOAT_EQ(readIn.Threshold, 2.75f);
+    EXPECT_EQ(readOut.Duration, 4000);
+    EXPECT_EQ(readOut.initVal, 1);
+}
+
+TEST(LineToolsGpio, AHandWrittenFileChangesOnlyItsKeys) {
+    TempFolder folder;
+    const std::string path = folder.file("edit.txt");
+    writeFile(path, "# line 3 rejector\n\n  GPO5.Duration = 40 \nGPO5.Offset=-7\nBogus.Key=1\n");
+    CIGrab grab;
+    LineOptions load;
+    load.gpioLoadFile = path;
+    const CheckRun loaded = run(grab, load);
+    EXPECT_EQ(loaded.result, 0);
+    EXPECT_NE(loaded.out.find("loaded 2 settings"), std::string::npos) << loaded.out;
+    EXPECT_NE(loaded.err.find("unknown key Bogus.Key"), std::string::npos) << loaded.err;
+    IFW_GPO_CONFIG out{};
+    grab.GetGPOConfig(5, &out);
+    EXPECT_EQ(out.Duration, 40);
+    EXPECT_EQ(out.Offset, -7);
+    grab.GetGPOConfig(4, &out);
+    EXPECT_EQ(out.Duration, 1000);
+}
+
+TEST(LineToolsGpio, BadFilesAndPathsGiveAClearMessageAndAFailure) {
+    TempFolder folder;
+    CIGrab grab;
+    LineOptions missing;
+    missing.gpioLoadFile = folder.file("absent.txt");
+    CheckRun result = run(grab, missing);
+    EXPECT_EQ(result.result, 1);
+    EXPECT_NE(result.err.find("cannot read '" + missing.gpioLoadFile + "'"), std::string::npos)
+        << result.err;
+
+    LineOptions unwritable;
+    unwritable.gpioSaveFile = folder.file("no-such-folder/gpio.txt");
+    result = run(grab, unwritable);
+    EXPECT_EQ(result.result, 1);
+    EXPECT_NE(result.err.find("cannot write"), std::string::npos) << result.err;
+
+    const std::string malformed = folder.file("malformed.txt");
+    writeFile(malformed, "GPI0.Debounce=5\njust some words\n");
+    LineOptions load;
+    load.gpioLoadFile = malformed;
+    result = run(grab, load);
+    EXPECT_EQ(result.result, 1);
+    EXPECT_NE(result.err.find(":2: expected key=value"), std::string::npos) << result.err;
+
+    writeFile(malformed, "GPI0.Debounce=fast\n");
+    result = run(grab, load);
+    EXPECT_EQ(result.result, 1);
+    EXPECT_NE(result.err.find("GPI0.Debounce: 'fast'"), std::string::npos) << result.err;
+}
+
+TEST(LineToolsSerial, SendsALineAndReportsTheReply) {
+    std::string path;
+    void* device = tamra::platform::openPseudoTerminal(&path);
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadTotalTimeoutConstant = 5000;
+    timeouts.ReadIntervalTimeout = 50;
+    tamra::platform::setSerialTimeouts(device, &timeouts);
+    std::string heard;
+    std::thread responder([&] {
+        char line[64] = {};
+        std::uint32_t count = 0;
+        tamra::platform::readSerial(device, line, sizeof(line), &count);
+        heard.assign(line, count);
+        std::uint32_t written = 0;
+        tamra::platform::writeSerial(device, "OK\r\n", 4, &written);
+    });
+
+    CIGrab grab;
+    LineOptions options;
+    options.serialDevice = path;
+    options.serialLine = "PING";
+    options.serialTimeoutMs = 3000;
+    const CheckRun result = run(grab, options);
+    responder.join();
+    tamra::platform::closeSerialPort(device);
+
+    EXPECT_EQ(result.result, 0) << result.err;
+    EXPECT_EQ(heard, "PING\r\n");
+    EXPECT_NE(result.out.find("sent 6 bytes, received 4 bytes"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\"OK\\r\\n\""), std::string::npos) << result.out;
+}
+
+TEST(LineToolsSerial, AMissingOrNonSerialDeviceIsReported) {
+    CIGrab grab;
+    LineOptions options;
+    options.serialDevice = "/dev/tamra-no-such-port";
+    CheckRun result = run(grab, options);
+    EXPECT_EQ(result.result, 1);
+    EXPECT_NE(result.err.find("cannot open '/dev/tamra-no-such-port'"), std::string::npos)
+        << result.err;
+
+    TempFolder folder;
+    options.serialDevice = folder.file("plain-file");
+    writeFile(options.serialDevice, "not a port\n");
+    result = run(grab, options);
+    EXPECT_EQ(result.result, 1);
+    EXPECT_NE(result.err.find("cannot configure"), std::string::npos) << result.err;
+}
+
+}  // namespace

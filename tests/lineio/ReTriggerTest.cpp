@@ -1,0 +1,87 @@
+// Re-delivery of frames to the buffer callback: which frame, which count, from which thread.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include <tamra/Tamra.h>
+
+#include "platform/Thread.h"
+
+namespace {
+
+struct Delivery {
+    unsigned char* buffer;
+    unsigned int count;
+    std::int64_t tag;
+};
+
+// A core whose frames are a fixed buffer and whose frame counts are 40 plus the index.
+class FrameGrab : public CIGrab {
+public:
+    unsigned char* GetFramePtr(int) override { return hasFrame ? frame : nullptr; }
+    unsigned int GetFrameCount(int index) override { return 40u + static_cast<unsigned>(index); }
+    void markAcquisitionThread(std::uint32_t id) { acqThreadId_ = id; }
+
+    unsigned char frame[16] = {};
+    bool hasFrame = true;
+    std::vector<Delivery> deliveries;
+    bool reenter = false;
+};
+
+int record(unsigned char* buffer, unsigned int count, std::int64_t tag, void* context) {
+    auto* grab = static_cast<FrameGrab*>(context);
+    grab->deliveries.push_back({buffer, count, tag});
+    if (grab->reenter) grab->ReTrigger(buffer, 9);
+    return 1;
+}
+
+TEST(ReTrigger, RedeliversTheCurrentFrameWithItsCount) {
+    FrameGrab grab;
+    grab.RegisterBufferCallback(record, &grab);
+    grab.ReTrigger(2);
+    ASSERT_EQ(grab.deliveries.size(), 1u);
+    EXPECT_EQ(grab.deliveries[0].buffer, grab.frame);
+    EXPECT_EQ(grab.deliveries[0].count, 42u);
+    EXPECT_EQ(grab.deliveries[0].tag, 0);
+}
+
+TEST(ReTrigger, NothingWithoutAFrameOrACallback) {
+    FrameGrab grab;
+    grab.ReTrigger(0);
+    grab.hasFrame = false;
+    grab.RegisterBufferCallback(record, &grab);
+    grab.ReTrigger(0);
+    EXPECT_TRUE(grab.deliveries.empty());
+}
+
+TEST(ReTrigger, RefusesToRunOnTheAcquisitionThread) {
+    FrameGrab grab;
+    grab.RegisterBufferCallback(record, &grab);
+    grab.markAcquisitionThread(tamra::platform::currentThreadId());
+    grab.ReTrigger(0);
+    EXPECT_TRUE(grab.deliveries.empty());
+
+    std::thread client([&grab] { grab.ReTrigger(1); });
+    client.join();
+    ASSERT_EQ(grab.deliveries.size(), 1u);
+    EXPECT_EQ(grab.deliveries[0].count, 41u);
+}
+
+TEST(ReTrigger, AGivenFrameIsDeliveredOnceEvenWhenTheCallbackAsksAgain) {
+    FrameGrab grab;
+    unsigned char other[4] = {};
+    grab.RegisterBufferCallback(record, &grab);
+    grab.reenter = true;
+    grab.ReTrigger(other, 3);
+    ASSERT_EQ(grab.deliveries.size(), 1u);
+    EXPECT_EQ(grab.deliveries[0].buffer, other);
+    EXPECT_EQ(grab.deliveries[0].count, 43u);
+
+    grab.reenter = false;  // the guard is down again after the delivery
+    grab.ReTrigger(other, 0);
+    EXPECT_EQ(grab.deliveries.size(), 2u);
+}
+
+}  // namespace
