@@ -6,7 +6,8 @@
 namespace tamra {
 namespace platform {
 class Thread;
-}
+class AutoResetEvent;
+}  // namespace platform
 class IoScheduler;
 }  // namespace tamra
 
@@ -95,9 +96,19 @@ public:
     unsigned char* VertToHorzPlanes(unsigned char* source, unsigned char* destination);
 
 protected:
-    // ---- [core] Housekeeping thread: calls ToggleLed(1) once a second while created.
+    void startHousekeeping();
+    void stopHousekeeping();
+    std::uint32_t housekeep();
+    void stopIoScheduler();
+
+    // ---- [core] Housekeeping thread: calls ToggleLed(1) once a second while created. The wake
+    // event lets Destroy end its one-second wait at once.
     std::atomic<int> housekeepingRun_{1};
+    std::unique_ptr<tamra::platform::AutoResetEvent> housekeepingWake_;
     std::unique_ptr<tamra::platform::Thread> housekeepingThread_;
+
+    // ---- [core] Camera-detected flags; no operation of this build sets them.
+    int cameraDetected_[8] = {};
 
     // ---- [core] I/O scheduler: lock, wake event, quit flag, event list and thread.
     std::unique_ptr<tamra::IoScheduler> ioScheduler_;

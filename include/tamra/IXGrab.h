@@ -11,6 +11,8 @@
 #include <tamra/Export.h>
 #include <tamra/Types.h>
 
+class CIGrab;
+
 // Root class of every grab object. Operations return 1 for success and 0 for failure (or a null
 // pointer) and write a fixed message "<class>::<operation>: <reason>" into the object's
 // 1,024-character last-error buffer; no exception crosses the interface.
@@ -250,16 +252,28 @@ public:
 protected:
     // Writes "<class>::<operation>: <reason>" into the last-error buffer and returns 0.
     int fail(const char* operation, const char* reason);
-    // Returns 1 when initialised, else writes "<operation>: Grab not initialized" and returns 0.
+    // Writes "<class> Init: <reason>" (the allocation failures of Create) and returns 0.
+    int failInit(const char* reason);
+    // Returns 1 when initialised, else writes "<class>::<operation>: Grab not initialized" and
+    // returns 0.
     int requireInitialized(const char* operation);
+    // Copies text into the last-error buffer, bounded and terminated; safe from any thread.
     void setLastError(const char* text);
 
     // Shared bodies of operations that IXGrab and CIGrab both offer with their own messages.
+    // createGeometry is Create without the initialised check and the housekeeping thread; core
+    // is this object when CIGrab's work-size table, non-paged memory hook and extra byte counts
+    // apply, and null for IXGrab's own sizing.
     int createGeometry(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                        std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
-                       std::uint32_t timeOut, bool coreSizing);
-    void releaseRing(bool keepHookSupplied);
+                       std::uint32_t timeOut, CIGrab* core);
+    // Frees the image array and an owned ring; forgets a hook-supplied one without freeing it.
+    void releaseRing();
     void recreateIfCreated(bool storedBits, bool storedCount, bool storedTimeOut);
+    // Calls Create through the virtual table with the stored geometry; 0xFFFFFFFE keeps a value.
+    void recreateBuffers(bool storedBits, bool storedCount, bool storedTimeOut);
+    int applyImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts);
+    void unregisterCallbacks();
     bool isTransposing() const;
 
     // Head of every message: "IXGrab" or "CIGrab", the class whose implementation runs.

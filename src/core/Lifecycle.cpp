@@ -1,0 +1,179 @@
+// Tamra grab library: the lifecycle of IXGrab and CIGrab and the two threads of the core.
+//
+// The core's Initialize, Create and Start do the shared work and leave the initialised, created
+// and running flags to the back end's override; Stop, Destroy and Terminate clear them. Every
+// call to another operation goes through the virtual table, so a back end's override runs.
+#include <tamra/CIGrab.h>
+
+#include <chrono>
+
+#include "core/IoScheduler.h"
+#include "core/Reasons.h"
+#include "platform/Sync.h"
+#include "platform/Thread.h"
+
+namespace {
+
+constexpr std::size_t kHousekeepingStackBytes = 64 * 1024;
+constexpr std::chrono::milliseconds kHousekeepingPeriod{1000};
+
+}  // namespace
+
+// ---- IXGrab: no threads of its own.
+
+int IXGrab::Initialize() {
+    if (initialized_.load() != 0) return fail("Initialize", tamra::reason::kAlreadyInitialized);
+    ioRunning_.store(1);
+    return 1;
+}
+
+int IXGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
+                   std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
+                   std::uint32_t timeOut) {
+    if (requireInitialized("Create") == 0) return 0;
+    return createGeometry(offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut,
+                          nullptr);
+}
+
+int IXGrab::Start() {
+    if (created_.load() == 0) return fail("Start", tamra::reason::kNotCreated);
+    Stop();
+    return 1;
+}
+
+int IXGrab::Stop() {
+    running_.store(0);
+    return 1;
+}
+
+int IXGrab::Destroy() {
+    Stop();
+    created_.store(0);
+    releaseRing();
+    return 1;
+}
+
+int IXGrab::Terminate() {
+    Destroy();
+    initialized_.store(0);
+    unregisterCallbacks();
+    return 1;
+}
+
+// ---- CIGrab.
+
+CIGrab::CIGrab()
+    : housekeepingWake_(std::make_unique<tamra::platform::AutoResetEvent>()),
+      ioScheduler_(std::make_unique<tamra::IoScheduler>()) {
+    className_ = "CIGrab";
+}
+
+// A back end's destructor terminates before this runs. Should a thread still exist (a client
+// deleted some other grab without Terminate), it is stopped here rather than left running
+// against a destroyed object.
+CIGrab::~CIGrab() {
+    stopHousekeeping();
+    stopIoScheduler();
+}
+
+IFW_IGRABTYPE CIGrab::GetGrabType() {
+    return IFW_IGRAB_CORE;
+}
+
+int CIGrab::Initialize() {
+    if (IXGrab::Initialize() == 0) return 0;
+    // A thread that cannot be created goes unnoticed: the object then runs without timed outputs.
+    if (!ioScheduler_->hasThread()) ioScheduler_->startThread([this] { return ScheduleIo(); });
+    return 1;
+}
+
+int CIGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
+                   std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
+                   std::uint32_t timeOut) {
+    if (requireInitialized("Create") == 0) return 0;
+    if (createGeometry(offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut, this) ==
+        0) {
+        return 0;
+    }
+    startHousekeeping();
+    return 1;
+}
+
+int CIGrab::Start() {
+    return IXGrab::Start();
+}
+
+int CIGrab::Stop() {
+    return IXGrab::Stop();
+}
+
+int CIGrab::Destroy() {
+    Stop();
+    stopHousekeeping();
+    created_.store(0);
+    releaseRing();
+    return 1;
+}
+
+int CIGrab::Terminate() {
+    Destroy();
+    initialized_.store(0);
+    stopIoScheduler();
+    unregisterCallbacks();
+    for (int& detected : cameraDetected_) detected = 0;
+    return 1;
+}
+
+int CIGrab::IsGrabCreated() {
+    return created_.load();
+}
+
+int CIGrab::IsIORunning() {
+    return ioRunning_.load();
+}
+
+std::uint32_t CIGrab::GetAcqThreadID() {
+    return acqThreadId_.load();
+}
+
+// ---- Housekeeping thread.
+
+void CIGrab::startHousekeeping() {
+    housekeepingRun_.store(1);
+    housekeepingWake_->reset();
+    auto thread = std::make_unique<tamra::platform::Thread>();
+    if (thread->start([this] { return housekeep(); }, kHousekeepingStackBytes)) {
+        housekeepingThread_ = std::move(thread);
+    }
+}
+
+void CIGrab::stopHousekeeping() {
+    if (!housekeepingThread_) return;
+    housekeepingRun_.store(0);
+    housekeepingWake_->set();
+    housekeepingThread_->join();
+    housekeepingThread_.reset();
+}
+
+// Calls ToggleLed(1) after every full second while the run flag is 1. The wait is on the wake
+// event, so Destroy ends it at once instead of a second later.
+std::uint32_t CIGrab::housekeep() {
+    using Clock = std::chrono::steady_clock;
+    while (housekeepingRun_.load() == 1) {
+        const Clock::time_point due = Clock::now() + kHousekeepingPeriod;
+        for (Clock::time_point now = Clock::now(); now < due && housekeepingRun_.load() == 1;
+             now = Clock::now()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+            housekeepingWake_->wait(static_cast<std::uint32_t>(left.count()));
+        }
+        if (housekeepingRun_.load() != 1) break;
+        ToggleLed(1);
+    }
+    return 0;
+}
+
+// ---- I/O scheduler thread.
+
+void CIGrab::stopIoScheduler() {
+    if (ioScheduler_) ioScheduler_->stopThread();
+}

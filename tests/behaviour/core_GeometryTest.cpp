@@ -1,0 +1,335 @@
+// Grab-core geometry: Create's resolution, clamping and checks, the ring-buffer sizes for the
+// back-end families and colour layouts, and the byte counts.
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core_support.h"
+
+namespace core_test {
+namespace {
+
+constexpr std::uint32_t kVga = 640 * 480;
+
+std::unique_ptr<CoreGrab> initialised(IFW_IGRABTYPE type = IFW_IGRAB_CORE) {
+    auto grab = std::make_unique<CoreGrab>();
+    grab->grabType = type;
+    grab->Initialize();
+    return grab;
+}
+
+TEST(CoreCreate, SentinelsOnAFreshObjectGiveTheDefaults) {
+    auto grab = initialised();
+    ASSERT_EQ(grab->Create(kKeep, kKeep, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
+    EXPECT_EQ(grab->GetWidth(), 640u);
+    EXPECT_EQ(grab->GetHeight(), 480u);
+    EXPECT_EQ(grab->GetBitPP(), 8u);
+    EXPECT_EQ(grab->GetBytesPP(), 1u);
+    EXPECT_EQ(grab->GetBufferCount(), 5u);
+    EXPECT_EQ(grab->GetTimeOut(), 5000u);
+    EXPECT_EQ(grab->GetOffsetX(), 0u);
+
+    ASSERT_EQ(grab->Create(4, 8, 800, 600, 16, 2, 10), 1);
+    ASSERT_EQ(grab->Create(kDefault, kDefault, kDefault, kDefault, kDefault, kDefault, kDefault),
+              1);
+    EXPECT_EQ(grab->GetOffsetX(), 0u);
+    EXPECT_EQ(grab->GetOffsetY(), 0u);
+    EXPECT_EQ(grab->GetWidth(), 640u);
+    EXPECT_EQ(grab->GetBitPP(), 8u);
+    EXPECT_EQ(grab->GetBufferCount(), 5u);
+    EXPECT_EQ(grab->GetTimeOut(), 5000u);
+}
+
+TEST(CoreCreate, KeepTakesTheStoredValues) {
+    auto grab = initialised();
+    ASSERT_EQ(grab->Create(4, 8, 320, 200, 16, 2, 10), 1);
+    ASSERT_EQ(grab->Create(kKeep, kKeep, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
+    EXPECT_EQ(grab->GetOffsetX(), 4u);
+    EXPECT_EQ(grab->GetOffsetY(), 8u);
+    EXPECT_EQ(grab->GetWidth(), 320u);
+    EXPECT_EQ(grab->GetHeight(), 200u);
+    EXPECT_EQ(grab->GetBitPP(), 16u);
+    EXPECT_EQ(grab->GetBufferCount(), 2u);
+    EXPECT_EQ(grab->GetTimeOut(), 10u);
+}
+
+TEST(CoreCreate, WidthHeightAndBitsAreClampedBeforeTheCropCheck) {
+    auto grab = initialised();
+    ASSERT_EQ(grab->Create(8, 0, 16, 480, 8, 5, 0), 1);
+    EXPECT_EQ(grab->GetWidth(), 32u);
+    EXPECT_EQ(grab->GetTimeOut(), 0u);
+    EXPECT_EQ(grab->Create(24, 0, 32, 480, 8, 5, 0), 1);
+    EXPECT_EQ(grab->Create(25, 0, 32, 480, 8, 5, 0), 0);
+    EXPECT_STREQ(grab->GetLastErrorMsg(), "CIGrab::Create: Crop boundaries exceed max image size");
+    EXPECT_EQ(grab->Create(0, 25, 640, 32, 8, 5, 0), 0);
+    ASSERT_EQ(grab->Create(0, 0, 640, 16, 4, 5, 0), 1);
+    EXPECT_EQ(grab->GetHeight(), 32u);
+    EXPECT_EQ(grab->GetBitPP(), 8u);
+    ASSERT_EQ(grab->Create(0, 0, 640, 480, 40, 5, 0), 1);
+    EXPECT_EQ(grab->GetBitPP(), 32u);
+    EXPECT_EQ(grab->GetBytesPP(), 4u);
+    ASSERT_EQ(grab->Create(0, 0, 640, 480, 8, 0, 0), 1);
+    EXPECT_EQ(grab->GetBufferCount(), 1u) << "at least one buffer";
+}
+
+TEST(CoreCreate, OffsetsNearTheTopOfTheRangeDoNotWrapPastTheCropCheck) {
+    auto grab = initialised();
+    EXPECT_EQ(grab->Create(0xFFFFFFF9u, 0, 640, 480, 8, 5, 0), 0);
+    EXPECT_STREQ(grab->GetLastErrorMsg(), "CIGrab::Create: Crop boundaries exceed max image size");
+    EXPECT_EQ(grab->Create(0, 0xFFFFFFFDu, 640, 480, 8, 5, 0), 0);
+}
+
+TEST(CoreCreate, BufferCountFollowsTheWidth) {
+    auto grab = initialised();
+    const struct {
+        std::uint32_t width, asked, expected;
+    } cases[] = {{640, 5, 5},  {648, 5, 5},  {649, 5, 3},  {2047, 5, 3}, {2048, 5, 5},
+                 {4000, 5, 5}, {4001, 5, 3}, {1024, 2, 2}, {1024, 3, 3}, {800, 1, 1}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(grab->Create(0, 0, c.width, 32, 8, c.asked, 0), 1) << c.width;
+        EXPECT_EQ(grab->GetBufferCount(), c.expected) << "width " << c.width;
+    }
+}
+
+TEST(CoreCreate, OneHardwareRevisionOfOneFamilyAlwaysGetsSixBuffers) {
+    auto grab = initialised(IFW_IGRAB_ZEPH);
+    grab->hardwareRevision = 514;
+    ASSERT_EQ(grab->Create(0, 0, 640, 480, 8, 1, 0), 1);
+    EXPECT_EQ(grab->GetBufferCount(), 6u);
+    ASSERT_EQ(grab->Create(0, 0, 1024, 480, 8, 1, 0), 1);
+    EXPECT_EQ(grab->GetBufferCount(), 6u) << "the width rule does not apply";
+    grab->hardwareRevision = 256;
+    ASSERT_EQ(grab->Create(0, 0, 1024, 480, 8, 5, 0), 1);
+    EXPECT_EQ(grab->GetBufferCount(), 3u);
+}
+
+TEST(CoreCreate, EmulatorRingOfTheWorkedExample) {
+    auto grab = initialised(IFW_IGRAB_EMULATOR);
+    ASSERT_EQ(grab->Create(0, 0, 640, 480, 8, 5, 5000), 1);
+    EXPECT_EQ(grab->GetRingBufferSize(), 4608000u);
+    for (std::uint32_t i = 0; i < 5; ++i) EXPECT_EQ(grab->slot(i), grab->ring() + i * 307200);
+    EXPECT_EQ(grab->GetFramePtr(0), grab->ring());
+    EXPECT_EQ(grab->GetFramePtr(7), grab->ring());
+    EXPECT_EQ(grab->GetFramePtr(-1), grab->ring());
+    EXPECT_EQ(grab->hookSupplied(), 0);
+}
+
+TEST(CoreCreate, RingIsZeroFilledAndUsableToItsLastByte) {
+    auto grab = initialised(IFW_IGRAB_EMULATOR);
+    ASSERT_EQ(grab->Create(0, 0, 64, 48, 8, 3, 0), 1);
+    const std::uint32_t size = grab->GetRingBufferSize();
+    ASSERT_EQ(size, 64u * 48u * 3u * 3u);
+    std::vector<unsigned char> zeros(size, 0);
+    EXPECT_EQ(std::memcmp(grab->ring(), zeros.data(), size), 0);
+    std::memset(grab->ring(), 0xA5, size);  // sanitizers catch a ring shorter than reported
+    std::memset(grab->slot(2), 0x5A, 64 * 48);
+}
+
+// Ring sizes by family (work-size table) and layout. S = P × N × s × T; R = max(X, S) × count.
+struct RingCase {
+    const char* name;
+    IFW_IGRABTYPE type;
+    std::uint32_t horizontalTiles, width, bits, count;
+    int cameras;  // 0: the core's count
+    std::uint32_t expectedRing, expectedStride;
+};
+
+class CoreRingSize : public testing::TestWithParam<RingCase> {};
+
+TEST_P(CoreRingSize, MatchesTheWorkSizeTable) {
+    const RingCase& c = GetParam();
+    auto grab = initialised(c.type);
+    grab->cameras = c.cameras;
+    grab->setTiles(c.horizontalTiles, 1);
+    ASSERT_EQ(grab->Create(0, 0, c.width, 480, c.bits, c.count, 0), 1);
+    EXPECT_EQ(grab->GetRingBufferSize(), c.expectedRing);
+    EXPECT_EQ(grab->slot(c.count - 1) - grab->slot(0),
+              static_cast<std::ptrdiff_t>(c.expectedStride) * (c.count - 1));
+}
+
+const RingCase kRingCases[] = {
+    // One tile, 8 bits: small frames are composed with room for three planes.
+    {"Core", IFW_IGRAB_CORE, 1, 640, 8, 5, 0, 3 * kVga * 5, kVga},
+    {"Emulator", IFW_IGRAB_EMULATOR, 1, 640, 8, 5, 0, 3 * kVga * 5, kVga},
+    {"Trell", IFW_IGRAB_TRELL, 1, 640, 8, 5, 0, 16 * kVga * 5, kVga},
+    {"Brixo", IFW_IGRAB_BRIXO, 1, 640, 8, 5, 0, 3 * kVga * 5, kVga},
+    {"CoreFourCameras", IFW_IGRAB_CORE, 1, 640, 8, 2, 4, 4 * kVga * 2, 4 * kVga},
+    // 16 bits: two bytes per sample, no plane room.
+    {"Core16Bit", IFW_IGRAB_CORE, 1, 640, 16, 5, 0, 2 * kVga * 5, 2 * kVga},
+    {"Trell16Bit", IFW_IGRAB_TRELL, 1, 640, 16, 5, 0, 16 * kVga * 5, 2 * kVga},
+    // Two tiles side by side: the width asked for is divided among them.
+    {"CoreTiles", IFW_IGRAB_CORE, 2, 1280, 8, 5, 0, 2 * kVga * 5, 2 * kVga},
+    {"EmulatorTiles", IFW_IGRAB_EMULATOR, 2, 1280, 8, 5, 0, 6 * kVga * 5, 2 * kVga},
+    {"TrellTiles", IFW_IGRAB_TRELL, 2, 1280, 8, 5, 0, 4 * kVga * 5, 2 * kVga},
+    {"BrixoTiles", IFW_IGRAB_BRIXO, 2, 1280, 8, 5, 0, 2 * kVga * 5, 2 * kVga},
+};
+
+INSTANTIATE_TEST_SUITE_P(Families, CoreRingSize, testing::ValuesIn(kRingCases), caseName<RingCase>);
+
+TEST(CoreCreate, LargeEightBitFramesGetNoPlaneRoom) {
+    auto grab = initialised();
+    const std::uint32_t pixels = 2048 * 1536;  // 0x300000
+    ASSERT_EQ(grab->Create(0, 0, 2048, 1536, 8, 2, 0), 1);
+    EXPECT_EQ(grab->GetRingBufferSize(), pixels * 2);
+    ASSERT_EQ(grab->Create(0, 0, 2048, 1535, 8, 2, 0), 1);
+    EXPECT_EQ(grab->GetRingBufferSize(), 2048u * 1535u * 3u * 2u);
+}
+
+TEST(CoreCreate, ColourLayoutsSizeTheSlots) {
+    auto grab = initialised();
+    ASSERT_EQ(grab->SetImageColor(IFW_IMAGE_COLOR_COLOR32), 1);
+    ASSERT_EQ(grab->Create(0, 0, 640, 480, kKeep, 5, 0), 1);
+    EXPECT_EQ(grab->GetBytesPP(), 4u);
+    EXPECT_EQ(grab->GetRingBufferSize(), 4 * kVga * 5);
+    ASSERT_EQ(grab->Create(0, 0, 640, 480, 8, 5, 0), 1);
+    EXPECT_EQ(grab->GetRingBufferSize(), 4 * kVga * 5) << "32-bit colour samples stay 4 bytes";
+
+    auto planes = initialised();
+    ASSERT_EQ(planes->SetImageColor(IFW_IMAGE_COLOR_PLANES), 1);
+    ASSERT_EQ(planes->Create(0, 0, 640, 480, kKeep, 5, 0), 1);
+    EXPECT_EQ(planes->GetRingBufferSize(), 8 * kVga * 5) << "eight cameras of one byte";
+    EXPECT_EQ(planes->slot(1) - planes->slot(0), static_cast<std::ptrdiff_t>(8 * kVga));
+}
+
+TEST(CoreCreate, ByteCountsFollowTheGeometry) {
+    auto grab = initialised();
+    ASSERT_EQ(grab->Create(8, 4, 640, 480, 24, 3, 100), 1);
+    EXPECT_EQ(grab->GetBytesPP(), 3u);
+    EXPECT_EQ(grab->GetAoiWidth(), 632u);
+    EXPECT_EQ(grab->GetAoiHeight(), 476u);
+    EXPECT_EQ(grab->GetWidthByteCount(), 1920u);
+    EXPECT_EQ(grab->GetHeightByteCount(), 1440u);
+    EXPECT_EQ(grab->GetImageSizeInPixels(), kVga);
+    EXPECT_EQ(grab->GetImageSizeInBytes(), 3 * kVga);
+    EXPECT_EQ(grab->GetOffsetXByteCount(), 24u);
+    EXPECT_EQ(grab->GetOffsetYByteCount(), 12u);
+    EXPECT_EQ(grab->GetAoiWidthByteCount(), 1896u);
+    EXPECT_EQ(grab->GetAoiHeightByteCount(), 1428u);
+}
+
+TEST(CoreCreate, TransposingRotationSwapsTheStoredSides) {
+    for (std::uint32_t degrees : {90u, 46u, 134u, 270u, 450u}) {
+        auto grab = initialised();
+        grab->setRotation(degrees);
+        ASSERT_EQ(grab->Create(0, 0, 640, 480, 8, 5, 0), 1);
+        EXPECT_EQ(grab->GetAoiWidth(), 480u) << degrees;
+        EXPECT_EQ(grab->GetAoiHeight(), 640u) << degrees;
+        EXPECT_EQ(grab->GetWidth(), 640u) << degrees;
+        EXPECT_EQ(grab->GetHeight(), 480u) << degrees;
+    }
+    for (std::uint32_t degrees : {45u, 135u, 180u}) {
+        auto grab = initialised();
+        grab->setRotation(degrees);
+        ASSERT_EQ(grab->Create(0, 0, 640, 480, 8, 5, 0), 1);
+        EXPECT_EQ(grab->GetAoiWidth(), 640u) << degrees;
+    }
+}
+
+TEST(CoreCreate, TransposedWidthIsRoundedDownToEightPixels) {
+    auto grab = initialised();
+    grab->setRotation(90);
+    ASSERT_EQ(grab->Create(0, 0, 642, 300, 8, 5, 0), 1);
+    EXPECT_EQ(grab->GetWidth(), 640u);
+    EXPECT_EQ(grab->GetHeight(), 300u);
+}
+
+TEST(CoreCreate, GeometriesBeyondThirtyTwoBitsAreRefused) {
+    auto grab = initialised();
+    ASSERT_EQ(grab->Create(0, 0, 640, 480, 8, 5, 0), 1);
+    // 70,000 × 70,000 pixels do not fit in 32 bits.
+    EXPECT_EQ(grab->Create(0, 0, 70000, 70000, 8, 5, 0), 0);
+    EXPECT_STREQ(grab->GetLastErrorMsg(), "CIGrab Init: Image ring buffer allocation failed");
+    EXPECT_EQ(grab->IsGrabCreated(), 0);
+    EXPECT_EQ(grab->GetFramePtr(0), nullptr);
+    EXPECT_EQ(grab->GetRingBufferSize(), 0u);
+    EXPECT_EQ(grab->GetAoiWidth(), 640u) << "the geometry keeps its previous values";
+    // The frame fits, the ring of five 32-bit frames does not.
+    EXPECT_EQ(grab->Create(0, 0, 20000, 20000, 32, 5, 0), 0);
+    EXPECT_STREQ(grab->GetLastErrorMsg(), "CIGrab Init: Image ring buffer allocation failed");
+    // A camera count that is negative as a signed value is a huge unsigned one.
+    grab->cameras = -1;
+    EXPECT_EQ(grab->Create(0, 0, 640, 480, 8, 5, 0), 0);
+    EXPECT_STREQ(grab->GetLastErrorMsg(), "CIGrab Init: Image ring buffer allocation failed");
+}
+
+// A back end whose memory hook hands out a block of its own.
+class HookedGrab : public CoreGrab {
+public:
+    void* AllocateNonPagedMem(std::uint32_t size) override {
+        askedSize = size;
+        block.assign(size, 0xEE);
+        return block.data();
+    }
+    std::vector<unsigned char> block;
+    std::uint32_t askedSize = 0;
+};
+
+TEST(CoreCreate, HookSuppliedRingIsUsedZeroedAndNeverFreed) {
+    HookedGrab grab;
+    grab.Initialize();
+    ASSERT_EQ(grab.Create(0, 0, 64, 32, 8, 2, 0), 1);
+    EXPECT_EQ(grab.askedSize, grab.GetRingBufferSize());
+    EXPECT_EQ(grab.ring(), grab.block.data());
+    EXPECT_EQ(grab.hookSupplied(), 1);
+    EXPECT_EQ(grab.block.front(), 0);
+    EXPECT_EQ(grab.block.back(), 0);
+    grab.Destroy();  // would be a bad free under the sanitizers if the core freed the block
+    EXPECT_EQ(grab.hookSupplied(), 0);
+    EXPECT_EQ(grab.GetFramePtr(0), nullptr);
+}
+
+TEST(RootCreate, SizesWithoutTheFamilyTableAndWithoutTheHook) {
+    RootGrab grab;
+    grab.grabType = IFW_IGRAB_TRELL;
+    grab.Initialize();
+    ASSERT_EQ(grab.Create(8, 4, 640, 480, 8, 5, 0), 1);
+    EXPECT_EQ(grab.ringBytes(), 3 * kVga * 5) << "P × T × N' × b for every family";
+    EXPECT_EQ(grab.slot(1) - grab.slot(0), static_cast<std::ptrdiff_t>(kVga));
+    EXPECT_EQ(grab.widthBytes(), 640u);
+    EXPECT_EQ(grab.aoiWidth(), 632u);
+    EXPECT_EQ(grab.offsetXBytes(), 0u) << "IXGrab does not store the CIGrab-only byte counts";
+    EXPECT_EQ(grab.aoiWidthBytes(), 0u);
+    ASSERT_EQ(grab.Create(0, 0, 1024, 480, 8, 5, 0), 1);
+    EXPECT_EQ(grab.GetBufferCount(), 3u) << "the buffer count rule applies";
+    EXPECT_EQ(grab.Create(30, 0, 32, 480, 8, 5, 0), 0);
+    EXPECT_STREQ(grab.GetLastErrorMsg(), "IXGrab::Create: Crop boundaries exceed max image size");
+    EXPECT_EQ(grab.Create(0, 0, 70000, 70000, 8, 5, 0), 0);
+    EXPECT_STREQ(grab.GetLastErrorMsg(), "IXGrab Init: Image ring buffer allocation failed");
+}
+
+TEST(CoreValues, AjustValueResolvesSentinelsThenClamps) {
+    CIGrab grab;
+    std::uint32_t v = kKeep;
+    grab.AjustValue(v, 7, 9, 0xFFFFFFFDu, 0xFFFFFFFDu);
+    EXPECT_EQ(v, 7u);
+    v = kDefault;
+    grab.AjustValue(v, 7, 9, 0xFFFFFFFDu, 0xFFFFFFFDu);
+    EXPECT_EQ(v, 9u);
+    v = 3;
+    grab.AjustValue(v, 7, 9, 5, 0xFFFFFFFDu);
+    EXPECT_EQ(v, 5u);
+    v = 30;
+    grab.AjustValue(v, 7, 9, 5, 20);
+    EXPECT_EQ(v, 20u);
+    v = kKeep;
+    grab.AjustValue(v, 100, 9, 5, 20);
+    EXPECT_EQ(v, 20u) << "the kept value is clamped too";
+    v = 0xFFFFFFFDu;
+    grab.AjustValue(v, 1, 2, 0xFFFFFFFDu, 0xFFFFFFFDu);
+    EXPECT_EQ(v, 0xFFFFFFFDu) << "no sentinel as a value";
+}
+
+TEST(CoreValues, BitsToBytesRoundUp) {
+    CIGrab grab;
+    EXPECT_EQ(grab.BitToBytePerPixel(8), 1u);
+    EXPECT_EQ(grab.BitToBytePerPixel(12), 2u);
+    EXPECT_EQ(grab.BitToBytePerPixel(24), 3u);
+    EXPECT_EQ(grab.BitToBytePerPixel(32), 4u);
+    EXPECT_EQ(grab.BitToBytePerPixel(1), 1u);
+    EXPECT_EQ(grab.BitToBytePerPixel(0), 0u);
+    EXPECT_EQ(grab.BitToBytePerPixel(0xFFFFFFFFu), 0u) << "wraps in 32 bits";
+}
+
+}  // namespace
+}  // namespace core_test
