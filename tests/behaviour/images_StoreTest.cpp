@@ -1,0 +1,157 @@
+// The emulator's image store seen by a client: the conform test, the first-file geometry rule,
+// image interjection and the accessors with fixed answers.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <tamra/Tamra.h>
+
+#include "behaviour/images_support.h"
+
+namespace {
+
+using images_test::expectedPlane;
+using images_test::firstDifference;
+using images_test::TempDir;
+namespace samples = tamra::samples;
+
+constexpr std::uint32_t kKeep = 0xFFFFFFFEu;
+
+void play(CIGrabEmu& grab, const std::string& folder, std::uint32_t width, std::uint32_t height) {
+    std::string path = folder;
+    ASSERT_EQ(grab.EmulateFromNewImagePath(path.data(), width, height), 1);
+    ASSERT_EQ(grab.IsGrabCreated(), 1) << grab.GetLastErrorMsg();
+}
+
+std::vector<std::string> servedNames(CIGrabEmu& grab, int frames) {
+    std::vector<std::string> names;
+    for (int i = 0; i < frames; ++i) {
+        grab.GrabSimplified(0);
+        names.emplace_back(grab.GetImageFileName(0, 0, 0));
+    }
+    return names;
+}
+
+TEST(ImagesStore, WithConformingOffOnlyFilesMatchingTheGeometryArePlayed) {
+    TempDir root("conformoff");
+    const auto picture = samples::renderScene(samples::Scene::Pass, 0, 0, 64, 48);
+    samples::writeBmp(root.file("a.bmp"), picture, samples::BmpLayout{8, true, false});
+    samples::writeBmp(root.file("b.bmp"), picture, samples::BmpLayout{24, true, false});
+    samples::writeBmp(root.file("c.bmp"), samples::renderScene(samples::Scene::Pass, 0, 0, 62, 48),
+                      samples::BmpLayout{8, true, false});
+    samples::writeBmp(root.file("d.bmp"), picture, samples::BmpLayout{8, false, true});
+    samples::writeBmp(root.file("e.bmp"), picture, samples::BmpLayout{8, false, false});
+    images_test::writeBytes(root.file("f.bmp"), {'B', 'M'});
+    CIGrabEmu grab;
+    ASSERT_EQ(grab.Initialize(), 1);
+    grab.SetImgSrcConformEnable(0);
+    play(grab, root.str(), 64, 48);
+    // b: 24 bits in an 8-bit grab; c: 62 wide as stored; d: top-down, so its height is -48;
+    // f: unreadable.
+    EXPECT_EQ(servedNames(grab, 4),
+              (std::vector<std::string>{root.file("a.bmp"), root.file("e.bmp"), root.file("a.bmp"),
+                                        root.file("e.bmp")}));
+}
+
+TEST(ImagesStore, WithConformingOnAnyBitmapIsScaledOntoTheGeometryInGrey) {
+    TempDir root("conformon");
+    const auto picture = samples::renderScene(samples::Scene::Fail, 1, 2, 1024, 768);
+    samples::writeBmp(root.file("big.bmp"), picture, samples::BmpLayout{24, true, false});
+    CIGrabEmu grab;
+    ASSERT_EQ(grab.Initialize(), 1);
+    play(grab, root.str(), 640, 480);
+    EXPECT_EQ(firstDifference(grab.GrabSimplified(0), expectedPlane(picture, 640, 480, 1)), -1);
+    EXPECT_EQ(std::string(grab.GetImageFileName(0, 0, 0)), root.file("big.bmp"));
+}
+
+TEST(ImagesStore, TheFirstFileSetsTheGeometryUnlessTheClientSetTheWidth) {
+    TempDir root("firstfile");
+    const auto picture = samples::renderScene(samples::Scene::Pass, 0, 0, 638, 300);
+    samples::writeBmp(root.file("a.bmp"), picture, samples::BmpLayout{8, true, true});  // top-down
+    samples::writeBmp(root.file("b.bmp"),
+                      samples::renderScene(samples::Scene::Pass, 0, 1, 200, 100),
+                      samples::BmpLayout{});
+    CIGrabEmu grab;
+    ASSERT_EQ(grab.Initialize(), 1);
+    play(grab, root.str(), 320, 240);
+    ASSERT_EQ(grab.Create(0, 0, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
+    EXPECT_EQ(grab.GetWidth(), 640u);   // 638 rounded up to a multiple of 4
+    EXPECT_EQ(grab.GetHeight(), 300u);  // the magnitude of the stored -300
+    ASSERT_EQ(grab.SetWidth(320), 1);
+    ASSERT_EQ(grab.Create(0, 0, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
+    EXPECT_EQ(grab.GetWidth(), 320u);
+    EXPECT_EQ(grab.GetHeight(), 300u);
+}
+
+TEST(ImagesStore, WithConformingOffTheFirstFileSetsTheGeometryAndStillFailsItsOwnTest) {
+    TempDir root("firstnarrow");
+    samples::writeBmp(root.file("a.bmp"),
+                      samples::renderScene(samples::Scene::Pass, 0, 0, 638, 480),
+                      samples::BmpLayout{8, true, false});
+    samples::writeBmp(root.file("b.bmp"),
+                      samples::renderScene(samples::Scene::Pass, 0, 1, 640, 480),
+                      samples::BmpLayout{8, true, false});
+    CIGrabEmu grab;
+    ASSERT_EQ(grab.Initialize(), 1);
+    grab.SetImgSrcConformEnable(0);
+    play(grab, root.str(), 640, 480);
+    ASSERT_EQ(grab.Create(0, 0, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
+    EXPECT_EQ(grab.GetWidth(), 640u);
+    EXPECT_EQ(servedNames(grab, 2),
+              (std::vector<std::string>{root.file("b.bmp"), root.file("b.bmp")}));
+}
+
+TEST(ImagesStore, FixedAnswersAndTheImagePath) {
+    TempDir root("answers");
+    CIGrabEmu grab;
+    EXPECT_STREQ(grab.GetImagePath(), "");
+    EXPECT_STREQ(grab.GetImageFileName(3, 2, 1), "");
+    ASSERT_EQ(grab.Initialize(), 1);
+    play(grab, root.str(), 64, 48);
+    EXPECT_EQ(std::string(grab.GetImagePath()), root.str());
+    for (IFW_EMULATOR_IMAGETYPE type :
+         {IFW_EMU_IMAGE_NORMAL, IFW_EMU_IMAGE_PATTERN, IFW_EMU_IMAGE_CALIB}) {
+        EXPECT_EQ(grab.GetImageTypeCount(type), 0);
+        EXPECT_EQ(grab.GetLoadedImagePtr(type, 0, 0), nullptr);
+    }
+    EXPECT_EQ(grab.Grab(7), grab.GrabSimplified(3));
+    EXPECT_EQ(grab.GetNumCameras(), 1);
+    grab.SetNumCameras(5);
+    EXPECT_EQ(grab.GetNumCameras(), 5);
+}
+
+// The interject source is a private emulator on its own default image path, which falls back
+// to "./images" under the current directory.
+TEST(ImagesStore, InterjectionServesFramesOfAPrivateEmulator) {
+    TempDir root("interject");
+    samples::TreeOptions options;
+    options.width = 64;
+    options.height = 48;
+    options.cameras = 1;
+    const auto entries = samples::writeSampleTree(root.file("images"), options);
+    const auto list = samples::cameraList(entries, 0, false);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(root.path());
+    const std::string folder = std::filesystem::current_path().string() + "/images/";
+
+    CIGrabEmu grab;
+    ASSERT_EQ(grab.Initialize(), 1);
+    play(grab, root.file("elsewhere"), 64, 48);
+    EXPECT_EQ(grab.GetImageFileName(0, 0, 0)[0], '\0');
+    EXPECT_EQ(grab.CIGrab::GetImageFileName(0, 0, 0), nullptr);  // no interject source yet
+    for (std::size_t i = 0; i < 3; ++i) {
+        const unsigned char* frame = grab.GetNextInterjectImage(IFW_EMU_IMAGE_CALIB, 5, 5);
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(
+            firstDifference(frame, expectedPlane(images_test::loaderView(list[i]), 64, 48, 1)), -1);
+        grab.SetImgInterjectState(0);
+        EXPECT_EQ(grab.CIGrab::GetImageFileName(0, 0, 0), nullptr);
+        grab.SetImgInterjectState(1);
+        EXPECT_EQ(std::string(grab.CIGrab::GetImageFileName(-1, -1, -1)),
+                  folder + list[i].relativePath);
+    }
+    std::filesystem::current_path(previous);
+}
+
+}  // namespace
