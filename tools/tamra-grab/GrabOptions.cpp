@@ -1,0 +1,169 @@
+// tamra-grab: the command line.
+#include "GrabOptions.h"
+
+#include <cstdio>
+#include <map>
+
+#include <CLI/CLI.hpp>
+
+namespace tamra_grab {
+namespace {
+
+const std::map<std::string, TriggerMode> kModes = {{"software", TriggerMode::Software},
+                                                   {"external", TriggerMode::External},
+                                                   {"free", TriggerMode::FreeRun}};
+
+const std::map<std::string, IFW_IMAGE_COLOR_TYPE> kColors = {{"mono8", IFW_IMAGE_COLOR_MONO8},
+                                                             {"planes", IFW_IMAGE_COLOR_PLANES},
+                                                             {"rgb24", IFW_IMAGE_COLOR_COLOR24},
+                                                             {"rgb32", IFW_IMAGE_COLOR_COLOR32}};
+
+void addRunOptions(CLI::App& app, GrabOptions& options) {
+    app.add_option("folder", options.folder,
+                   "Image folder tree to play (default: a sample tree generated in a temporary "
+                   "folder)")
+        ->check(CLI::ExistingDirectory);
+    app.add_option("--trigger", options.mode,
+                   "software, external or free (default: 200 software-triggered frames, then 2 s "
+                   "of free run)")
+        ->transform(CLI::CheckedTransformer(kModes, CLI::ignore_case));
+    app.add_option("--frames", options.frames,
+                   "Frames to trigger, or in free run frames to wait for")
+        ->check(CLI::Range(1u, 10000000u));
+    app.add_option("--duration", options.seconds, "Length of the run in seconds")
+        ->check(CLI::Range(0.001, 86400.0));
+    app.add_option("--rate", options.rate,
+                   "Triggers per second; 0 (default) triggers each time the previous frame "
+                   "arrived")
+        ->check(CLI::Range(0.0, 100000.0));
+    app.add_option("--delay", options.delayMs,
+                   "Free-run pause after each frame in ms (the emulator's minimum is 33)")
+        ->capture_default_str()
+        ->check(CLI::Range(0u, 3600000u));
+    app.add_option("--slow", options.slowMs,
+                   "Time the client spends in each frame callback, in ms, to show overruns")
+        ->check(CLI::Range(0u, 60000u));
+}
+
+void addImageOptions(CLI::App& app, GrabOptions& options) {
+    const char* group = "Image";
+    app.add_option("--width", options.width, "Image width (default: the first image's)")
+        ->check(CLI::Range(32u, 16384u))
+        ->group(group);
+    app.add_option("--height", options.height, "Image height (default: the first image's)")
+        ->check(CLI::Range(32u, 16384u))
+        ->group(group);
+    app.add_option("--color", options.color, "mono8, planes, rgb24 or rgb32")
+        ->transform(CLI::CheckedTransformer(kColors, CLI::ignore_case))
+        ->group(group);
+    app.add_option("--cameras", options.cameras, "Number of cameras, 1 to 8")
+        ->check(CLI::Range(1, 8))
+        ->group(group);
+    app.add_option("--buffers", options.buffers, "Ring buffer count, at least 2")
+        ->check(CLI::Range(2u, 256u))
+        ->group(group);
+    app.add_flag("--mirror", options.mirror, "Mirror each delivered frame left to right")
+        ->group(group);
+    app.add_flag("--flip", options.flip, "Flip each delivered frame top to bottom")->group(group);
+    app.add_option("--rotate", options.rotate, "Rotate each delivered frame clockwise by DEG")
+        ->check(CLI::Range(0u, 359u))
+        ->group(group);
+    app.add_option_function<std::string>(
+           "--tiles",
+           [&options](const std::string& text) {
+               unsigned h = 0, v = 0;
+               char tail = 0;
+               if (std::sscanf(text.c_str(), "%ux%u%c", &h, &v, &tail) != 2 || h < 1 || v < 1 ||
+                   h > 8 || v > 8) {
+                   throw CLI::ValidationError("--tiles", "expected HxV, each from 1 to 8");
+               }
+               options.tilesH = h;
+               options.tilesV = v;
+           },
+           "Tiles per frame as HxV, laid out as a mosaic on delivery")
+        ->group(group);
+}
+
+void addOutputOptions(CLI::App& app, GrabOptions& options) {
+    const char* group = "Output";
+    app.add_option("--save", options.saveFolder, "Write each delivered frame as a BMP into DIR")
+        ->group(group);
+    app.add_option("--contact-sheet", options.contactSheet,
+                   "Write the first 16 frames, scaled down, as one BMP file")
+        ->group(group);
+    app.add_option("--json", options.jsonFile, "Write the summary as JSON to FILE")->group(group);
+    app.add_option("--progress", options.progress, "auto (on a terminal only), always or never")
+        ->check(CLI::IsMember({"auto", "always", "never"}))
+        ->capture_default_str()
+        ->group(group);
+}
+
+}  // namespace
+
+void addGrabOptions(CLI::App& app, GrabOptions& options) {
+    addRunOptions(app, options);
+    addImageOptions(app, options);
+    addOutputOptions(app, options);
+    tamra::tools::addLineOptions(app, options.line);
+}
+
+void settleMode(GrabOptions& options) {
+    if (options.mode == TriggerMode::Demo &&
+        (options.frames > 0 || options.seconds > 0.0 || options.rate > 0.0)) {
+        options.mode = TriggerMode::Software;
+    }
+}
+
+std::string checkGrabOptions(const GrabOptions& options) {
+    const int cameras = options.cameras > 0 ? options.cameras : 1;
+    if (options.tilesH * options.tilesV * static_cast<std::uint32_t>(cameras) > 8) {
+        return "cameras x tiles may not exceed 8 planes per frame";
+    }
+    if (options.mode == TriggerMode::FreeRun && options.rate > 0.0) {
+        return "--rate applies to software and external triggers, not to free run";
+    }
+    return {};
+}
+
+const char* modeName(TriggerMode mode) {
+    switch (mode) {
+        case TriggerMode::Software:
+            return "software";
+        case TriggerMode::External:
+            return "external";
+        case TriggerMode::FreeRun:
+            return "free";
+        default:
+            return "demo";
+    }
+}
+
+const char* colorName(IFW_IMAGE_COLOR_TYPE color) {
+    for (const auto& entry : kColors) {
+        if (entry.second == color) return entry.first.c_str();
+    }
+    return "mono8";
+}
+
+nlohmann::json GrabOptions::toJson() const {
+    return {{"folder", folder.empty() ? nlohmann::json() : nlohmann::json(folder)},
+            {"trigger", modeName(mode)},
+            {"frames", frames},
+            {"duration", seconds},
+            {"rate", rate},
+            {"delayMs", delayMs},
+            {"width", width},
+            {"height", height},
+            {"color", colorName(color)},
+            {"cameras", cameras},
+            {"buffers", buffers},
+            {"slowMs", slowMs},
+            {"save", saveFolder},
+            {"contactSheet", contactSheet},
+            {"mirror", mirror},
+            {"flip", flip},
+            {"rotate", rotate},
+            {"tiles", std::to_string(tilesH) + "x" + std::to_string(tilesV)}};
+}
+
+}  // namespace tamra_grab
