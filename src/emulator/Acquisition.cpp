@@ -7,6 +7,7 @@
 
 #include <tamra/CIGrabEmu.h>
 
+#include "emulator/FrameComposer.h"
 #include "platform/Clock.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
@@ -115,7 +116,6 @@ bool Acquisition::allocateSlotState(std::uint32_t bufferCount) {
         return false;
     }
     slotCount_ = bufferCount;
-    frameSlotBytes_ = 0;
     framesWritten_ = 0;
     framesHandedOver_ = 0;
     overruns_ = 0;
@@ -123,12 +123,7 @@ bool Acquisition::allocateSlotState(std::uint32_t bufferCount) {
     return true;
 }
 
-void Acquisition::noteFrameSlot(CIGrabEmu& emu) {
-    frameSlotBytes_ = frameSlotBytes(emu);
-}
-
 void Acquisition::releaseSlotState() {
-    frameSlotBytes_ = 0;
     lockFlags_.reset();
     fillCounters_.reset();
     frameTags_.reset();
@@ -272,7 +267,11 @@ void Acquisition::prepareCrop(CIGrabEmu& emu) {
     geometry.aoiWidthBytes = emu.aoiWidthByteCount_;
     geometry.aoiRows = emu.aoiHeight_;
     geometry.planes = std::uint64_t{emu.GetVertTiles()} * emu.GetHorzTiles() * cameraCount_;
-    geometry.frameSlotBytes = frameSlotBytes_;
+    // GrabSimplified grows frame slot 0, when needed, to the planes it composes.
+    const std::size_t composedPlanes = std::size_t{emu.GetVertTiles()} * emu.GetHorzTiles() *
+                                       static_cast<std::size_t>(std::max(emu.GetNumCameras(), 0));
+    geometry.frameSlotBytes =
+        std::max(emu.composer_->slotBytes(), composedPlanes * geometry.imageBytes);
     // Slots 0 to n - 2 are written; the last of them may reach the end of the ring.
     unsigned char* const* slots = emu.imageArray_.get();
     const unsigned char* ringEnd = emu.ringBuffer_ + emu.ringBufferSize_;
@@ -280,15 +279,6 @@ void Acquisition::prepareCrop(CIGrabEmu& emu) {
     const auto lastRoom = static_cast<std::size_t>(ringEnd - slots[slotCount_ - 2]);
     geometry.ringSlotBytes = std::min(stride, lastRoom);
     crop_ = planCrop(geometry);
-}
-
-// Frame slot 0 as Create sized it: one plane of the image size per camera and tile, and at
-// least three planes at one byte per pixel.
-std::size_t Acquisition::frameSlotBytes(CIGrabEmu& emu) {
-    std::size_t cameras = static_cast<std::size_t>(std::max(1, emu.GetNumCameras()));
-    if (emu.bytesPerPixel_ == 1) cameras = std::max<std::size_t>(cameras, 3);
-    return std::size_t{emu.height_} * emu.width_ * emu.GetVertTiles() * emu.GetHorzTiles() *
-           emu.bytesPerPixel_ * cameras;
 }
 
 std::uint32_t Acquisition::produce(CIGrabEmu& emu) {

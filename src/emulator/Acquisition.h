@@ -77,8 +77,6 @@ public:
     // Frame tags, fill counters and lock flags for a ring of bufferCount slots, all zero.
     // Returns false, holding nothing, when the memory cannot be had.
     bool allocateSlotState(std::uint32_t bufferCount);
-    // Records the size of the frame slot that Create allocated for the current geometry.
-    void noteFrameSlot(CIGrabEmu& emu);
     void releaseSlotState();
 
     // Lock flags of slots 0 to n - 2; the spare slot and any index past it answer 0.
@@ -122,7 +120,6 @@ private:
     // Fixed at Start from the geometry and the memory that really exists, so that a layout
     // change after Create can never make the copy leave its buffers.
     void prepareCrop(CIGrabEmu& emu);
-    static std::size_t frameSlotBytes(CIGrabEmu& emu);
     void pace(CIGrabEmu& emu);
     void recordOverrun();
     void writeFrame(CIGrabEmu& emu, std::uint32_t slot);
@@ -138,7 +135,6 @@ private:
     std::uint32_t writeIndex_ = 0;  // producer only
     std::uint32_t readIndex_ = 0;   // delivery thread only
     std::uint32_t cameraCount_ = 1;
-    std::size_t frameSlotBytes_ = 0;
     CropPlan crop_;
 
     // Kernel objects, existing only while running. The trigger semaphore is released by

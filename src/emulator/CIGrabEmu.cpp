@@ -110,7 +110,6 @@ int CIGrabEmu::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_
         Destroy();
         return 0;
     }
-    acquisition_->noteFrameSlot(*this);
     if (CreateDIBSections()) LoadImageFiles();
     created_ = 1;
     return 1;

@@ -167,6 +167,11 @@ std::int64_t GrabSession::nowNs() {
         .count();
 }
 
+GrabSession::Clock::time_point GrabSession::fromNs(std::int64_t ns) {
+    return Clock::time_point(
+        std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns)));
+}
+
 int GrabSession::onFrame(unsigned char* buffer, unsigned int, std::int64_t, void* session) {
     static_cast<GrabSession*>(session)->frameArrived(buffer);
     return 0;
@@ -182,6 +187,7 @@ int GrabSession::onTrash(unsigned char*, unsigned int count, std::int64_t, void*
 void GrabSession::frameArrived(unsigned char* buffer) {
     const std::int64_t now = nowNs();
     const std::uint64_t number = delivered_.fetch_add(1) + 1;
+    lastArrivalNs_.store(now);
     const std::int64_t triggered = pendingTriggerNs_.exchange(-1);
     if (triggered >= 0 && latenciesMs_.size() < latenciesMs_.capacity()) {
         latenciesMs_.push_back(static_cast<double>(now - triggered) / 1e6);
@@ -204,6 +210,7 @@ void GrabSession::overrunReported(unsigned int overrunCount) {
     while (overrunCount > seen && !overrunCount_.compare_exchange_weak(seen, overrunCount)) {
     }
     reports_.fetch_add(1);
+    lastArrivalNs_.store(nowNs());
     pendingTriggerNs_.store(-1);
     notifyArrival();
 }
@@ -248,15 +255,19 @@ PhaseResult GrabSession::run(TriggerMode mode, std::uint32_t frames, double runS
     result.delayMs = grab_->GetFrameDelay();
 
     const Clock::time_point start = Clock::now();
+    Clock::time_point end = start;
     if (grab_->Start()) {
         if (mode == TriggerMode::FreeRun) {
             freeRunLoop(frames, runSeconds, progress, result.name, start);
+            end = Clock::now();
         } else {
             result.triggers = triggerLoop(mode, frames, runSeconds, progress, result.name, start);
+            end = Clock::now();
             drain(progress, result.name, start);
+            // The quiet wait that ends a drain is not part of the run.
+            end = std::max(end, fromNs(lastArrivalNs_.load()));
         }
     }
-    const Clock::time_point end = Clock::now();
     draining_ = true;
     grab_->Stop();
     progress.clear();

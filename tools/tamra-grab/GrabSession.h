@@ -108,6 +108,7 @@ private:
                      const std::string& phase, Clock::time_point start);
     LatencyStats latencyStats() const;
     static std::int64_t nowNs();
+    static Clock::time_point fromNs(std::int64_t ns);
 
     const GrabOptions& options_;
     std::unique_ptr<IXGrab, int (*)(IXGrab*)> grab_;
@@ -121,6 +122,7 @@ private:
     std::atomic<std::uint64_t> overrunCount_{0};  // latest count given to the trash callback
     std::atomic<std::uint64_t> reports_{0};
     std::atomic<std::int64_t> pendingTriggerNs_{-1};  // the one trigger being timed
+    std::atomic<std::int64_t> lastArrivalNs_{0};
     std::atomic<bool> draining_{false};  // the client stops dawdling so the ring empties
     std::vector<double> latenciesMs_;    // delivery thread while running; reserved before Start
     std::mutex arrivalLock_;
