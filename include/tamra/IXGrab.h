@@ -12,6 +12,9 @@
 #include <tamra/Types.h>
 
 class CIGrab;
+namespace tamra {
+struct CreatePlan;
+}
 
 // Root class of every grab object. Operations return 1 for success and 0 for failure (or a null
 // pointer) and write a fixed message "<class>::<operation>: <reason>" into the object's
@@ -267,6 +270,10 @@ protected:
     int createGeometry(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                        std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
                        std::uint32_t timeOut, CIGrab* core);
+    void resolveGeometry(tamra::CreatePlan& plan);
+    void sizeRing(tamra::CreatePlan& plan, bool coreTable);
+    int allocateRing(const tamra::CreatePlan& plan, CIGrab* core);
+    void storeGeometry(const tamra::CreatePlan& plan, bool allByteCounts);
     // Frees the image array and an owned ring; forgets a hook-supplied one without freeing it.
     void releaseRing();
     void recreateIfCreated(bool storedBits, bool storedCount, bool storedTimeOut);
@@ -391,6 +398,9 @@ protected:
     unsigned int lutCeiling_ = 255;
 
     // ---- [imaging] Transforms and tiling.
+    // Shared body of IXGrab's and CIGrab's ApplyImageTransform; coreRules selects CIGrab's tile
+    // re-ordering and rotation by any angle, and its call counter.
+    unsigned char* transformFrame(unsigned char* frame, bool coreRules);
     IFW_IMG_TRANSFORM_TYPE transformType_ = IFW_IMG_TRANSFORM_NONE;
     std::uint32_t rotation_ = 0;
     IFW_IMG_REGION_TYPE region_ = IFW_IMG_REGION_FULL;

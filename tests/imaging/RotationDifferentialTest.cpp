@@ -172,6 +172,16 @@ TEST(RotationDifferential, FrameSizedImagesMatchTheReference) {
             EXPECT_SAME_AS_REFERENCE(layout, turned, angle, xs - 80.0, ys + 80.0, seed++);
         }
     }
+    // Quarter turns through whole tiles and blocks, and their ragged edges.
+    for (const LayoutCase& layout : kLayouts) {
+        for (double angle : {90.0, 180.0, 270.0}) {
+            double xs = 0.0, ys = 0.0;
+            GetRotateShift(320.0, 240.0, angle, &xs, &ys);
+            EXPECT_SAME_AS_REFERENCE(layout, same, angle, xs, ys, seed++);
+            EXPECT_SAME_AS_REFERENCE(layout, turned, angle, xs - 80.0, ys + 80.0, seed++);
+            EXPECT_SAME_AS_REFERENCE(layout, turned, angle, xs - 77.0, ys + 83.0, seed++);
+        }
+    }
 }
 
 // Beyond the range where positions are stepped in fixed point every pixel is evaluated on its

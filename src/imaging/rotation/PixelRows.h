@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "imaging/rotation/VectorKernels.h"
+
 // The word-level kernels read byte k of a loaded word at bits 8k to 8k + 7.
 #if defined(__BYTE_ORDER__) && defined(__ORDER_LITTLE_ENDIAN__) && \
     __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
@@ -59,12 +61,43 @@ inline void copyRow(std::uint8_t* dst, const std::uint8_t* src, std::int64_t cou
     }
 }
 
+// Three-byte pixels reversed with one 4-byte load and store each. The extra byte loaded belongs
+// to the next source pixel (inside the row for every pixel but the last one read first), and the
+// extra byte stored lands on the next destination pixel, which the following store rewrites.
+inline std::int64_t reverseThreeBytePixels(std::uint8_t* dst, const std::uint8_t* src,
+                                           std::int64_t count) {
+    if (count < 2) return 0;
+    std::memcpy(dst, src + (count - 1) * 3, 3);
+    std::int64_t i = 1;
+    for (; i < count - 1; ++i) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, src + (count - 1 - i) * 3, 4);
+        std::memcpy(dst + i * 3, &pixel, 4);
+    }
+    return i;
+}
+
 // dst pixel i receives src pixel (count - 1 - i).
 template <int PixelBytes, int CopyBytes>
 inline void reverseRow(std::uint8_t* dst, const std::uint8_t* src, std::int64_t count) {
     std::int64_t i = 0;
-    if constexpr (PixelBytes == CopyBytes &&
-                  (PixelBytes == 1 || PixelBytes == 2 || PixelBytes == 4)) {
+    constexpr bool kWholeUnits =
+        PixelBytes == CopyBytes && (PixelBytes == 1 || PixelBytes == 2 || PixelBytes == 4);
+#ifdef TAMRA_IMAGING_SSE2
+    if constexpr (kWholeUnits || (PixelBytes == 4 && CopyBytes == 3)) {
+        constexpr std::int64_t kPerVector = 16 / PixelBytes;
+        for (; i + kPerVector <= count; i += kPerVector) {
+            const __m128i v =
+                reversePixels<PixelBytes>(loadVector(src + (count - i - kPerVector) * PixelBytes));
+            if constexpr (kWholeUnits) {
+                storeVector(dst + i * PixelBytes, v);
+            } else {
+                storeKeepingFourth(dst + i * PixelBytes, v);
+            }
+        }
+    }
+#endif
+    if constexpr (kWholeUnits) {
         // Whole 8-byte words, each reversed in place of pixels: no per-byte work.
         constexpr std::int64_t kPerWord = 8 / PixelBytes;
         for (; i + kPerWord <= count; i += kPerWord) {
@@ -72,6 +105,7 @@ inline void reverseRow(std::uint8_t* dst, const std::uint8_t* src, std::int64_t 
             store64(dst + i * PixelBytes, reverseUnits<PixelBytes>(load64(from)));
         }
     }
+    if constexpr (PixelBytes == 3 && CopyBytes == 3) i = reverseThreeBytePixels(dst, src, count);
     for (; i < count; ++i) {
         std::memcpy(dst + i * PixelBytes, src + (count - 1 - i) * PixelBytes, CopyBytes);
     }

@@ -1,7 +1,7 @@
 // Exact quarter turns with whole-number shifts. The map then sends pixel centres onto pixel
 // centres, so the rotation is a permutation copy: 0 and 180 degrees copy rows forward or
-// reversed, 90 and 270 degrees transpose in cache-sized tiles (8 x 8 byte blocks for one-byte
-// pixels). No floating point is used per pixel.
+// reversed, 90 and 270 degrees transpose in cache-sized tiles of square blocks (16-byte vector
+// transposes where the target has them). No floating point is used per pixel.
 #include <algorithm>
 
 #include "imaging/rotation/PixelRows.h"
@@ -22,6 +22,7 @@ struct QuarterPlan {
     std::int64_t colX, colY, col0;
     std::int64_t rowX, rowY, row0;
     std::int64_t x0, x1, y0, y1;
+    std::int64_t srcX1;  // last column of the clipped source
 };
 
 std::int64_t sourceOffset(const QuarterPlan& p, std::int64_t x, std::int64_t y,
@@ -42,7 +43,8 @@ void coveredRange(std::int64_t sign, std::int64_t origin, std::int64_t lo, std::
 QuarterPlan planQuarter(const RotateJob& job) {
     const auto xs = static_cast<std::int64_t>(job.xShift);
     const auto ys = static_cast<std::int64_t>(job.yShift);
-    QuarterPlan p{job.src, job.srcStep, job.dst, job.dstStep, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    QuarterPlan p{job.src, job.srcStep, job.dst, job.dstStep, 0, 0, 0,        0,
+                  0,       0,           0,       0,           0, 0, job.srcX1};
     // Inverse map: column = c*(x - xs) - s*(y - ys), row = s*(x - xs) + c*(y - ys).
     const std::int64_t c = static_cast<std::int64_t>(job.turn.cosine);
     const std::int64_t s = static_cast<std::int64_t>(job.turn.sine);
@@ -88,16 +90,58 @@ void gatherBlock(const QuarterPlan& p, std::int64_t xa, std::int64_t xb, std::in
     for (std::int64_t y = ya; y <= yb; ++y) {
         std::uint8_t* out = p.dst + y * p.dstStep + xa * kPixel;
         std::int64_t offset = sourceOffset(p, xa, y, kPixel);
-        for (std::int64_t x = xa; x <= xb; ++x, out += kPixel, offset += step) {
-            copyPixel<L>(out, p.src + offset);
+        std::int64_t x = xa;
+        if constexpr (L == Layout::C3) {
+            // Along a row of a transposing turn the source column is fixed. Unless it is the
+            // last one, a 4-byte load stays inside the source row; each 4-byte store's extra
+            // byte is rewritten by the next pixel's store, so the block's last pixel copies 3.
+            const std::int64_t col = p.colX * xa + p.colY * y + p.col0;
+            if (p.colX == 0 && col < p.srcX1) {
+                for (; x < xb; ++x, out += kPixel, offset += step) {
+                    std::uint32_t pixel;
+                    std::memcpy(&pixel, p.src + offset, 4);
+                    std::memcpy(out, &pixel, 4);
+                }
+            }
         }
+        for (; x <= xb; ++x, out += kPixel, offset += step) copyPixel<L>(out, p.src + offset);
     }
 }
 
-// One-byte pixels of a transposing turn, 8 x 8 at a time. Word j is loaded from the source row
-// of destination column xa + j, starting at the smallest source column of the block; after the
-// transpose, word i holds source column i of the block in destination column order.
-void transposeBlock8(const QuarterPlan& p, std::int64_t xa, std::int64_t ya) {
+// Square blocks of a transposing turn. Row j of the block is loaded from the source row of
+// destination column xa + j, starting at the smallest source column of the block; after the
+// transpose, row i holds source column i of the block in destination column order.
+#ifdef TAMRA_IMAGING_SSE2
+template <Layout L>
+constexpr std::int64_t kBlockSide = L == Layout::C3 ? 0 : 16 / LayoutTraits<L>::kPixelBytes;
+
+template <Layout L>
+void transposeBlock(const QuarterPlan& p, std::int64_t xa, std::int64_t ya) {
+    constexpr int kPixel = LayoutTraits<L>::kPixelBytes;
+    constexpr int kSide = 16 / kPixel;
+    const bool columnsRise = p.colY > 0;
+    const std::int64_t firstRow = columnsRise ? ya : ya + kSide - 1;
+    __m128i rows[kSide];
+    for (int j = 0; j < kSide; ++j) {
+        rows[j] = loadVector(p.src + sourceOffset(p, xa + j, firstRow, kPixel));
+    }
+    transposeVectors<kPixel>(rows);
+    for (int i = 0; i < kSide; ++i) {
+        const std::int64_t y = columnsRise ? ya + i : ya + kSide - 1 - i;
+        std::uint8_t* out = p.dst + y * p.dstStep + xa * kPixel;
+        if constexpr (L == Layout::AC4) {
+            storeKeepingFourth(out, rows[i]);
+        } else {
+            storeVector(out, rows[i]);
+        }
+    }
+}
+#else
+template <Layout L>
+constexpr std::int64_t kBlockSide = L == Layout::C1 ? 8 : 0;
+
+template <Layout L>
+void transposeBlock(const QuarterPlan& p, std::int64_t xa, std::int64_t ya) {
     const bool columnsRise = p.colY > 0;
     const std::int64_t firstRow = columnsRise ? ya : ya + 7;
     std::uint64_t words[8];
@@ -108,15 +152,17 @@ void transposeBlock8(const QuarterPlan& p, std::int64_t xa, std::int64_t ya) {
         store64(p.dst + y * p.dstStep + xa, words[i]);
     }
 }
+#endif
 
 template <Layout L>
 void transposeTile(const QuarterPlan& p, std::int64_t xa, std::int64_t xb, std::int64_t ya,
                    std::int64_t yb) {
-    if constexpr (L == Layout::C1) {
-        const std::int64_t xFull = xa + (xb - xa + 1) / 8 * 8;
-        const std::int64_t yFull = ya + (yb - ya + 1) / 8 * 8;
-        for (std::int64_t y = ya; y < yFull; y += 8) {
-            for (std::int64_t x = xa; x < xFull; x += 8) transposeBlock8(p, x, y);
+    constexpr std::int64_t kSide = kBlockSide<L>;
+    if constexpr (kSide > 0) {
+        const std::int64_t xFull = xa + (xb - xa + 1) / kSide * kSide;
+        const std::int64_t yFull = ya + (yb - ya + 1) / kSide * kSide;
+        for (std::int64_t y = ya; y < yFull; y += kSide) {
+            for (std::int64_t x = xa; x < xFull; x += kSide) transposeBlock<L>(p, x, y);
         }
         if (xFull <= xb) gatherBlock<L>(p, xFull, xb, ya, yb);
         if (yFull <= yb && xa < xFull) gatherBlock<L>(p, xa, xFull - 1, yFull, yb);

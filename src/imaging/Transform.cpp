@@ -1,0 +1,58 @@
+// Transform settings of a grab object and ApplyImageTransform of IXGrab and CIGrab.
+#include <atomic>
+
+#include <tamra/CIGrab.h>
+
+#include "imaging/FrameTransform.h"
+
+namespace {
+
+// Process-wide call counters picking the work-buffer half, one per implementation. Clients call
+// ApplyImageTransform from several threads, so each is an atomic.
+std::atomic<std::uint32_t> coreCallCounter{0};
+std::atomic<std::uint32_t> rootCallCounter{0};
+
+}  // namespace
+
+void IXGrab::SetImgTransform(IFW_IMG_TRANSFORM_TYPE type) {
+    transformType_ = type;
+}
+
+// The client's angle is clockwise as displayed; the stored turn is the same one counted
+// counter-clockwise, the sense of the rotation primitives.
+int IXGrab::SetRotateTransform(std::uint32_t angle) {
+    rotation_ = ((angle / 360 + 1) * 360 - angle) % 360;
+    return 1;
+}
+
+void IXGrab::SetImgRegion(IFW_IMG_REGION_TYPE region) {
+    region_ = region;
+}
+
+unsigned char* IXGrab::transformFrame(unsigned char* frame, bool coreRules) {
+    const int cameras = GetNumCameras();
+    const tamra::imaging::FrameGeometry geometry{
+        width_,
+        height_,
+        bytesPerPixel_,
+        horzTiles_ == 0 ? 1 : horzTiles_,
+        vertTiles_ == 0 ? 1 : vertTiles_,
+        cameras > 0 ? static_cast<std::uint32_t>(cameras) : 1,
+        GetWidth(),
+        GetHeight(),
+        rotation_ % 360,
+        isTransposing(),
+        transformType_};
+    using tamra::imaging::TransformRules;
+    return tamra::imaging::transformFrame(
+        geometry, coreRules ? TransformRules::Core : TransformRules::RootDefault, transformBuffer_,
+        coreRules ? coreCallCounter : rootCallCounter, frame);
+}
+
+unsigned char* IXGrab::ApplyImageTransform(unsigned char* frame, int /*camera*/) {
+    return transformFrame(frame, false);
+}
+
+unsigned char* CIGrab::ApplyImageTransform(unsigned char* frame, int /*camera*/) {
+    return transformFrame(frame, true);
+}

@@ -1,0 +1,86 @@
+// The display check against the platform window registry: a registered window is accepted and
+// left alone; the registry itself is safe to use from several threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <tamra/CIGrab.h>
+
+#include "platform/WindowRegistry.h"
+
+namespace {
+
+class CreatedGrab : public CIGrab {
+public:
+    CreatedGrab() {
+        initialized_ = 1;
+        created_ = 1;
+    }
+};
+
+struct FakeWindow {
+    int pixels[4] = {1, 2, 3, 4};
+};
+
+TEST(Display, AcceptsARegisteredWindowAndLeavesItAsItWas) {
+    CreatedGrab grab;
+    FakeWindow window;
+    unsigned char image[8] = {};
+    EXPECT_EQ(grab.Display(&window, image), 0);
+    EXPECT_EQ(std::string(grab.GetLastErrorMsg()), "CIGrab::Display: Invalid argument");
+
+    tamra::platform::registerWindow(&window);
+    EXPECT_EQ(grab.Display(&window, image), 1);
+    EXPECT_EQ(grab.Display(&window, nullptr), 0);
+    EXPECT_EQ(std::string(grab.GetLastErrorMsg()), "CIGrab::Display: Invalid argument");
+    EXPECT_EQ(window.pixels[0], 1);
+    EXPECT_EQ(window.pixels[3], 4);
+
+    tamra::platform::unregisterWindow(&window);
+    EXPECT_EQ(grab.Display(&window, image), 0);
+}
+
+TEST(WindowRegistry, AWindowExistsWhileRegistered) {
+    int a = 0, b = 0;
+    EXPECT_FALSE(tamra::platform::isWindow(&a));
+    EXPECT_FALSE(tamra::platform::isWindow(nullptr));
+    tamra::platform::registerWindow(&a);
+    tamra::platform::registerWindow(nullptr);
+    EXPECT_TRUE(tamra::platform::isWindow(&a));
+    EXPECT_FALSE(tamra::platform::isWindow(&b));
+    EXPECT_FALSE(tamra::platform::isWindow(nullptr));
+    tamra::platform::unregisterWindow(&a);
+    tamra::platform::unregisterWindow(&b);  // never registered: no effect
+    EXPECT_FALSE(tamra::platform::isWindow(&a));
+}
+
+TEST(WindowRegistry, ConcurrentRegistrationsAreAllSeen) {
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 500;
+    std::vector<int> handles(kThreads * kPerThread);
+    std::atomic<int> misses{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i) {
+                int* handle = &handles[t * kPerThread + i];
+                tamra::platform::registerWindow(handle);
+                if (!tamra::platform::isWindow(handle)) ++misses;
+            }
+            for (int i = 0; i < kPerThread; i += 2) {
+                tamra::platform::unregisterWindow(&handles[t * kPerThread + i]);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(misses.load(), 0);
+    int registered = 0;
+    for (int& handle : handles) registered += tamra::platform::isWindow(&handle) ? 1 : 0;
+    EXPECT_EQ(registered, kThreads * kPerThread / 2);
+    for (int& handle : handles) tamra::platform::unregisterWindow(&handle);
+}
+
+}  // namespace
