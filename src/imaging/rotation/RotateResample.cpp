@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "imaging/rotation/RotationInternal.h"
+#include "imaging/rotation/VectorKernels.h"
 
 namespace tamra::imaging::detail {
 
@@ -128,26 +129,137 @@ std::uint32_t stepMargin(const RotateJob& job) {
     return static_cast<std::uint32_t>(std::ceil((dx + dy) / 65536.0 + steps / 2.0)) + 4;
 }
 
+// Fixed-point source position of a span pixel, in 2^-32 pixel units, plus one half.
+struct FixedPoint {
+    std::int64_t x;
+    std::int64_t y;
+};
+
+// What stepping along a span needs: the step per destination pixel, the safety margin (see
+// stepMargin()) and the source row length.
+struct Stepping {
+    FixedPoint step;
+    std::uint32_t margin;
+    std::uint32_t safeWidth;  // fractions in [margin, margin + safeWidth] are far from an edge
+    std::int64_t srcStep;
+};
+
+inline bool nearPixelEdge(FixedPoint p, const Stepping& s) {
+    return static_cast<std::uint32_t>(static_cast<std::uint32_t>(p.x) - s.margin) > s.safeWidth ||
+           static_cast<std::uint32_t>(static_cast<std::uint32_t>(p.y) - s.margin) > s.safeWidth;
+}
+
+#ifdef TAMRA_IMAGING_SSE2
+// Source offsets two pixels at a time, one pixel per 64-bit lane; advances p past them and
+// returns how many it did. The shifts are logical: a lane whose position is negative is flagged
+// near an edge (its fraction cannot be safe), so its offset is replaced before use.
+template <int PixelBytes>
+std::int64_t vectorOffsets(FixedPoint& p, const Stepping& s, std::int64_t count,
+                           std::int64_t* offsets, bool& anyNearEdge) {
+    if (s.srcStep > 0xFFFFFFFF) return 0;
+    __m128i xs = _mm_set_epi64x(p.x + s.step.x, p.x);
+    __m128i ys = _mm_set_epi64x(p.y + s.step.y, p.y);
+    const __m128i stepX = _mm_set1_epi64x(2 * s.step.x);
+    const __m128i stepY = _mm_set1_epi64x(2 * s.step.y);
+    const __m128i rowBytes = _mm_set1_epi64x(s.srcStep);
+    const __m128i bias = _mm_set1_epi32(static_cast<int>(0x80000000u));
+    const __m128i low = _mm_set1_epi32(static_cast<int>(s.margin));
+    const __m128i limit = _mm_xor_si128(_mm_set1_epi32(static_cast<int>(s.safeWidth)), bias);
+    __m128i flags = _mm_setzero_si128();
+    std::int64_t k = 0;
+    for (; k + 2 <= count; k += 2) {
+        const __m128i fx = _mm_xor_si128(_mm_sub_epi32(xs, low), bias);
+        const __m128i fy = _mm_xor_si128(_mm_sub_epi32(ys, low), bias);
+        flags = _mm_or_si128(flags,
+                             _mm_or_si128(_mm_cmpgt_epi32(fx, limit), _mm_cmpgt_epi32(fy, limit)));
+        const __m128i col = _mm_srli_epi64(xs, 32);
+        __m128i colBytes = col;
+        if constexpr (PixelBytes == 2) colBytes = _mm_slli_epi64(col, 1);
+        if constexpr (PixelBytes == 3) colBytes = _mm_add_epi64(col, _mm_slli_epi64(col, 1));
+        if constexpr (PixelBytes == 4) colBytes = _mm_slli_epi64(col, 2);
+        const __m128i offset =
+            _mm_add_epi64(_mm_mul_epu32(_mm_srli_epi64(ys, 32), rowBytes), colBytes);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(offsets + k), offset);
+        xs = _mm_add_epi64(xs, stepX);
+        ys = _mm_add_epi64(ys, stepY);
+    }
+    // Only the low half of each lane holds a fraction.
+    anyNearEdge = anyNearEdge || (_mm_movemask_epi8(flags) & 0x0F0F) != 0;
+    p.x += k * s.step.x;
+    p.y += k * s.step.y;
+    return k;
+}
+#endif
+
+// Source offsets of count pixels from their fixed-point positions, starting at p and advancing
+// it; true when any of them lies near a pixel edge.
+template <int PixelBytes>
+bool chunkOffsets(FixedPoint& p, const Stepping& s, std::int64_t count, std::int64_t* offsets) {
+    bool anyNearEdge = false;
+    std::int64_t k = 0;
+#ifdef TAMRA_IMAGING_SSE2
+    k = vectorOffsets<PixelBytes>(p, s, count, offsets, anyNearEdge);
+#endif
+    for (; k < count; ++k, p.x += s.step.x, p.y += s.step.y) {
+        anyNearEdge |= nearPixelEdge(p, s);
+        offsets[k] = (p.y >> 32) * s.srcStep + (p.x >> 32) * PixelBytes;
+    }
+    return anyNearEdge;
+}
+
+// Copies count pixels from src + offsets[k]. Four offsets are read before any byte is stored,
+// since the stores (bytes, which may alias anything) would otherwise order every later read.
+template <Layout L>
+void gatherPixels(std::uint8_t* out, const std::uint8_t* src, const std::int64_t* offsets,
+                  std::int64_t count) {
+    constexpr int kPixel = LayoutTraits<L>::kPixelBytes;
+    std::int64_t k = 0;
+    for (; k + 4 <= count; k += 4, out += 4 * kPixel) {
+        const std::int64_t o0 = offsets[k], o1 = offsets[k + 1];
+        const std::int64_t o2 = offsets[k + 2], o3 = offsets[k + 3];
+        copyPixel<L>(out, src + o0);
+        copyPixel<L>(out + kPixel, src + o1);
+        copyPixel<L>(out + 2 * kPixel, src + o2);
+        copyPixel<L>(out + 3 * kPixel, src + o3);
+    }
+    for (; k < count; ++k, out += kPixel) copyPixel<L>(out, src + offsets[k]);
+}
+
+// Steps through a span in chunks: the source offsets of a chunk from the fixed-point positions
+// with one flag for the whole chunk; in a flagged chunk (rare) the pixels near an edge are
+// decided again exactly; then the pixels are copied.
 template <Layout L>
 void stepSpan(const RotateJob& job, const RowSampler& sampler, std::uint32_t margin, std::int64_t y,
               std::int64_t first, std::int64_t last) {
     constexpr int kPixel = LayoutTraits<L>::kPixelBytes;
+    constexpr std::int64_t kChunk = 64;
     double xs, ys;
     sourcePosition(job.turn, job.xShift, job.yShift, first, y, xs, ys);
-    std::int64_t fx = std::llround(xs * kFixedOne) + kFixedHalf;
-    std::int64_t fy = std::llround(ys * kFixedOne) + kFixedHalf;
-    const std::int64_t stepX = std::llround(job.turn.cosine * kFixedOne);
-    const std::int64_t stepY = std::llround(job.turn.sine * kFixedOne);
-    const std::uint32_t safeWidth = 0xFFFFFFFFu - 2 * margin;
+    FixedPoint at{std::llround(xs * kFixedOne) + kFixedHalf,
+                  std::llround(ys * kFixedOne) + kFixedHalf};
+    const Stepping stepping{
+        {std::llround(job.turn.cosine * kFixedOne), std::llround(job.turn.sine * kFixedOne)},
+        margin,
+        0xFFFFFFFFu - 2 * margin,
+        job.srcStep};
     std::uint8_t* out = job.dst + y * job.dstStep + first * kPixel;
-    for (std::int64_t x = first; x <= last; ++x, out += kPixel, fx += stepX, fy += stepY) {
-        std::int64_t col = fx >> 32;
-        std::int64_t row = fy >> 32;
-        const bool nearEdge =
-            static_cast<std::uint32_t>(static_cast<std::uint32_t>(fx) - margin) > safeWidth ||
-            static_cast<std::uint32_t>(static_cast<std::uint32_t>(fy) - margin) > safeWidth;
-        if (nearEdge) sampler.exact(x, y, col, row);
-        copyPixel<L>(out, job.src + row * job.srcStep + col * kPixel);
+    std::int64_t offsets[kChunk];
+    for (std::int64_t x = first; x <= last; x += kChunk) {
+        const std::int64_t count = std::min(kChunk, last - x + 1);
+        FixedPoint p = at;
+        if (chunkOffsets<kPixel>(p, stepping, count, offsets)) {
+            FixedPoint q = at;
+            for (std::int64_t k = 0; k < count;
+                 ++k, q.x += stepping.step.x, q.y += stepping.step.y) {
+                if (!nearPixelEdge(q, stepping)) continue;
+                std::int64_t col, row;
+                sampler.exact(x + k, y, col, row);
+                offsets[k] = row * job.srcStep + col * kPixel;
+            }
+        }
+        gatherPixels<L>(out, job.src, offsets, count);
+        at = p;
+        out += count * kPixel;
     }
 }
 
