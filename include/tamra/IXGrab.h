@@ -115,6 +115,11 @@ public:
     virtual int GeneratePulseOutPort(unsigned int port, int value, double delay, double duration);
 
     // ---- [lineio] Trigger, strobe, rejector and decision outputs.
+    // Setters store first (a delay or duration of 0 becomes 1) and then report the state, so a
+    // value set before Initialize stays in force; refusals read "<class>::<op>: Grab not
+    // initialized". Check-only outputs report the state and drive nothing in this build.
+    // SetTriggerMethod and SetStrobeEnable stop a running grab and start it again. Any client
+    // thread; no lock is taken. ReTrigger calls the buffer callback on the caller's thread.
     virtual int SetTriggerMethod(TriggerMethod method);
     virtual int SetCamTriggerMethod(TriggerMethod method, int camera);
     virtual TriggerMethod GetTriggerMethod();
@@ -166,6 +171,10 @@ public:
     virtual void DelDataInChangeCamTrigger(std::uint32_t data, int camera, std::uint32_t mask);  // = void
 
     // ---- [lineio] GPIO configuration and persistence.
+    // 32 input and 32 output records; an index of 32 or more, or a null record, is ignored.
+    // CIGrab saves and loads them under keys such as "GPI3.Debounce" (IXGrab's keep nothing);
+    // loading re-applies every record through SetGPIConfig and SetGPOConfig. The storage stays
+    // the caller's and is not kept after the call.
     virtual int GetGpioAttr(IFW_GPIO_ATTR* attr);
     virtual void GetGPIConfig(std::uint32_t index, IFW_GPI_CONFIG* config);
     virtual void SetGPIConfig(std::uint32_t index, IFW_GPI_CONFIG* config);
@@ -175,6 +184,8 @@ public:
     virtual int LoadStorage(XiStorage* storage);
 
     // ---- [lineio] Sensor settings, lookup table and registers.
+    // Stored and reported back only. The field operations reach the device through the
+    // virtual ReadReg and WriteReg, so a back end overriding those two gets field access.
     virtual int SetBrightness(unsigned int value);
     virtual unsigned int GetBrightness();
     virtual int SetCamBrightness(unsigned int value, int camera);
@@ -195,6 +206,10 @@ public:
     virtual double GetTemperature();  // = 0.0
 
     // ---- [lineio] Serial ports.
+    // Pass-through to the platform's serial port: the handle is the caller's from OpenComPort
+    // to CloseComPort (INVALID_HANDLE_VALUE for none); failures show in the results and the
+    // platform's last-error code (errno), never in the last-error buffer. Reads and writes block
+    // under the port's time-outs; WriteComPort returns only once the bytes are on the line.
     virtual void* OpenComPort(const wchar_t* name);
     virtual void CloseComPort(void* handle);
     virtual int GetCommState(void* handle, DCB* dcb);
