@@ -3,15 +3,20 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <new>
+#include <vector>
 
+#include "core/CreatePlan.h"
+#include "core/GeometryRules.h"
 #include "core/Reasons.h"
 
 namespace {
 
-constexpr std::uint32_t kKeep = 0xFFFFFFFEu;
-constexpr std::uint32_t kUseDefault = 0xFFFFFFFFu;
-constexpr std::uint32_t kNoLimit = 0xFFFFFFFDu;
+using tamra::geometry::cropFits;
+using tamra::geometry::kKeep;
+using tamra::geometry::kNoLimit;
+using tamra::geometry::kUseDefault;
 
 // Products are computed in 64 bits and saturate just above the 32-bit range, so a geometry whose
 // sizes do not fit in 32 bits is seen as such instead of wrapping into a ring smaller than its
@@ -66,14 +71,26 @@ ColourLayout colourLayout(IFW_IMAGE_COLOR_TYPE type) {
     }
 }
 
-std::uint32_t tileCount(std::uint32_t tiles) {
-    return tiles == 0 ? 1 : tiles;
+// Entry i of the image array starts i slot strides into the ring.
+void layOutSlots(unsigned char** slots, unsigned char* ring, std::uint32_t count,
+                 std::uint64_t stride) {
+    for (std::uint32_t i = 0; i < count; ++i) slots[i] = ring + i * stride;
 }
 
-// An offset leaves at least eight pixels of the span; in 64 bits, so an offset near the top of
-// the 32-bit range cannot wrap past the test.
-bool cropFits(std::uint32_t span, std::uint32_t offset) {
-    return span >= static_cast<std::uint64_t>(offset) + 8;
+// Frees a work buffer and allocates one of the new size; left empty when that fails (its user
+// allocates it again when it next needs it).
+void replaceWorkBuffer(std::vector<unsigned char>& buffer, std::uint64_t size) {
+    std::vector<unsigned char>().swap(buffer);
+    if (size > kMax32) return;
+    try {
+        buffer.resize(size);
+    } catch (const std::bad_alloc&) {
+        buffer.clear();
+    }
+}
+
+std::uint32_t tileCount(std::uint32_t tiles) {
+    return tiles == 0 ? 1 : tiles;
 }
 
 }  // namespace
@@ -105,84 +122,111 @@ bool IXGrab::isTransposing() const {
 int IXGrab::createGeometry(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                            std::uint32_t height, std::uint32_t bitsPerPixel,
                            std::uint32_t bufferCount, std::uint32_t timeOut, CIGrab* core) {
-    const std::uint32_t horz = tileCount(horzTiles_), vert = tileCount(vertTiles_);
-    std::uint32_t w = isTransposing() ? height / horz : width / horz;
-    std::uint32_t h = isTransposing() ? width / vert : height / vert;
-    AjustValue(offsetX, offsetX_, 0, 0, kNoLimit);
-    AjustValue(offsetY, offsetY_, 0, 0, kNoLimit);
-    AjustValue(w, width_, 640, 32, kNoLimit);
-    AjustValue(h, height_, 480, 32, kNoLimit);
-    AjustValue(bitsPerPixel, bitsPerPixel_, 8, 8, 32);
-    AjustValue(bufferCount, bufferCount_, 5, 1, kNoLimit);
-    AjustValue(timeOut, timeOut_, 5000, 0, kNoLimit);
-
+    tamra::CreatePlan plan{offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut};
+    resolveGeometry(plan);
+    // From here on the previous buffers are gone, whether or not this Create succeeds.
     Destroy();
-    if (!cropFits(w, offsetX) || !cropFits(h, offsetY)) {
+    if (!cropFits(plan.width, plan.offsetX) || !cropFits(plan.height, plan.offsetY)) {
         return fail("Create", tamra::reason::kCropExceeded);
     }
-    if (GetGrabType() == IFW_IGRAB_ZEPH && GetHardwareRevision() == 0x202) {
-        bufferCount = 6;
-    } else if ((w >= 649 && w <= 2047) || w >= 4001) {
-        bufferCount = std::min<std::uint32_t>(bufferCount, 3);
-    }
-
-    const std::uint32_t b = BitToBytePerPixel(bitsPerPixel);
-    const std::uint64_t pixels = product(w, h);
-    const int cameras = GetNumCameras();
-    const std::uint64_t tiles = product(horz, vert);
-    const std::uint32_t sampleBytes =
-        imageColor_ == IFW_IMAGE_COLOR_COLOR32 ? 4 : std::max(bytesPerPixel_, b);
-    const std::uint64_t stride =
-        product({pixels, static_cast<std::uint32_t>(cameras), sampleBytes, tiles});
-    // Small 8-bit frames are composed with room for three planes.
-    const int workCameras = (b == 1 && pixels < 0x300000) ? std::max(cameras, 3) : cameras;
-    const std::uint64_t work = workSize({GetGrabType(), core != nullptr, pixels,
-                                         static_cast<std::uint32_t>(workCameras), b, tiles});
-    const std::uint64_t ringSize = product(std::max(work, stride), bufferCount);
-    if (ringSize > kMax32 || product(pixels, b) > kMax32) {
+    sizeRing(plan, core != nullptr);
+    if (plan.ringSize > kMax32 || product(plan.pixels, plan.bytesPerPixel) > kMax32) {
         return failInit(tamra::reason::kRingAllocation);
     }
+    if (allocateRing(plan, core) == 0) return 0;
+    storeGeometry(plan, core != nullptr);
+    GetGpioAttr(&gpioAttr_);
+    return 1;
+}
 
-    void* supplied = core != nullptr ? core->AllocateNonPagedMem(ringSize) : nullptr;
+// Tiles divide the sides before the sentinels are resolved, so a sentinel keeps its meaning
+// only with one tile each way; a transposing rotation swaps the sides.
+void IXGrab::resolveGeometry(tamra::CreatePlan& plan) {
+    const std::uint32_t horz = tileCount(horzTiles_), vert = tileCount(vertTiles_);
+    const bool transposing = isTransposing();
+    const std::uint32_t width = (transposing ? plan.height : plan.width) / horz;
+    const std::uint32_t height = (transposing ? plan.width : plan.height) / vert;
+    plan.width = width;
+    plan.height = height;
+    AjustValue(plan.offsetX, offsetX_, 0, 0, kNoLimit);
+    AjustValue(plan.offsetY, offsetY_, 0, 0, kNoLimit);
+    AjustValue(plan.width, width_, 640, 32, kNoLimit);
+    AjustValue(plan.height, height_, 480, 32, kNoLimit);
+    AjustValue(plan.bits, bitsPerPixel_, 8, 8, 32);
+    AjustValue(plan.bufferCount, bufferCount_, 5, 1, kNoLimit);
+    AjustValue(plan.timeOut, timeOut_, 5000, 0, kNoLimit);
+}
+
+// Buffer count rule, slot stride S and ring size R = max(X, S) × count.
+void IXGrab::sizeRing(tamra::CreatePlan& plan, bool coreTable) {
+    const std::uint32_t w = plan.width;
+    if (GetGrabType() == IFW_IGRAB_ZEPH && GetHardwareRevision() == 0x202) {
+        plan.bufferCount = 6;
+    } else if ((w >= 649 && w <= 2047) || w >= 4001) {
+        plan.bufferCount = std::min<std::uint32_t>(plan.bufferCount, 3);
+    }
+    const std::uint32_t b = BitToBytePerPixel(plan.bits);
+    const int cameras = GetNumCameras();
+    const std::uint64_t tiles = product(tileCount(horzTiles_), tileCount(vertTiles_));
+    const std::uint32_t sampleBytes =
+        imageColor_ == IFW_IMAGE_COLOR_COLOR32 ? 4 : std::max(bytesPerPixel_, b);
+    plan.bytesPerPixel = b;
+    plan.pixels = product(w, plan.height);
+    // A negative camera count is a huge unsigned one, and so a geometry that does not fit.
+    plan.slotStride =
+        product({plan.pixels, static_cast<std::uint32_t>(cameras), sampleBytes, tiles});
+    // Small 8-bit frames are composed with room for three planes.
+    const int workCameras = (b == 1 && plan.pixels < 0x300000) ? std::max(cameras, 3) : cameras;
+    const std::uint64_t work = workSize(
+        {GetGrabType(), coreTable, plan.pixels, static_cast<std::uint32_t>(workCameras), b, tiles});
+    plan.ringSize = product(std::max(work, plan.slotStride), plan.bufferCount);
+}
+
+// The back end's memory hook first (CIGrab only), then the heap; slots are cut from the start.
+int IXGrab::allocateRing(const tamra::CreatePlan& plan, CIGrab* core) {
+    const auto size = static_cast<std::uint32_t>(plan.ringSize);
+    void* supplied = core != nullptr ? core->AllocateNonPagedMem(size) : nullptr;
     if (supplied != nullptr) {
         ringBuffer_ = static_cast<unsigned char*>(supplied);
         ringHookSupplied_ = 1;
     } else {
-        ownedRing_.reset(new (std::nothrow) unsigned char[ringSize]);
+        ownedRing_.reset(new (std::nothrow) unsigned char[size]);
         ringBuffer_ = ownedRing_.get();
     }
     if (ringBuffer_ == nullptr) return failInit(tamra::reason::kRingAllocation);
-    imageArray_.reset(new (std::nothrow) unsigned char*[bufferCount]);
+    imageArray_.reset(new (std::nothrow) unsigned char*[plan.bufferCount]);
     if (!imageArray_) {
         releaseRing();
         return failInit(tamra::reason::kArrayAllocation);
     }
-    std::memset(ringBuffer_, 0, ringSize);
-    for (std::uint32_t i = 0; i < bufferCount; ++i) imageArray_[i] = ringBuffer_ + i * stride;
+    std::memset(ringBuffer_, 0, size);
+    layOutSlots(imageArray_.get(), ringBuffer_, plan.bufferCount, plan.slotStride);
+    return 1;
+}
 
-    offsetX_ = offsetX;
-    offsetY_ = offsetY;
-    width_ = w;
-    height_ = h;
-    bitsPerPixel_ = bitsPerPixel;
+void IXGrab::storeGeometry(const tamra::CreatePlan& plan, bool allByteCounts) {
+    const std::uint32_t b = plan.bytesPerPixel;
+    offsetX_ = plan.offsetX;
+    offsetY_ = plan.offsetY;
+    width_ = plan.width;
+    height_ = plan.height;
+    bitsPerPixel_ = plan.bits;
     bytesPerPixel_ = b;
-    aoiWidth_ = w - offsetX;
-    aoiHeight_ = h - offsetY;
-    timeOut_ = timeOut;
-    bufferCount_ = bufferCount;
-    ringBufferSize_ = static_cast<std::uint32_t>(ringSize);
-    widthByteCount_ = b * w;
-    heightByteCount_ = b * h;
-    imageSizeInPixels_ = static_cast<std::uint32_t>(pixels);
-    imageSizeInBytes_ = static_cast<std::uint32_t>(pixels) * b;
-    if (core != nullptr) {
-        offsetXByteCount_ = b * offsetX;
-        offsetYByteCount_ = b * offsetY;
+    aoiWidth_ = plan.width - plan.offsetX;
+    aoiHeight_ = plan.height - plan.offsetY;
+    timeOut_ = plan.timeOut;
+    bufferCount_ = plan.bufferCount;
+    ringBufferSize_ = static_cast<std::uint32_t>(plan.ringSize);
+    widthByteCount_ = b * plan.width;
+    heightByteCount_ = b * plan.height;
+    imageSizeInPixels_ = static_cast<std::uint32_t>(plan.pixels);
+    imageSizeInBytes_ = static_cast<std::uint32_t>(plan.pixels) * b;
+    if (allByteCounts) {
+        offsetXByteCount_ = b * plan.offsetX;
+        offsetYByteCount_ = b * plan.offsetY;
         aoiWidthByteCount_ = aoiWidth_ * b;
         aoiHeightByteCount_ = aoiHeight_ * b;
     }
-    GetGpioAttr(&gpioAttr_);
-    return 1;
 }
 
 void IXGrab::releaseRing() {
@@ -275,9 +319,7 @@ int IXGrab::applyImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts) {
     if (imageArray_ && ringBuffer_ != nullptr) {
         const std::uint64_t slotStride = product({width_, height_, slotBytesPerPixel_});
         if (product(slotStride, bufferCount_) <= ringBufferSize_) {
-            for (std::uint32_t i = 0; i < bufferCount_; ++i) {
-                imageArray_[i] = ringBuffer_ + i * slotStride;
-            }
+            layOutSlots(imageArray_.get(), ringBuffer_, bufferCount_, slotStride);
         } else {
             // The ring was sized for a narrower layout: slots laid over it would run past its
             // end, so the buffers are made afresh for the new layout.
@@ -285,18 +327,9 @@ int IXGrab::applyImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts) {
         }
     }
     if (!transformBuffer_.empty()) {
-        const std::uint64_t size =
-            product({2, static_cast<std::uint32_t>(GetNumCameras()), tileCount(vertTiles_),
-                     tileCount(horzTiles_), imageSizeInBytes_});
-        transformBuffer_.clear();
-        transformBuffer_.shrink_to_fit();
-        if (size <= kMax32) {
-            try {
-                transformBuffer_.resize(size);
-            } catch (const std::bad_alloc&) {
-                // Left empty: the transform allocates it again when it next needs it.
-            }
-        }
+        replaceWorkBuffer(transformBuffer_, product({2, static_cast<std::uint32_t>(GetNumCameras()),
+                                                     tileCount(vertTiles_), tileCount(horzTiles_),
+                                                     imageSizeInBytes_}));
     }
     if (wasRunning) Start();
     return 1;

@@ -7,15 +7,13 @@
 
 #include <cstdint>
 
+#include "core/GeometryRules.h"
 #include "core/Reasons.h"
 
 namespace {
 
-constexpr std::uint32_t kNoLimit = 0xFFFFFFFDu;
-
-bool cropFits(std::uint32_t span, std::uint32_t offset) {
-    return span >= static_cast<std::uint64_t>(offset) + 8;
-}
+using tamra::geometry::cropFits;
+using tamra::geometry::kNoLimit;
 
 }  // namespace
 
