@@ -42,7 +42,7 @@ TEST(PixelKernels, WordsReverseWholePixels) {
 // Every length up to a few vectors, so that vector, word and single-pixel steps all meet.
 template <int PixelBytes, int CopyBytes>
 void checkReverse() {
-    for (int count = 0; count <= 40; ++count) {
+    for (int count = 0; count <= 100; ++count) {
         std::vector<std::uint8_t> src(static_cast<std::size_t>(count) * PixelBytes + 4);
         for (std::size_t i = 0; i < src.size(); ++i) src[i] = static_cast<std::uint8_t>(i * 7 + 3);
         std::vector<std::uint8_t> dst(src.size(), 0xEE);

@@ -173,8 +173,10 @@ void transposeTile(const QuarterPlan& p, std::int64_t xa, std::int64_t xb, std::
 
 template <Layout L>
 void transposeRows(const QuarterPlan& p) {
-    // A tile's source rows and destination rows stay in the first-level cache while it is copied.
-    constexpr std::int64_t kTile = L == Layout::C1 ? 64 : 32;
+    // Large tiles: every source row of a tile sits on its own page, and each band of tiles
+    // revisits all of them, so page-table walks fall with the tile size; a 256 x 256 tile of
+    // source and destination still fits the second-level cache.
+    constexpr std::int64_t kTile = 256;
     for (std::int64_t ty = p.y0; ty <= p.y1; ty += kTile) {
         const std::int64_t tyEnd = std::min(p.y1, ty + kTile - 1);
         for (std::int64_t tx = p.x0; tx <= p.x1; tx += kTile) {

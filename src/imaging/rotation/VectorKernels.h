@@ -10,6 +10,15 @@
 #include <emmintrin.h>
 #endif
 
+namespace tamra::imaging::detail {
+
+// Reverses the order of count one-byte pixels in whole 32-byte groups where the processor has
+// 32-byte vectors (dst pixel i = src pixel count - 1 - i); returns how many pixels it reversed,
+// always a multiple of 32 and 0 elsewhere. The rest is left to the caller.
+std::int64_t reverseBytesWide(std::uint8_t* dst, const std::uint8_t* src, std::int64_t count);
+
+}  // namespace tamra::imaging::detail
+
 #ifdef TAMRA_IMAGING_SSE2
 
 namespace tamra::imaging::detail {
