@@ -121,6 +121,28 @@ TEST(Stretch, SubRectanglesMapOntoEachOtherAndTheDestinationIsClipped) {
     }
 }
 
+TEST(Stretch, UnscaledConvertingCopiesKeepTheirOffsetsWhenClipped) {
+    Surfaces surfaces;
+    ASSERT_TRUE(surfaces.source.create(format(10, 10, 24)));
+    for (std::uint32_t y = 0; y < 10; ++y) {
+        for (std::uint32_t x = 0; x < 10; ++x) put24(surfaces.source, x, y, {int(x * 20), 0, 1});
+    }
+    for (bool wholeRows : {false, true}) {
+        ASSERT_TRUE(surfaces.destination.create(format(5, 3, wholeRows ? 24 : 8)));
+        ASSERT_TRUE(stretchBlt(surfaces.destinationDc, Rect{-1, 1, 4, 2}, surfaces.sourceDc,
+                               Rect{2, 3, 4, 2}, kSrcCopy));
+        for (std::uint32_t x = 0; x < 5; ++x) {
+            const int red = x < 3 ? static_cast<int>(x + 3) * 20 : 0;
+            if (wholeRows) {
+                EXPECT_EQ(get24(surfaces.destination, x, 1), (Colour{red, 0, x < 3 ? 1 : 0})) << x;
+            } else {
+                EXPECT_EQ(surfaces.destination.row(1)[x], x < 3 ? (red + 2) / 3 : 0) << x;
+            }
+            EXPECT_EQ(surfaces.destination.row(0)[x], 0);
+        }
+    }
+}
+
 TEST(Stretch, RefusesWhatItCannotDoAndDrawsNothing) {
     Surfaces surfaces;
     DeviceContext empty;

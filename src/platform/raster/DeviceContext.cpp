@@ -233,6 +233,18 @@ void drawRows(const Job& job, ConvertRow convertRow) {
 template <class Read, class Write>
 void drawPixels(const Job& job, Read read, Write write) {
     const std::size_t count = static_cast<std::size_t>(job.x1 - job.x0);
+    if (job.from.width == job.to.width) {
+        // Unscaled columns: walk the source row instead of looking each column up.
+        const std::size_t step = job.source.bytesPerPixel();
+        const std::size_t first = static_cast<std::size_t>(job.from.x + (job.x0 - job.to.x)) * step;
+        drawRows(job, [&](const std::uint8_t* in, std::uint8_t* out) {
+            in += first;
+            for (std::size_t i = 0; i < count; ++i, in += step, out += Write::kBytes) {
+                write(out, read(in));
+            }
+        });
+        return;
+    }
     const std::uint32_t* columns = job.columns;
     drawRows(job, [&](const std::uint8_t* in, std::uint8_t* out) {
         for (std::size_t i = 0; i < count; ++i, out += Write::kBytes)
