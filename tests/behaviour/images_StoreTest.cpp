@@ -131,8 +131,7 @@ TEST(ImagesStore, InterjectionServesFramesOfAPrivateEmulator) {
     options.cameras = 1;
     const auto entries = samples::writeSampleTree(root.file("images"), options);
     const auto list = samples::cameraList(entries, 0, false);
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(root.path());
+    const images_test::CurrentDirectory inRoot(root.path());
     const std::string folder = std::filesystem::current_path().string() + "/images/";
 
     CIGrabEmu grab;
@@ -151,7 +150,6 @@ TEST(ImagesStore, InterjectionServesFramesOfAPrivateEmulator) {
         EXPECT_EQ(std::string(grab.CIGrab::GetImageFileName(-1, -1, -1)),
                   folder + list[i].relativePath);
     }
-    std::filesystem::current_path(previous);
 }
 
 }  // namespace

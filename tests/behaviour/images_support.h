@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -24,11 +25,10 @@ using tamra::samples::Rgb;
 class TempDir {
 public:
     explicit TempDir(const std::string& tag) {
-        static int serial = 0;
-        path_ =
-            fs::temp_directory_path() /
-            ("tamra-images-" + tag + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) +
-             "-" + std::to_string(++serial));
+        // Test processes run side by side: the name must not depend on this process alone.
+        std::random_device entropy;
+        const std::uint64_t unique = (std::uint64_t{entropy()} << 32) ^ entropy();
+        path_ = fs::temp_directory_path() / ("tamra-images-" + tag + "-" + std::to_string(unique));
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
@@ -44,6 +44,23 @@ public:
 
 private:
     fs::path path_;
+};
+
+// Makes a folder the current directory until the end of the scope.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const fs::path& folder) : previous_(fs::current_path()) {
+        fs::current_path(folder);
+    }
+    ~CurrentDirectory() {
+        std::error_code ignored;
+        fs::current_path(previous_, ignored);
+    }
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    fs::path previous_;
 };
 
 inline std::vector<std::uint8_t> readBytes(const std::string& path) {
