@@ -23,7 +23,9 @@ public:
     // ---- Slots 0 to 18.
     IFW_IGRABTYPE GetGrabType() override;
     int Initialize() override;
-    int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount, std::uint32_t timeOut) override;
+    int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
+               std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
+               std::uint32_t timeOut) override;
     int Destroy() override;
     int Terminate() override;
     int Stop() override;
@@ -34,7 +36,8 @@ public:
     int SetHeight(std::uint32_t height) override;
     int SetImageColor(IFW_IMAGE_COLOR_TYPE type) override;
     int GeneratePulseOutPort(unsigned int port, int value, double delay, double duration) override;
-    unsigned char* GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE category, int camera, int index) override;
+    unsigned char* GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE category, int camera,
+                                         int index) override;
     char* GetImageFileName(int camera, int category, int index) override;
     int SaveStorage(XiStorage* storage) override;
     int LoadStorage(XiStorage* storage) override;
@@ -63,7 +66,8 @@ public:
     virtual int SetAoiWidth(std::uint32_t width);
     virtual int SetAoiHeight(std::uint32_t height);
     virtual int SetTimeOut(std::uint32_t timeOut);
-    virtual int SetWindowGen(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height);
+    virtual int SetWindowGen(std::uint32_t x, std::uint32_t y, std::uint32_t width,
+                             std::uint32_t height);
     virtual int IsGrabCreated();
     virtual int IsIORunning();
     virtual int IsAppRunning();

@@ -23,7 +23,9 @@ public:
 
     IFW_IGRABTYPE GetGrabType() override;
     int Initialize() override;
-    int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount, std::uint32_t timeOut) override;
+    int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
+               std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
+               std::uint32_t timeOut) override;
     int Destroy() override;
     int Terminate() override;
     int Stop() override;

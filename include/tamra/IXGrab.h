@@ -42,7 +42,9 @@ public:
     virtual ~IXGrab();
     virtual IFW_IGRABTYPE GetGrabType();
     virtual int Initialize();
-    virtual int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount, std::uint32_t timeOut);
+    virtual int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
+                       std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
+                       std::uint32_t timeOut);
     virtual int Destroy();
     virtual int Terminate();
     virtual int Stop();
@@ -52,7 +54,8 @@ public:
     virtual void RegisterBufferCallbackEx(IFW_GRAB_CALLBACK_EX callback, void* context);
     virtual void RegisterErrorCallback(IFW_GRAB_CALLBACK callback, void* context);  // = void
     virtual void RegisterChangeSolutionCallback(IFW_GRAB_CALLBACK callback, void* context);
-    virtual void RegisterAcqThreadExitCallback(IFW_ACQ_THREAD_EXIT_CALLBACK callback, void* context);
+    virtual void RegisterAcqThreadExitCallback(IFW_ACQ_THREAD_EXIT_CALLBACK callback,
+                                               void* context);
     virtual void UnRegisterTrashCallback();
     virtual void UnRegisterBufferCallback();
     virtual void UnRegisterErrorCallback();  // = void
@@ -66,8 +69,9 @@ public:
     virtual char* GetLastErrorMsg();
     virtual void SetDbgCatcher(IFW_DBG_CATCHER catcher, void* context);
     virtual double GetFrameRate();
-    virtual void RegisterAcquireEventCallback(IFW_ACQ_EVENT_CALLBACK callback, void* context);  // = void
-    virtual void UnRegisterAcquireEventCallback();  // = void
+    virtual void RegisterAcquireEventCallback(IFW_ACQ_EVENT_CALLBACK callback,
+                                              void* context);  // = void
+    virtual void UnRegisterAcquireEventCallback();             // = void
     void AcqThreadExitting();
     void DbgPrint(char* text);
     void UpdateFrameRate(double timeStamp);
@@ -77,7 +81,8 @@ public:
     virtual int SetHeight(std::uint32_t height);
     virtual int SetBytesPP(std::uint32_t bytesPerPixel);
     virtual int SetBufferCount(std::uint32_t bufferCount);
-    virtual void AjustValue(std::uint32_t& value, std::uint32_t current, std::uint32_t dflt, std::uint32_t min, std::uint32_t max);
+    virtual void AjustValue(std::uint32_t& value, std::uint32_t current, std::uint32_t dflt,
+                            std::uint32_t min, std::uint32_t max);
     virtual std::uint32_t BitToBytePerPixel(std::uint32_t bits);
     virtual int SetImageColor(IFW_IMAGE_COLOR_TYPE type);
     virtual IFW_IMAGE_COLOR_TYPE GetImageColor();
@@ -102,11 +107,13 @@ public:
     // ---- [core] Emulator-facing settings of the core.
     virtual void SetImgSrcConformEnable(int enable);
     virtual void SetImgInterjectState(int state);
-    virtual unsigned char* GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE category, int camera, int index);
+    virtual unsigned char* GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE category, int camera,
+                                                 int index);
     virtual char* GetImageFileName(int camera, int category, int index);
     virtual char* GetImagePath();  // = nullptr
-    virtual int EmulateFromNewImagePath(char* path, std::uint32_t width, std::uint32_t height);  // = 0
-    virtual void GotTeachImage();  // = void
+    virtual int EmulateFromNewImagePath(char* path, std::uint32_t width,
+                                        std::uint32_t height);  // = 0
+    virtual void GotTeachImage();                               // = void
     virtual int SetFrameDelay(unsigned int milliseconds);
     virtual unsigned int GetFrameDelay();
 
@@ -158,17 +165,20 @@ public:
     virtual int SetSolutionLoaded(int first, int second);
     virtual void ReTrigger(int index);
     virtual void ReTrigger(unsigned char* frame, int index);
-    virtual int SetPulse(int port, int value);  // = 1
-    virtual int GetTrigScaler(int input);  // = 1
+    virtual int SetPulse(int port, int value);          // = 1
+    virtual int GetTrigScaler(int input);               // = 1
     virtual void SetTrigScaler(int input, int scaler);  // = void
-    virtual void SetAcqReady(int ready);  // = void
-    virtual void SetOutputQueueMode(int mode);  // = void
-    virtual void EnqueueResult();  // = void
-    virtual void* CreateInputActiveCallback(unsigned int input, IFW_INPUT_ACTIVE_CALLBACK callback, void* context);  // = nullptr
-    virtual void DeleteInputActiveCallback(void* handle);  // = void
-    virtual int GetInputChangeNames(char* names);  // = 0
-    virtual int AddDataInChangeCamTrigger(std::uint32_t data, int camera, std::uint32_t mask);  // = 0
-    virtual void DelDataInChangeCamTrigger(std::uint32_t data, int camera, std::uint32_t mask);  // = void
+    virtual void SetAcqReady(int ready);                // = void
+    virtual void SetOutputQueueMode(int mode);          // = void
+    virtual void EnqueueResult();                       // = void
+    virtual void* CreateInputActiveCallback(unsigned int input, IFW_INPUT_ACTIVE_CALLBACK callback,
+                                            void* context);  // = nullptr
+    virtual void DeleteInputActiveCallback(void* handle);    // = void
+    virtual int GetInputChangeNames(char* names);            // = 0
+    virtual int AddDataInChangeCamTrigger(std::uint32_t data, int camera,
+                                          std::uint32_t mask);  // = 0
+    virtual void DelDataInChangeCamTrigger(std::uint32_t data, int camera,
+                                           std::uint32_t mask);  // = void
 
     // ---- [lineio] GPIO configuration and persistence.
     // 32 input and 32 output records; an index of 32 or more, or a null record, is ignored.
@@ -199,11 +209,12 @@ public:
     virtual unsigned int GetLUTCeiling();
     virtual int WriteLUTBuf(std::uint32_t first, std::uint32_t size, unsigned char* table);
     virtual void WriteReg(std::uint32_t reg, std::uint32_t value);  // = void
-    virtual std::uint32_t ReadReg(std::uint32_t reg);  // = 0
-    virtual void WriteRegField(std::uint32_t reg, std::uint32_t shift, std::uint32_t width, std::uint32_t value);
+    virtual std::uint32_t ReadReg(std::uint32_t reg);               // = 0
+    virtual void WriteRegField(std::uint32_t reg, std::uint32_t shift, std::uint32_t width,
+                               std::uint32_t value);
     virtual std::uint32_t ReadRegField(std::uint32_t reg, std::uint32_t shift, std::uint32_t width);
     virtual int SetWhiteBalance(int red, int green, int blue);  // = 1
-    virtual double GetTemperature();  // = 0.0
+    virtual double GetTemperature();                            // = 0.0
 
     // ---- [lineio] Serial ports.
     // Pass-through to the platform's serial port: the handle is the caller's from OpenComPort
@@ -217,7 +228,8 @@ public:
     virtual int SetCommTimeouts(void* handle, COMMTIMEOUTS* timeouts);
     virtual int ClearCommError(void* handle, std::uint32_t* errors, COMSTAT* status);
     virtual int ReadComPort(void* handle, void* buffer, std::uint32_t count, std::uint32_t* read);
-    virtual int WriteComPort(void* handle, const void* buffer, std::uint32_t count, std::uint32_t* written);
+    virtual int WriteComPort(void* handle, const void* buffer, std::uint32_t count,
+                             std::uint32_t* written);
     virtual void PurgeComPort(void* handle);
     virtual int GetCommPortNum(int port, IFW_COMPORT_KIND kind);
     virtual int SetActiveCommPort(int port);
@@ -233,39 +245,39 @@ public:
     virtual unsigned char* GetMosaicImage(int camera);
 
     // ---- [core] Operations with a constant result in this build.
-    virtual int CalFindFlatZone(int camera);  // = 0
-    virtual int CalSaveAllValues();  // = 0
-    virtual int CalSelectCalPoint(int point);  // = 0
-    virtual int CalStart(int camera);  // = 0
+    virtual int CalFindFlatZone(int camera);                                    // = 0
+    virtual int CalSaveAllValues();                                             // = 0
+    virtual int CalSelectCalPoint(int point);                                   // = 0
+    virtual int CalStart(int camera);                                           // = 0
     virtual int GetBaseEquation(int camera, double* slope, double* intercept);  // = 0
-    virtual char* GetCameraDesc(int camera);  // = nullptr
-    virtual unsigned int GetFrameCount(int index);  // = 0
-    virtual int GetNumAsyncCameras();  // = 0
-    virtual std::uint32_t GetSerialNumber(int camera);  // = 0
-    virtual int IsPLCTypeSupported(int type);  // = 0
-    virtual int PlcAddFileChangeCallback(void* callback, void* context);  // = 0
-    virtual int PlcDelFileChangeCallback(void* callback);  // = 0
-    virtual int PlcGetIPAddress(char* address);  // = 0
-    virtual int PlcGetInputs(unsigned char* values, int count);  // = 0
-    virtual int PlcGetInputsFloat(float* values, int count);  // = 0
-    virtual int PlcGetInputsSigned16(std::int16_t* values, int count);  // = 0
-    virtual int PlcGetInputsSigned32(std::int32_t* values, int count);  // = 0
-    virtual int PlcGetMACAddress(unsigned char* address);  // = 0
-    virtual int PlcSetIPAddress(const char* address);  // = 0
-    virtual int PlcSetOutputs(const unsigned char* values, int count);  // = 0
-    virtual int PlcSetOutputsFloat(const float* values, int count);  // = 0
-    virtual int PlcSetOutputsSigned16(const std::int16_t* values, int count);  // = 0
-    virtual int PlcSetOutputsSigned32(const std::int32_t* values, int count);  // = 0
-    virtual int ReadProductID();  // = 0
-    virtual int RunTest(int test);  // = 0
-    virtual int RunTestEx(int test, void* data);  // = 0
-    virtual int SkipFrameLikely();  // = 0
-    virtual int WriteFPGAFile(const char* path);  // = 0
-    virtual int WriteProductID(int id);  // = 0
-    virtual double GetFrameTimestamp(int index);  // = 0.0
-    virtual void SetFPLocations(int* locations, int count);  // = void
-    virtual void SetMACAddress(unsigned char* address);  // = void
-    virtual void WriteCalib(void* data);  // = void
+    virtual char* GetCameraDesc(int camera);                                    // = nullptr
+    virtual unsigned int GetFrameCount(int index);                              // = 0
+    virtual int GetNumAsyncCameras();                                           // = 0
+    virtual std::uint32_t GetSerialNumber(int camera);                          // = 0
+    virtual int IsPLCTypeSupported(int type);                                   // = 0
+    virtual int PlcAddFileChangeCallback(void* callback, void* context);        // = 0
+    virtual int PlcDelFileChangeCallback(void* callback);                       // = 0
+    virtual int PlcGetIPAddress(char* address);                                 // = 0
+    virtual int PlcGetInputs(unsigned char* values, int count);                 // = 0
+    virtual int PlcGetInputsFloat(float* values, int count);                    // = 0
+    virtual int PlcGetInputsSigned16(std::int16_t* values, int count);          // = 0
+    virtual int PlcGetInputsSigned32(std::int32_t* values, int count);          // = 0
+    virtual int PlcGetMACAddress(unsigned char* address);                       // = 0
+    virtual int PlcSetIPAddress(const char* address);                           // = 0
+    virtual int PlcSetOutputs(const unsigned char* values, int count);          // = 0
+    virtual int PlcSetOutputsFloat(const float* values, int count);             // = 0
+    virtual int PlcSetOutputsSigned16(const std::int16_t* values, int count);   // = 0
+    virtual int PlcSetOutputsSigned32(const std::int32_t* values, int count);   // = 0
+    virtual int ReadProductID();                                                // = 0
+    virtual int RunTest(int test);                                              // = 0
+    virtual int RunTestEx(int test, void* data);                                // = 0
+    virtual int SkipFrameLikely();                                              // = 0
+    virtual int WriteFPGAFile(const char* path);                                // = 0
+    virtual int WriteProductID(int id);                                         // = 0
+    virtual double GetFrameTimestamp(int index);                                // = 0.0
+    virtual void SetFPLocations(int* locations, int count);                     // = void
+    virtual void SetMACAddress(unsigned char* address);                         // = void
+    virtual void WriteCalib(void* data);                                        // = void
 
 protected:
     // Writes "<class>::<operation>: <reason>" into the last-error buffer and returns 0.

@@ -117,14 +117,13 @@ static_assert(sizeof(IFW_GPI_CONFIG) == 20 && sizeof(IFW_GPO_CONFIG) == 20,
 typedef int (*IFW_GRAB_CALLBACK)(unsigned char* buffer, unsigned int count, std::int64_t tag,
                                  void* context);
 // Extended buffer callback, used in asynchronous mode: one call per camera of a frame.
-typedef int (*IFW_GRAB_CALLBACK_EX)(IFW_GRAB_BUF_DESC* desc, unsigned int count,
-                                    std::int64_t tag, void* context);
+typedef int (*IFW_GRAB_CALLBACK_EX)(IFW_GRAB_BUF_DESC* desc, unsigned int count, std::int64_t tag,
+                                    void* context);
 // Called by the delivery thread on its way out.
 typedef int (*IFW_ACQ_THREAD_EXIT_CALLBACK)(void* context);
 // Debug text sink; receives the registered context first.
 typedef int (*IFW_DBG_CATCHER)(void* context, char* text);
-typedef int (*IFW_ACQ_EVENT_CALLBACK)(void* context, IFW_ACQ_EVENT_TYPE event,
-                                      std::uint32_t value);
+typedef int (*IFW_ACQ_EVENT_CALLBACK)(void* context, IFW_ACQ_EVENT_TYPE event, std::uint32_t value);
 // Input-change notification (accepted, never called in this build).
 typedef int (*IFW_INPUT_ACTIVE_CALLBACK)(void* context, unsigned int input);
 

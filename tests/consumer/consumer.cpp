@@ -11,7 +11,8 @@ int main() {
     if (grab->GetGrabType() != IFW_IGRAB_EMULATOR) return 2;
     if (grab->Initialize() != 1 || grab->IsGrabInitialized() != 1) return 3;
     CIGrab core;
-    if (core.Start() != 0 || std::strcmp(core.GetLastErrorMsg(), "CIGrab::Start: Grab not created") != 0)
+    if (core.Start() != 0 ||
+        std::strcmp(core.GetLastErrorMsg(), "CIGrab::Start: Grab not created") != 0)
         return 4;
     char path[260];
     if (CiOS::AppDataPath(path, "Consumer", nullptr) != path) return 5;
