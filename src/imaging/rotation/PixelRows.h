@@ -61,14 +61,17 @@ inline void copyRow(std::uint8_t* dst, const std::uint8_t* src, std::int64_t cou
     }
 }
 
-// Three-byte pixels reversed with one 4-byte load and store each. The extra byte loaded belongs
-// to the next source pixel (inside the row for every pixel but the last one read first), and the
-// extra byte stored lands on the next destination pixel, which the following store rewrites.
+// Three-byte pixels from pixel i on reversed with one 4-byte load and store each. The extra byte
+// loaded belongs to the next source pixel (inside the row for every pixel but the last one,
+// which only destination pixel 0 reads), and the extra byte stored lands on the next destination
+// pixel, which the following store rewrites; the final pixel is left to the caller.
 inline std::int64_t reverseThreeBytePixels(std::uint8_t* dst, const std::uint8_t* src,
-                                           std::int64_t count) {
-    if (count < 2) return 0;
-    std::memcpy(dst, src + (count - 1) * 3, 3);
-    std::int64_t i = 1;
+                                           std::int64_t count, std::int64_t i) {
+    if (count - i < 2) return i;
+    if (i == 0) {
+        std::memcpy(dst, src + (count - 1) * 3, 3);
+        i = 1;
+    }
     for (; i < count - 1; ++i) {
         std::uint32_t pixel;
         std::memcpy(&pixel, src + (count - 1 - i) * 3, 4);
@@ -106,7 +109,10 @@ inline void reverseRow(std::uint8_t* dst, const std::uint8_t* src, std::int64_t 
             store64(dst + i * PixelBytes, reverseUnits<PixelBytes>(load64(from)));
         }
     }
-    if constexpr (PixelBytes == 3 && CopyBytes == 3) i = reverseThreeBytePixels(dst, src, count);
+    if constexpr (PixelBytes == 3 && CopyBytes == 3) {
+        i = reverseTriplesWide(dst, src, count);
+        i = reverseThreeBytePixels(dst, src, count, i);
+    }
     for (; i < count; ++i) {
         std::memcpy(dst + i * PixelBytes, src + (count - 1 - i) * PixelBytes, CopyBytes);
     }

@@ -16,6 +16,8 @@ namespace tamra::imaging::detail {
 // 32-byte vectors (dst pixel i = src pixel count - 1 - i); returns how many pixels it reversed,
 // always a multiple of 32 and 0 elsewhere. The rest is left to the caller.
 std::int64_t reverseBytesWide(std::uint8_t* dst, const std::uint8_t* src, std::int64_t count);
+// The same for three-byte pixels, 16 at a time, where the processor has byte shuffles.
+std::int64_t reverseTriplesWide(std::uint8_t* dst, const std::uint8_t* src, std::int64_t count);
 
 }  // namespace tamra::imaging::detail
 

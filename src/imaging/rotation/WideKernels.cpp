@@ -1,10 +1,12 @@
-// 32-byte kernels for processors that have them, chosen at run time; the library is built for
-// the baseline instruction set, so these are compiled for AVX2 alone and called only after the
+// Kernels for instruction sets beyond the baseline, chosen at run time: the library is built for
+// the baseline, so these are compiled for their instruction set alone and called only after the
 // processor has been asked.
 #include "imaging/rotation/VectorKernels.h"
 
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
+
+#include <array>
 
 namespace tamra::imaging::detail {
 
@@ -25,8 +27,58 @@ __attribute__((target("avx2"))) std::int64_t reverseBytesAvx2(std::uint8_t* dst,
     return i;
 }
 
+// Byte shuffles that reverse 16 three-byte pixels held in three vectors: output vector o takes
+// from input vector v the lanes of table[o][v], 0x80 marking a lane that comes from elsewhere.
+using TripleShuffles = std::array<std::array<std::array<std::uint8_t, 16>, 3>, 3>;
+
+constexpr TripleShuffles tripleShuffles() {
+    TripleShuffles table{};
+    for (int o = 0; o < 3; ++o) {
+        for (int v = 0; v < 3; ++v) {
+            for (int k = 0; k < 16; ++k) {
+                const int j = 16 * o + k;                   // output byte
+                const int from = 3 * (15 - j / 3) + j % 3;  // its byte in the input
+                table[o][v][k] = static_cast<std::uint8_t>(from / 16 == v ? from % 16 : 0x80);
+            }
+        }
+    }
+    return table;
+}
+
+__attribute__((target("ssse3"))) std::int64_t reverseTriplesSsse3(std::uint8_t* dst,
+                                                                  const std::uint8_t* src,
+                                                                  std::int64_t count) {
+    static constexpr TripleShuffles kTable = tripleShuffles();
+    __m128i shuffles[3][3];
+    for (int o = 0; o < 3; ++o) {
+        for (int v = 0; v < 3; ++v) {
+            shuffles[o][v] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kTable[o][v].data()));
+        }
+    }
+    std::int64_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const std::uint8_t* from = src + (count - i - 16) * 3;
+        __m128i in[3];
+        for (int v = 0; v < 3; ++v) {
+            in[v] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * v));
+        }
+        for (int o = 0; o < 3; ++o) {
+            const __m128i out = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(in[0], shuffles[o][0]),
+                                                          _mm_shuffle_epi8(in[1], shuffles[o][1])),
+                                             _mm_shuffle_epi8(in[2], shuffles[o][2]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i * 3 + 16 * o), out);
+        }
+    }
+    return i;
+}
+
 bool hasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2") != 0;
+    return has;
+}
+
+bool hasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3") != 0;
     return has;
 }
 
@@ -36,6 +88,10 @@ std::int64_t reverseBytesWide(std::uint8_t* dst, const std::uint8_t* src, std::i
     return hasAvx2() ? reverseBytesAvx2(dst, src, count) : 0;
 }
 
+std::int64_t reverseTriplesWide(std::uint8_t* dst, const std::uint8_t* src, std::int64_t count) {
+    return hasSsse3() ? reverseTriplesSsse3(dst, src, count) : 0;
+}
+
 }  // namespace tamra::imaging::detail
 
 #else
@@ -43,6 +99,10 @@ std::int64_t reverseBytesWide(std::uint8_t* dst, const std::uint8_t* src, std::i
 namespace tamra::imaging::detail {
 
 std::int64_t reverseBytesWide(std::uint8_t*, const std::uint8_t*, std::int64_t) {
+    return 0;
+}
+
+std::int64_t reverseTriplesWide(std::uint8_t*, const std::uint8_t*, std::int64_t) {
     return 0;
 }
 
