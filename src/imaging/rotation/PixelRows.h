@@ -87,6 +87,7 @@ inline void reverseRow(std::uint8_t* dst, const std::uint8_t* src, std::int64_t 
     constexpr bool kWholeUnits =
         PixelBytes == CopyBytes && (PixelBytes == 1 || PixelBytes == 2 || PixelBytes == 4);
     if constexpr (PixelBytes == 1 && CopyBytes == 1) i = reverseBytesWide(dst, src, count);
+    if constexpr (PixelBytes == 4) i = reverseQuadsWide(dst, src, count, CopyBytes == 3);
 #ifdef TAMRA_IMAGING_SSE2
     if constexpr (kWholeUnits || (PixelBytes == 4 && CopyBytes == 3)) {
         constexpr std::int64_t kPerVector = 16 / PixelBytes;

@@ -18,6 +18,9 @@ namespace tamra::imaging::detail {
 std::int64_t reverseBytesWide(std::uint8_t* dst, const std::uint8_t* src, std::int64_t count);
 // The same for three-byte pixels, 16 at a time, where the processor has byte shuffles.
 std::int64_t reverseTriplesWide(std::uint8_t* dst, const std::uint8_t* src, std::int64_t count);
+// The same for four-byte pixels, 8 at a time; keepFourth writes only their first three bytes.
+std::int64_t reverseQuadsWide(std::uint8_t* dst, const std::uint8_t* src, std::int64_t count,
+                              bool keepFourth);
 
 }  // namespace tamra::imaging::detail
 

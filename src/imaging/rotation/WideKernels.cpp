@@ -27,6 +27,25 @@ __attribute__((target("avx2"))) std::int64_t reverseBytesAvx2(std::uint8_t* dst,
     return i;
 }
 
+__attribute__((target("avx2"))) std::int64_t reverseQuadsAvx2(std::uint8_t* dst,
+                                                              const std::uint8_t* src,
+                                                              std::int64_t count, bool keepFourth) {
+    const __m256i reversed = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    const __m256i colour = _mm256_set1_epi32(0x00FFFFFF);
+    std::int64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + (count - i - 8) * 4));
+        v = _mm256_permutevar8x32_epi32(v, reversed);
+        __m256i* out = reinterpret_cast<__m256i*>(dst + i * 4);
+        if (keepFourth) {
+            v = _mm256_or_si256(_mm256_and_si256(v, colour),
+                                _mm256_andnot_si256(colour, _mm256_loadu_si256(out)));
+        }
+        _mm256_storeu_si256(out, v);
+    }
+    return i;
+}
+
 // Byte shuffles that reverse 16 three-byte pixels held in three vectors: output vector o takes
 // from input vector v the lanes of table[o][v], 0x80 marking a lane that comes from elsewhere.
 using TripleShuffles = std::array<std::array<std::array<std::uint8_t, 16>, 3>, 3>;
@@ -92,6 +111,11 @@ std::int64_t reverseTriplesWide(std::uint8_t* dst, const std::uint8_t* src, std:
     return hasSsse3() ? reverseTriplesSsse3(dst, src, count) : 0;
 }
 
+std::int64_t reverseQuadsWide(std::uint8_t* dst, const std::uint8_t* src, std::int64_t count,
+                              bool keepFourth) {
+    return hasAvx2() ? reverseQuadsAvx2(dst, src, count, keepFourth) : 0;
+}
+
 }  // namespace tamra::imaging::detail
 
 #else
@@ -103,6 +127,10 @@ std::int64_t reverseBytesWide(std::uint8_t*, const std::uint8_t*, std::int64_t) 
 }
 
 std::int64_t reverseTriplesWide(std::uint8_t*, const std::uint8_t*, std::int64_t) {
+    return 0;
+}
+
+std::int64_t reverseQuadsWide(std::uint8_t*, const std::uint8_t*, std::int64_t, bool) {
     return 0;
 }
 
