@@ -1,9 +1,10 @@
 // Rotation entry points: argument checks, clipping, and the choice between the permutation copy
 // of an exact quarter turn and the resampling path.
+#include "imaging/rotation/Rotation.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "imaging/rotation/Rotation.h"
 #include "imaging/rotation/RotationInternal.h"
 
 namespace tamra::imaging {
