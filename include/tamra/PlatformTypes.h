@@ -5,7 +5,14 @@
 #include <cstdint>
 
 #if defined(_WIN32)
+// Without NOMINMAX the platform header defines min and max as macros, which would break
+// std::min and std::max in every client file that includes this interface.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
+
+#define TAMRA_INVALID_HANDLE INVALID_HANDLE_VALUE
 #else
 
 typedef void* HWND;

@@ -1,0 +1,24 @@
+// tamra-frames: writes the frames a build composes from the generated sample tree, as the
+// reference another build of the library (the Windows DLL) is compared with.
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+#include "FrameRecord.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: tamra-frames <tree folder> <recording file>\n");
+        return 2;
+    }
+    try {
+        std::filesystem::remove_all(argv[1]);
+        tamra_frames::saveRecordings(argv[2], tamra_frames::recordSampleTree(argv[1]));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tamra-frames: %s\n", error.what());
+        return 1;
+    }
+    std::printf("tamra-frames: wrote %s\n", argv[2]);
+    return 0;
+}
