@@ -9,6 +9,7 @@
 namespace tamra_grab {
 namespace {
 
+// Names as the command line takes them; CLI11 checks membership, these maps translate.
 const std::map<std::string, TriggerMode> kModes = {{"software", TriggerMode::Software},
                                                    {"external", TriggerMode::External},
                                                    {"free", TriggerMode::FreeRun}};
@@ -23,10 +24,11 @@ void addRunOptions(CLI::App& app, GrabOptions& options) {
                    "Image folder tree to play (default: a sample tree generated in a temporary "
                    "folder)")
         ->check(CLI::ExistingDirectory);
-    app.add_option("--trigger", options.mode,
-                   "software, external or free (default: 200 software-triggered frames, then 2 s "
-                   "of free run)")
-        ->transform(CLI::CheckedTransformer(kModes, CLI::ignore_case));
+    app.add_option_function<std::string>(
+           "--trigger", [&options](const std::string& name) { options.mode = kModes.at(name); },
+           "software, external or free (default: 200 software-triggered frames, then 2 s of free "
+           "run)")
+        ->check(CLI::IsMember({"software", "external", "free"}));
     app.add_option("--frames", options.frames,
                    "Frames to trigger, or in free run frames to wait for")
         ->check(CLI::Range(1u, 10000000u));
@@ -53,8 +55,10 @@ void addImageOptions(CLI::App& app, GrabOptions& options) {
     app.add_option("--height", options.height, "Image height (default: the first image's)")
         ->check(CLI::Range(32u, 16384u))
         ->group(group);
-    app.add_option("--color", options.color, "mono8, planes, rgb24 or rgb32")
-        ->transform(CLI::CheckedTransformer(kColors, CLI::ignore_case))
+    app.add_option_function<std::string>(
+           "--color", [&options](const std::string& name) { options.color = kColors.at(name); },
+           "mono8, planes, rgb24 or rgb32")
+        ->check(CLI::IsMember({"mono8", "planes", "rgb24", "rgb32"}))
         ->group(group);
     app.add_option("--cameras", options.cameras, "Number of cameras, 1 to 8")
         ->check(CLI::Range(1, 8))

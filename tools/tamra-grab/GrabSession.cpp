@@ -137,11 +137,16 @@ bool GrabSession::configure(const std::string& folder, std::string& error) {
         grab_->SetImgTransform(options_.mirror ? IFW_IMG_TRANSFORM_MIRROR : IFW_IMG_TRANSFORM_FLIP);
     }
     if (rotate != 0) grab_->SetRotateTransform(rotate);
-    if (options_.tilesH * options_.tilesV > 1) grab_->SetTiling(options_.tilesH, options_.tilesV);
     if (options_.buffers > 0) grab_->SetBufferCount(options_.buffers);
     std::string path = folder;
     grab_->EmulateFromNewImagePath(path.data(), options_.width ? options_.width : kKeep,
                                    options_.height ? options_.height : kKeep);
+    if (options_.tilesH * options_.tilesV > 1) {
+        // Each tile is one image of that size: the frame is re-created as large as the
+        // displayed mosaic, which Create divides by the tile counts again.
+        grab_->SetTiling(options_.tilesH, options_.tilesV);
+        grab_->Create(0, 0, grab_->GetWidth(), grab_->GetHeight(), kKeep, kKeep, kKeep);
+    }
     auto* core = dynamic_cast<CIGrab*>(grab_.get());
     if (core == nullptr || !core->IsGrabCreated()) {
         error = std::string("cannot create the grab: ") + grab_->GetLastErrorMsg();

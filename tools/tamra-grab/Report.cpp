@@ -36,10 +36,12 @@ void printPhase(std::ostream& out, const PhaseResult& phase) {
 
 void Report::print(std::ostream& out) const {
     if (!sampleTree.empty()) out << "sample tree       " << sampleTree << "\n";
-    out << "images            " << grab.value("imagePath", std::string()) << "\n";
-    out << "geometry          " << grab.value("width", 0u) << " x " << grab.value("height", 0u)
-        << ", " << grab.value("bitsPerPixel", 0u) << " bits, " << grab.value("cameras", 0)
-        << " camera(s), " << grab.value("bufferCount", 0u) << " ring buffers\n";
+    if (grab.is_object()) {
+        out << "images            " << grab.value("imagePath", std::string()) << "\n";
+        out << "geometry          " << grab.value("width", 0u) << " x " << grab.value("height", 0u)
+            << ", " << grab.value("bitsPerPixel", 0u) << " bits, " << grab.value("cameras", 0)
+            << " camera(s), " << grab.value("bufferCount", 0u) << " ring buffers\n";
+    }
     for (const PhaseResult& phase : phases) printPhase(out, phase);
     if (composition.frames > 0) {
         out << "composition       "
