@@ -101,9 +101,9 @@ int CIGrabEmu::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_
     if (acquisition_->refusedOnOwnThread(*this, "Create")) return 0;
     Stop();
     if (imagePath_[0] != '\0') CountImageFiles(imagePath_);
-    const auto signedBits = static_cast<std::int32_t>(bitsPerPixel);
-    const std::uint32_t coreBits =
-        signedBits <= kLargestBitsRequest ? static_cast<std::uint32_t>(-signedBits) : kKeep;
+    // The negation is taken in unsigned arithmetic, so that the most negative value is defined.
+    const bool asksForBits = static_cast<std::int32_t>(bitsPerPixel) <= kLargestBitsRequest;
+    const std::uint32_t coreBits = asksForBits ? 0u - bitsPerPixel : kKeep;
     if (!CIGrab::Create(offsetX, offsetY, width, height, coreBits, bufferCount, timeOut)) return 0;
     SetFrameSlotCount(1);
     if (!acquisition_->allocateSlotState(bufferCount_) || !AllocateFrameSlots()) {
