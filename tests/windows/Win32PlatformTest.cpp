@@ -234,6 +234,103 @@ TEST(Win32Serial, PseudoTerminalsAreNotOffered) {
     EXPECT_EQ(platform::lastErrorCode(), ERROR_NOT_SUPPORTED);
 }
 
+// A COM port of the Wine prefix mapped onto a pseudo-terminal that sends every byte back
+// (tests/windows/pty-echo.py, started by scripts/test-windows).
+class Win32LoopbackPort : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::wstring port = environmentVariable(L"TAMRA_LOOPBACK_PORT");
+        if (port.empty()) {
+            GTEST_SKIP() << "no loopback port: TAMRA_LOOPBACK_PORT names a COM port that echoes "
+                            "(scripts/test-windows maps one onto a pseudo-terminal)";
+        }
+        name_ = L"\\\\.\\" + port;
+        handle_ = grab_.OpenComPort(name_.c_str());
+        ASSERT_NE(handle_, INVALID_HANDLE_VALUE) << "open: " << GetLastError();
+    }
+    void TearDown() override {
+        if (handle_ != INVALID_HANDLE_VALUE) grab_.CloseComPort(handle_);
+    }
+    void setTimeouts(DWORD interval, DWORD readTotal) {
+        COMMTIMEOUTS timeouts{interval, 0, readTotal, 0, 2000};
+        ASSERT_EQ(grab_.SetCommTimeouts(handle_, &timeouts), 1) << GetLastError();
+    }
+
+    IXGrab grab_;
+    std::wstring name_;
+    void* handle_ = INVALID_HANDLE_VALUE;
+};
+
+// A pseudo-terminal keeps neither byte size nor parity (always 8 bits, no parity), so only the
+// settings it keeps are compared.
+TEST_F(Win32LoopbackPort, TheLineSettingsAreTheDcbOfTheSystem) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    ASSERT_EQ(grab_.GetCommState(handle_, &dcb), 1) << GetLastError();
+    dcb.BaudRate = 19200;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = TWOSTOPBITS;
+    ASSERT_EQ(grab_.SetCommState(handle_, &dcb), 1) << GetLastError();
+    DCB read{};
+    read.DCBlength = sizeof read;
+    ASSERT_EQ(grab_.GetCommState(handle_, &read), 1);
+    EXPECT_EQ(read.BaudRate, 19200u);
+    EXPECT_EQ(read.StopBits, TWOSTOPBITS);
+    dcb.BaudRate = 4800;
+    dcb.StopBits = ONESTOPBIT;
+    ASSERT_EQ(grab_.SetCommState(handle_, &dcb), 1);
+    ASSERT_EQ(grab_.GetCommState(handle_, &read), 1);
+    EXPECT_EQ(read.BaudRate, 4800u);
+    EXPECT_EQ(read.StopBits, ONESTOPBIT);
+}
+
+TEST_F(Win32LoopbackPort, BytesComeBackAndQueuesCanBeCountedAndPurged) {
+    setTimeouts(0, 3000);
+    const char sent[] = "tamra\x01\xff";
+    std::uint32_t count = 0;
+    ASSERT_EQ(grab_.WriteComPort(handle_, sent, 7, &count), 1) << GetLastError();
+    EXPECT_EQ(count, 7u);
+    char received[8] = {};
+    ASSERT_EQ(grab_.ReadComPort(handle_, received, 7, &count), 1) << GetLastError();
+    ASSERT_EQ(count, 7u);
+    EXPECT_EQ(std::memcmp(received, sent, 7), 0);
+
+    ASSERT_EQ(grab_.WriteComPort(handle_, "abc", 3, &count), 1);
+    COMSTAT status{};
+    std::uint32_t errors = 99;
+    for (int i = 0; i < 100 && status.cbInQue < 3; ++i) {
+        Sleep(20);
+        ASSERT_EQ(grab_.ClearCommError(handle_, &errors, &status), 1) << GetLastError();
+    }
+    EXPECT_EQ(status.cbInQue, 3u);
+    EXPECT_EQ(errors, 0u);
+    grab_.PurgeComPort(handle_);
+    ASSERT_EQ(grab_.ClearCommError(handle_, &errors, &status), 1);
+    EXPECT_EQ(status.cbInQue, 0u);
+}
+
+TEST_F(Win32LoopbackPort, AReadWithATotalTimeOutReturnsWhatArrived) {
+    setTimeouts(0, 300);
+    char buffer[4];
+    std::uint32_t count = 77;
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(grab_.ReadComPort(handle_, buffer, 4, &count), 1);
+    EXPECT_EQ(count, 0u);
+    EXPECT_GE(GetTickCount64() - start, 250u);
+}
+
+bool runsUnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+TEST_F(Win32LoopbackPort, ASecondOpenIsRefusedWhileTheFirstIsOpen) {
+    if (runsUnderWine()) GTEST_SKIP() << "Wine does not refuse a second open of a serial device";
+    EXPECT_EQ(grab_.OpenComPort(name_.c_str()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
 // ---- The DLL itself
 
 TEST(TamraDll, ExportsTheFactoryUnderItsPlainNames) {
