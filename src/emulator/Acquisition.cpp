@@ -116,10 +116,6 @@ bool Acquisition::allocateSlotState(std::uint32_t bufferCount) {
         return false;
     }
     slotCount_ = bufferCount;
-    framesWritten_ = 0;
-    framesHandedOver_ = 0;
-    overruns_ = 0;
-    overrunReports_ = 0;
     return true;
 }
 
@@ -248,15 +244,6 @@ void Acquisition::closeSemaphores() {
     trigger_.reset();
 }
 
-AcquisitionCounts Acquisition::counts() const {
-    AcquisitionCounts result;
-    result.framesWritten = framesWritten_.load();
-    result.framesHandedOver = framesHandedOver_.load();
-    result.overruns = overruns_.load();
-    result.overrunReports = overrunReports_.load();
-    return result;
-}
-
 void Acquisition::prepareCrop(CIGrabEmu& emu) {
     cameraCount_ = static_cast<std::uint32_t>(std::max(1, emu.GetNumCameras()));
     CropGeometry geometry;
@@ -321,7 +308,6 @@ void Acquisition::recordOverrun() {
     const std::uint32_t spare = slotCount_ - 1;
     frameTags_[spare].store(0, std::memory_order_relaxed);
     fillCounters_[spare].fetch_add(1, std::memory_order_relaxed);
-    overruns_.fetch_add(1, std::memory_order_relaxed);
     spareReady_->release();
 }
 
@@ -336,7 +322,6 @@ void Acquisition::writeFrame(CIGrabEmu& emu, std::uint32_t slot) {
         frame = nullptr;  // the slot keeps its previous pixels; acquisition goes on
     }
     if (frame) copyCropWindow(crop_, frame, emu.imageArray_[slot]);
-    framesWritten_.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::uint32_t Acquisition::deliver(CIGrabEmu& emu) {
@@ -358,7 +343,6 @@ std::uint32_t Acquisition::deliver(CIGrabEmu& emu) {
 // The plain buffer callback must be registered for anything to be delivered; in asynchronous
 // mode the extended callback then receives the frame once per camera instead.
 void Acquisition::handOver(CIGrabEmu& emu, std::uint32_t slot) {
-    framesHandedOver_.fetch_add(1, std::memory_order_relaxed);
     const IFW_GRAB_CALLBACK callback = emu.bufferCallback_;
     if (!callback) return;
     unsigned char* buffer = emu.imageArray_[slot];
@@ -389,7 +373,6 @@ std::uint32_t Acquisition::reportOverruns(CIGrabEmu& emu) {
         if (!emu.running_.load()) break;
         const IFW_GRAB_CALLBACK callback = emu.trashCallback_;
         if (!callback) continue;
-        overrunReports_.fetch_add(1, std::memory_order_relaxed);
         unsigned char* buffer = emu.imageArray_[spare];
         const unsigned int count = fillCounters_[spare].load(std::memory_order_relaxed);
         const std::int64_t tag = frameTags_[spare].load(std::memory_order_relaxed);

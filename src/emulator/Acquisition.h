@@ -47,14 +47,6 @@ CropPlan planCrop(const CropGeometry& geometry);
 // Copies whole rows; a window as wide as the image is one copy per plane.
 void copyCropWindow(const CropPlan& plan, const unsigned char* frame, unsigned char* slot);
 
-// One counter per outcome of a turn of the threads. Monotonic from Create; read at any time.
-struct AcquisitionCounts {
-    std::uint64_t framesWritten = 0;     // frames composed and cropped into a ring slot
-    std::uint64_t framesHandedOver = 0;  // frames taken by the delivery thread, callback or not
-    std::uint64_t overruns = 0;          // turns that found the next ring slot still locked
-    std::uint64_t overrunReports = 0;    // trash callback calls
-};
-
 // Three threads share a ring of n slots: the producer fills slots 0 to n - 2 in turn, the
 // delivery thread hands them to the buffer callbacks first in, first out, and slot n - 1 is the
 // spare slot that the overrun reporter hands to the trash callback.
@@ -109,8 +101,6 @@ public:
     // call, so triggers that arrive while one is pending are lost.
     void releaseTrigger();
 
-    AcquisitionCounts counts() const;
-
     // Thread bodies; their results are the threads' exit codes.
     std::uint32_t produce(CIGrabEmu& emu);
     std::uint32_t deliver(CIGrabEmu& emu);
@@ -145,11 +135,6 @@ private:
     std::unique_ptr<platform::Semaphore> trashStarted_;
     std::unique_ptr<platform::Semaphore> deliveryStarted_;
     mutable std::mutex triggerLock_;
-
-    std::atomic<std::uint64_t> framesWritten_{0};
-    std::atomic<std::uint64_t> framesHandedOver_{0};
-    std::atomic<std::uint64_t> overruns_{0};
-    std::atomic<std::uint64_t> overrunReports_{0};
 
     // Declared last: threads end (joined) before the state above is destroyed.
     std::unique_ptr<platform::Thread> delivery_;

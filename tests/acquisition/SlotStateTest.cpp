@@ -47,8 +47,6 @@ TEST(SlotState, NewStateStartsAtZero) {
     ASSERT_TRUE(engine.allocateSlotState(4));
     EXPECT_EQ(engine.isSlotLocked(1), 0);
     for (unsigned int slot = 0; slot < 4; ++slot) EXPECT_EQ(engine.fillCount(slot), 0u);
-    const auto counts = engine.counts();
-    EXPECT_EQ(counts.framesWritten + counts.framesHandedOver + counts.overruns, 0u);
 }
 
 TEST(EngineObjects, RingOfOneSlotGetsNoFrameReadySemaphore) {
