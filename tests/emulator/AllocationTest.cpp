@@ -38,6 +38,11 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     return countedAllocation(size);
 }
+// These deallocation functions pair with the replacement allocators above, which take their
+// blocks from malloc; GCC cannot see that pairing once the calls are inlined.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void operator delete(void* block) noexcept {
     std::free(block);
 }
