@@ -1,6 +1,7 @@
 # Runs tamra-grab as a test: checks its exit code and, when JSON is given, the summary it wrote.
-# -DTOOL=<program> -DARGS=<;-list> -DEXPECT_EXIT=<code> [-DJSON=<file> -DFRAMES=<count>]
-execute_process(COMMAND ${TOOL} ${ARGS} RESULT_VARIABLE code OUTPUT_VARIABLE out
+# -DTOOL=<program> -DARGS=<;-list> -DEXPECT_EXIT=<code> [-DEMULATOR=<;-list>]
+# [-DJSON=<file> -DFRAMES=<count>]
+execute_process(COMMAND ${EMULATOR} ${TOOL} ${ARGS} RESULT_VARIABLE code OUTPUT_VARIABLE out
                 ERROR_VARIABLE err)
 if(NOT code EQUAL EXPECT_EXIT)
     message(FATAL_ERROR "exit ${code}, expected ${EXPECT_EXIT}\n${out}\n${err}")
