@@ -10,7 +10,7 @@ inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
 enum class WaitResult { Signaled, Timeout, Failed };
 
-// Base of every object a wait can be made on; CiOS hands these out as void* handles.
+// Base of every object a wait can be made on; on POSIX, CiOS hands these out as void* handles.
 class Waitable {
 public:
     virtual ~Waitable() = default;

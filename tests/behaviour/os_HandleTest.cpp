@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -51,7 +52,10 @@ TEST(HandleTest, SemaphoreCountsUpToItsMaximumOnly) {
     previous = -1;
     EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore.get(), 1, &previous), 0);  // would pass 2
     EXPECT_EQ(previous, -1);
+#ifndef _WIN32
+    // Windows leaves a zero count to the system version; either way it adds nothing.
     EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore.get(), 0, nullptr), 0);
+#endif
     EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore.get(), -1, nullptr), 0);
 
     // The failed releases changed nothing: exactly two waits succeed.
@@ -135,8 +139,17 @@ TEST(HandleTest, ClosedUnknownAndMismatchedHandlesFailCleanly) {
     EXPECT_EQ(CiOS::ReleaseMutex(mutex), 0);
 
     int local = 0;
-    for (void* bogus : {static_cast<void*>(nullptr), reinterpret_cast<void*>(-1),
-                        static_cast<void*>(&local), reinterpret_cast<void*>(0x1234)}) {
+#ifdef _WIN32
+    // Handles are the system's: -1 names the process itself, and a small made-up value may name
+    // one of the process's own objects. A value beyond the most handles a process can hold
+    // (2^24) names nothing.
+    const std::vector<void*> bogusHandles = {nullptr, reinterpret_cast<void*>(0x7FFFFFFC)};
+#else
+    const std::vector<void*> bogusHandles = {nullptr, reinterpret_cast<void*>(-1),
+                                             static_cast<void*>(&local),
+                                             reinterpret_cast<void*>(0x1234)};
+#endif
+    for (void* bogus : bogusHandles) {
         EXPECT_EQ(CiOS::WaitForSingleObject(bogus, 0), kWaitFailed);
         EXPECT_EQ(CiOS::CloseHandle(bogus), 0);
         EXPECT_EQ(CiOS::ReleaseMutex(bogus), 0);
@@ -145,6 +158,9 @@ TEST(HandleTest, ClosedUnknownAndMismatchedHandlesFailCleanly) {
     EXPECT_EQ(local, 0);
 }
 
+#ifndef _WIN32
+// Windows leaves a wait on a handle closed under it undefined, so this holds only for the
+// library's own handles.
 TEST(HandleTest, ClosingWhileAnotherThreadWaitsIsSafe) {
     void* semaphore = CiOS::CreateSemaphoreW(nullptr, 0, 1, nullptr);
     ASSERT_NE(semaphore, nullptr);
@@ -155,6 +171,7 @@ TEST(HandleTest, ClosingWhileAnotherThreadWaitsIsSafe) {
     waiter.join();
     EXPECT_EQ(result, kWaitTimeout);
 }
+#endif
 
 TEST(HandleTest, NamedObjectsAreSharedWithinTheProcess) {
     Handle first(CiOS::CreateSemaphoreW(nullptr, 0, 1, L"tamra-os-test-semaphore"));

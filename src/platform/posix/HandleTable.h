@@ -1,4 +1,5 @@
-// Tamra grab library: the live kernel objects that CiOS hands out as handles.
+// Tamra grab library: the live kernel objects given out as handles on POSIX, where the system has
+// no handles of its own.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 
 #include "platform/Sync.h"
 
-namespace tamra::os {
+namespace tamra::platform {
 
 // Maps handle values to objects. Handles are numbers, never addresses, so a stale or made-up
 // handle is looked up and refused instead of being dereferenced, and a closed handle value is
@@ -26,25 +27,25 @@ public:
     template <typename Object, typename Create>
     void* open(const wchar_t* name, Create create);
 
-    std::shared_ptr<platform::Waitable> find(void* handle) const;
+    std::shared_ptr<Waitable> find(void* handle) const;
     // Removes the handle; false when it is not live.
     bool close(void* handle);
 
 private:
     HandleTable() = default;
-    std::shared_ptr<platform::Waitable> namedLocked(const wchar_t* name) const;
-    void* addLocked(std::shared_ptr<platform::Waitable> object, const wchar_t* name);
+    std::shared_ptr<Waitable> namedLocked(const wchar_t* name) const;
+    void* addLocked(std::shared_ptr<Waitable> object, const wchar_t* name);
 
     mutable std::mutex mutex_;
     std::uintptr_t nextHandle_ = 0;
-    std::map<std::uintptr_t, std::shared_ptr<platform::Waitable>> objects_;
-    std::map<std::wstring, std::weak_ptr<platform::Waitable>> names_;
+    std::map<std::uintptr_t, std::shared_ptr<Waitable>> objects_;
+    std::map<std::wstring, std::weak_ptr<Waitable>> names_;
 };
 
 template <typename Object, typename Create>
 void* HandleTable::open(const wchar_t* name, Create create) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (std::shared_ptr<platform::Waitable> existing = namedLocked(name)) {
+    if (std::shared_ptr<Waitable> existing = namedLocked(name)) {
         if (dynamic_cast<Object*>(existing.get()) == nullptr) return nullptr;
         return addLocked(std::move(existing), nullptr);
     }
@@ -53,4 +54,4 @@ void* HandleTable::open(const wchar_t* name, Create create) {
     return addLocked(std::move(object), name);
 }
 
-}  // namespace tamra::os
+}  // namespace tamra::platform

@@ -1,10 +1,11 @@
-// Tamra grab library: the live kernel objects that CiOS hands out as handles.
-#include "os/HandleTable.h"
+// Tamra grab library: the live kernel objects given out as handles on POSIX, where the system has
+// no handles of its own.
+#include "platform/posix/HandleTable.h"
 
-namespace tamra::os {
+namespace tamra::platform {
 namespace {
 
-// Handle values step by four from four, as on the original platform: never null and never
+// Handle values step by four from four, as Windows gives them: never null and never
 // one of the pseudo-handles at the top of the address range.
 constexpr std::uintptr_t kHandleStep = 4;
 
@@ -19,14 +20,14 @@ HandleTable& HandleTable::instance() {
     return table;
 }
 
-std::shared_ptr<platform::Waitable> HandleTable::find(void* handle) const {
+std::shared_ptr<Waitable> HandleTable::find(void* handle) const {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = objects_.find(reinterpret_cast<std::uintptr_t>(handle));
     return found != objects_.end() ? found->second : nullptr;
 }
 
 bool HandleTable::close(void* handle) {
-    std::shared_ptr<platform::Waitable> last;
+    std::shared_ptr<Waitable> last;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const auto found = objects_.find(reinterpret_cast<std::uintptr_t>(handle));
@@ -38,17 +39,17 @@ bool HandleTable::close(void* handle) {
     return true;
 }
 
-std::shared_ptr<platform::Waitable> HandleTable::namedLocked(const wchar_t* name) const {
+std::shared_ptr<Waitable> HandleTable::namedLocked(const wchar_t* name) const {
     if (!isNamed(name)) return nullptr;
     const auto found = names_.find(name);
     return found != names_.end() ? found->second.lock() : nullptr;
 }
 
-void* HandleTable::addLocked(std::shared_ptr<platform::Waitable> object, const wchar_t* name) {
+void* HandleTable::addLocked(std::shared_ptr<Waitable> object, const wchar_t* name) {
     if (isNamed(name)) names_[name] = object;
     nextHandle_ += kHandleStep;
     objects_.emplace(nextHandle_, std::move(object));
     return reinterpret_cast<void*>(nextHandle_);
 }
 
-}  // namespace tamra::os
+}  // namespace tamra::platform
