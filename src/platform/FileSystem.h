@@ -39,4 +39,9 @@ std::vector<std::string> findFiles(const char* pattern);
 FILE* openFile(const char* path, const char* mode);
 FILE* openFile(const wchar_t* path, const wchar_t* mode);
 
+// The system's queries behind knownFolderPath and findFiles, one per system: the folder as the
+// system names it (trailing separators allowed), and the matching names in any order.
+std::wstring systemKnownFolder(KnownFolder folder);
+std::vector<std::string> systemMatchingEntries(const char* pattern);
+
 }  // namespace tamra::platform

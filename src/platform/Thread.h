@@ -46,7 +46,7 @@ public:
 
 private:
     struct Native;
-    static void* entry(void* native);
+    static void entry(void* native);
     bool reapFinished();
 
     Native* native_ = nullptr;

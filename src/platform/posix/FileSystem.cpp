@@ -1,4 +1,5 @@
 // Tamra grab library: POSIX file system services (known folders, attributes, search, opening).
+// The known folders follow the XDG base directories.
 #include "platform/FileSystem.h"
 
 #include <dirent.h>
@@ -6,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -98,17 +98,6 @@ bool matchesPattern(const unsigned char* name, const unsigned char* pattern) {
     return *pattern == 0;
 }
 
-bool lessByFoldedName(const std::string& a, const std::string& b) {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto ca = foldAscii(static_cast<unsigned char>(a[i]));
-        const auto cb = foldAscii(static_cast<unsigned char>(b[i]));
-        if (ca != cb) return ca < cb;
-    }
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;
-}
-
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
@@ -123,9 +112,9 @@ bool isAbsolutePath(const wchar_t* path) {
     return path != nullptr && path[0] == kWideSeparator;
 }
 
-std::wstring knownFolderPath(KnownFolder folder) {
+std::wstring systemKnownFolder(KnownFolder folder) {
     const std::string path = folder == KnownFolder::LocalAppData ? localAppData() : commonAppData();
-    return toWide(withoutTrailingSeparators(path).c_str());
+    return toWide(path.c_str());
 }
 
 std::wstring currentDirectory() {
@@ -165,7 +154,7 @@ bool pathExists(const char* path) {
     return path != nullptr && stat(path, &info) == 0;
 }
 
-std::vector<std::string> findFiles(const char* pattern) {
+std::vector<std::string> systemMatchingEntries(const char* pattern) {
     std::vector<std::string> names;
     if (pattern == nullptr) return names;
     const char* lastSeparator = std::strrchr(pattern, kSeparator);
@@ -186,7 +175,6 @@ std::vector<std::string> findFiles(const char* pattern) {
             names.emplace_back(name);
         }
     }
-    std::sort(names.begin(), names.end(), lessByFoldedName);
     return names;
 }
 

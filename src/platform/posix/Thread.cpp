@@ -1,10 +1,8 @@
-// Tamra grab library: threads on pthreads.
+// Tamra grab library: threads on pthreads, the system's part (identity, priority, create, join).
 #include "platform/Thread.h"
+#include "platform/SystemThread.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
 
 #include <limits.h>
 #include <pthread.h>
@@ -35,11 +33,6 @@ constexpr std::size_t kStackScale = 1;
 // Any real-time priority puts the thread ahead of every normal one; the lowest levels suffice.
 constexpr int kTimeCriticalFifoPriority = 10;
 
-// An exception escaping a body ends the process here rather than inside the thread library.
-std::uint32_t runBody(const Thread::Body& body) noexcept {
-    return body();
-}
-
 std::size_t effectiveStackSize(std::size_t requested) {
     const long minimum = sysconf(_SC_THREAD_STACK_MIN);
     std::size_t floor = minimum > 0 ? static_cast<std::size_t>(minimum) : PTHREAD_STACK_MIN;
@@ -50,6 +43,21 @@ std::size_t effectiveStackSize(std::size_t requested) {
 }
 
 }  // namespace
+
+struct SystemThread {
+    pthread_t handle{};
+    SystemThreadEntry entry;
+    void* argument;
+
+    // The entry may let go of this record (detach), so it is read before the entry runs.
+    static void* run(void* self) {
+        const auto* thread = static_cast<SystemThread*>(self);
+        const SystemThreadEntry entry = thread->entry;
+        void* const argument = thread->argument;
+        entry(argument);
+        return nullptr;
+    }
+};
 
 std::uint32_t currentThreadId() {
     thread_local const std::uint32_t id = static_cast<std::uint32_t>(syscall(SYS_gettid));
@@ -68,100 +76,28 @@ void setCurrentThreadPriority(ThreadPriority priority) {
     }
 }
 
-// Shared between the owner and the thread. The owner deletes it after the join, except when
-// the owner was destroyed on the thread itself: the thread then deletes it when the body ends.
-struct Thread::Native {
-    pthread_t handle{};
-    Body body;
-    ThreadPriority priority = ThreadPriority::Normal;
-    std::uint32_t exitCode = 0;
-    std::atomic<std::uint32_t> threadId{0};
-    std::atomic<bool> finished{false};
-    bool ownedByThread = false;  // written and read only on the thread itself
-    bool recorded = false;       // the owner has recorded the id; guarded by startMutex
-    std::mutex startMutex;
-    std::condition_variable started;
-};
-
-// Runs on the new thread. It reports its id and waits until the owner has recorded it, so that
-// the body sees its owner complete; then it runs the body at the asked priority.
-void* Thread::entry(void* argument) {
-    auto* native = static_cast<Native*>(argument);
-    {
-        std::unique_lock<std::mutex> lock(native->startMutex);
-        native->threadId.store(currentThreadId());
-        native->started.notify_one();
-        native->started.wait(lock, [native] { return native->recorded; });
-    }
-    if (native->priority != ThreadPriority::Normal) setCurrentThreadPriority(native->priority);
-    native->exitCode = runBody(native->body);
-    if (native->ownedByThread) {
-        delete native;
-    } else {
-        native->finished.store(true);
-    }
-    return nullptr;
-}
-
-Thread::~Thread() {
-    if (!started_) return;
-    if (isCurrent()) {
-        // Destroyed by its own body, e.g. a callback that stops its own acquisition: nobody can
-        // wait for this thread any more, so it releases itself once the body returns.
-        native_->ownedByThread = true;
-        pthread_detach(pthread_self());
-        return;
-    }
-    join();
-}
-
-bool Thread::start(Body body, std::size_t stackSize, ThreadPriority priority) {
-    if (started_ && !reapFinished()) return false;
-    if (!body) return false;
-    native_ = new Native;
-    native_->body = std::move(body);
-    native_->priority = priority;
-    started_ = true;
+SystemThread* startSystemThread(std::size_t stackSize, SystemThreadEntry entry, void* argument) {
+    auto* thread = new SystemThread{{}, entry, argument};
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     if (stackSize != 0) pthread_attr_setstacksize(&attributes, effectiveStackSize(stackSize));
-    const int created = pthread_create(&native_->handle, &attributes, &Thread::entry, native_);
+    const int created = pthread_create(&thread->handle, &attributes, &SystemThread::run, thread);
     pthread_attr_destroy(&attributes);
     if (created != 0) {
-        delete native_;
-        native_ = nullptr;
-        started_ = false;
-        return false;
+        delete thread;
+        return nullptr;
     }
-    std::unique_lock<std::mutex> lock(native_->startMutex);
-    native_->started.wait(lock, [this] { return native_->threadId.load() != 0; });
-    id_ = native_->threadId.load();
-    native_->recorded = true;
-    native_->started.notify_one();
-    return true;
+    return thread;
 }
 
-std::uint32_t Thread::join() {
-    if (!started_ || isCurrent()) return 0;
-    pthread_join(native_->handle, nullptr);
-    const std::uint32_t exitCode = native_->exitCode;
-    delete native_;
-    native_ = nullptr;
-    started_ = false;
-    id_ = 0;
-    return exitCode;
+void joinSystemThread(SystemThread* thread) {
+    pthread_join(thread->handle, nullptr);
+    delete thread;
 }
 
-bool Thread::isCurrent() const {
-    return started_ && native_->threadId.load() == currentThreadId();
-}
-
-// A thread that joined itself is left for its owner: once its body has ended, the next start
-// collects it instead of refusing.
-bool Thread::reapFinished() {
-    if (isCurrent() || !native_->finished.load()) return false;
-    join();
-    return true;
+void detachSystemThread(SystemThread* thread) {
+    pthread_detach(pthread_self());
+    delete thread;
 }
 
 }  // namespace tamra::platform

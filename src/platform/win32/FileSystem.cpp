@@ -4,7 +4,6 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 
 #include "platform/Text.h"
@@ -21,23 +20,6 @@ bool isDirectoryAttribute(DWORD attributes) {
 
 bool isDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
-}
-
-unsigned char foldAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
-// Ascending without ASCII case, then by bytes, so that the order is the same on every machine
-// whatever order the file system keeps.
-bool lessByFoldedName(const std::string& a, const std::string& b) {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto ca = foldAscii(static_cast<unsigned char>(a[i]));
-        const auto cb = foldAscii(static_cast<unsigned char>(b[i]));
-        if (ca != cb) return ca < cb;
-    }
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;
 }
 
 // Grows the buffer until the whole value fits; fill returns the characters written, a length of
@@ -68,13 +50,11 @@ bool isAbsolutePath(const wchar_t* path) {
     return path != nullptr && (path[0] == kWideSeparator || (path[0] != L'\0' && path[1] == L':'));
 }
 
-std::wstring knownFolderPath(KnownFolder folder) {
+std::wstring systemKnownFolder(KnownFolder folder) {
     const int id = folder == KnownFolder::LocalAppData ? kLocalAppDataFolder : kCommonAppDataFolder;
     wchar_t path[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, id, nullptr, 0, path))) return {};
-    std::wstring result(path);
-    while (!result.empty() && result.back() == kWideSeparator) result.pop_back();
-    return result;
+    return path;
 }
 
 // Both calls return the size needed (or, truncated, the whole buffer) when the buffer is small.
@@ -100,9 +80,8 @@ bool pathExists(const char* path) {
     return path != nullptr && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The system matches the pattern (its own rules: case-insensitive, directories included);
-// only the order is ours.
-std::vector<std::string> findFiles(const char* pattern) {
+// The system matches the pattern (its own rules: case-insensitive, directories included).
+std::vector<std::string> systemMatchingEntries(const char* pattern) {
     std::vector<std::string> names;
     if (pattern == nullptr) return names;
     WIN32_FIND_DATAW entry{};
@@ -113,7 +92,6 @@ std::vector<std::string> findFiles(const char* pattern) {
         if (!isDotEntry(entry.cFileName)) names.push_back(toNarrow(entry.cFileName));
     } while (FindNextFileW(search, &entry));
     FindClose(search);
-    std::sort(names.begin(), names.end(), lessByFoldedName);
     return names;
 }
 
