@@ -127,14 +127,16 @@ TEST_F(Tiling, MosaicImageIsNeverKept) {
 TEST(Display, RefusesBeforeInitialisationBeforeCreationAndWithoutAWindow) {
     CoreGrab grab;
     unsigned char image[16] = {};
-    int unknownWindow = 0;
-    EXPECT_EQ(grab.Display(&unknownWindow, image), 0);
+    int unknownWindowStorage = 0;
+    // A pointer-sized value no window manager and no registration knows.
+    const HWND unknownWindow = reinterpret_cast<HWND>(&unknownWindowStorage);
+    EXPECT_EQ(grab.Display(unknownWindow, image), 0);
     EXPECT_EQ(std::string(grab.GetLastErrorMsg()), "CIGrab::Display: Grab not initialized");
     ASSERT_EQ(grab.Initialize(), 1);
-    EXPECT_EQ(grab.Display(&unknownWindow, image), 0);
+    EXPECT_EQ(grab.Display(unknownWindow, image), 0);
     EXPECT_EQ(std::string(grab.GetLastErrorMsg()), "CIGrab::Display: Grab not created");
     ASSERT_EQ(grab.Create(0, 0, 64, 48, 8, 2, 0), 1);
-    EXPECT_EQ(grab.Display(&unknownWindow, image), 0);
+    EXPECT_EQ(grab.Display(unknownWindow, image), 0);
     EXPECT_EQ(std::string(grab.GetLastErrorMsg()), "CIGrab::Display: Invalid argument");
     EXPECT_EQ(grab.Display(nullptr, image), 0);
     EXPECT_EQ(std::string(grab.GetLastErrorMsg()), "CIGrab::Display: Invalid argument");

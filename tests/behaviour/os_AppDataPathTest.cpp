@@ -7,9 +7,13 @@
 #include <thread>
 
 #include "os/ScopedEnvironment.h"
+#include "support/NativePath.h"
+#include "support/ProcessInfo.h"
 
 namespace {
 
+using tamra::testing::narrowText;
+using tamra::testing::nativePath;
 using tamra::testing::ScopedEnvironment;
 
 constexpr std::size_t kPath = 260;
@@ -19,36 +23,51 @@ protected:
     void SetUp() override { CiOS::ResetOEMName(); }
     void TearDown() override { CiOS::ResetOEMName(); }
 
+    // File names and expected paths are written with '/' and used with the native separator.
     static std::string narrow(const char* subFolder, const char* fileName) {
         char buffer[kPath];
-        EXPECT_EQ(CiOS::AppDataPath(buffer, subFolder, fileName), buffer);
+        const std::string name = fileName != nullptr ? nativePath(fileName) : std::string();
+        EXPECT_EQ(CiOS::AppDataPath(buffer, subFolder, fileName ? name.c_str() : nullptr), buffer);
         return buffer;
     }
     static std::wstring wide(const wchar_t* subFolder, const wchar_t* fileName) {
         wchar_t buffer[kPath];
-        EXPECT_EQ(CiOS::AppDataPath(buffer, subFolder, fileName), buffer);
+        const std::wstring name = fileName != nullptr ? nativePath(fileName) : std::wstring();
+        EXPECT_EQ(CiOS::AppDataPath(buffer, subFolder, fileName ? name.c_str() : nullptr), buffer);
         return buffer;
     }
     static std::string narrowOnce(const char* subFolder, const char* fileName) {
         char buffer[kPath];
-        EXPECT_EQ(CiOS::AppDataPathOnce(buffer, subFolder, fileName), buffer);
+        const std::string name = fileName != nullptr ? nativePath(fileName) : std::string();
+        EXPECT_EQ(CiOS::AppDataPathOnce(buffer, subFolder, fileName ? name.c_str() : nullptr),
+                  buffer);
         return buffer;
     }
     static std::wstring wideOnce(const wchar_t* subFolder, const wchar_t* fileName) {
         wchar_t buffer[kPath];
-        EXPECT_EQ(CiOS::AppDataPathOnce(buffer, subFolder, fileName), buffer);
+        const std::wstring name = fileName != nullptr ? nativePath(fileName) : std::wstring();
+        EXPECT_EQ(CiOS::AppDataPathOnce(buffer, subFolder, fileName ? name.c_str() : nullptr),
+                  buffer);
         return buffer;
     }
 
-    std::string user(const std::string& tail) const { return env_.userData().string() + tail; }
-    std::string common(const std::string& tail) const { return env_.commonData().string() + tail; }
-    std::wstring userW(const std::wstring& tail) const { return env_.userData().wstring() + tail; }
+    std::string user(const std::string& tail) const {
+        return env_.userData().string() + nativePath(tail);
+    }
+    std::string common(const std::string& tail) const {
+        return env_.commonData().string() + nativePath(tail);
+    }
+    std::wstring userW(const std::wstring& tail) const {
+        return env_.userData().wstring() + nativePath(tail);
+    }
     std::wstring commonW(const std::wstring& tail) const {
-        return env_.commonData().wstring() + tail;
+        return env_.commonData().wstring() + nativePath(tail);
     }
     void makeUserFolder(const std::string& relative) const {
         std::filesystem::create_directories(env_.userData() / relative);
     }
+    // OEM names in the file are written with '/' as well.
+    void writeOemIni(const std::string& content) const { env_.writeOemIni(nativePath(content)); }
 
     ScopedEnvironment env_;
 };
@@ -65,7 +84,11 @@ TEST_F(AppDataPathTest, FallsBackToAllUsersFolderWithoutTestingIt) {
     EXPECT_EQ(narrow("Cam", "./images"), common("/Quillon/Cam/images"));
     CiOS::ResetOEMName();
     EXPECT_EQ(wide(L"Cam", L"./images"), commonW(L"/Quillon/Cam/images"));
+#if defined(_WIN32)
+    EXPECT_FALSE(std::filesystem::exists(env_.commonData() / "Quillon"));  // nothing is created
+#else
     EXPECT_FALSE(std::filesystem::exists(env_.commonData()));  // nothing is created
+#endif
 }
 
 TEST_F(AppDataPathTest, NullFileNameGivesTheDirectory) {
@@ -95,14 +118,14 @@ TEST_F(AppDataPathTest, DropsOnlyACurrentDirectoryPrefix) {
 
 TEST_F(AppDataPathTest, AbsoluteNamesComeBackUnchangedAndLeaveTheCacheEmpty) {
     for (const char* name : {"/abs/file.bmp", "//server/share", "C:\\images", "x:"}) {
-        EXPECT_EQ(narrow("Cam", name), name);
-        EXPECT_EQ(narrowOnce("Cam", name), name);
+        EXPECT_EQ(narrow("Cam", name), nativePath(name));
+        EXPECT_EQ(narrowOnce("Cam", name), nativePath(name));
     }
-    EXPECT_EQ(wide(L"Cam", L"/abs/file.bmp"), L"/abs/file.bmp");
+    EXPECT_EQ(wide(L"Cam", L"/abs/file.bmp"), nativePath(L"/abs/file.bmp"));
     EXPECT_EQ(wide(L"Cam", L"D:rel"), L"D:rel");
-    EXPECT_EQ(wideOnce(L"Cam", L"/abs"), L"/abs");
+    EXPECT_EQ(wideOnce(L"Cam", L"/abs"), nativePath(L"/abs"));
     // Had any of those calls filled the cache, the name written now would not be seen.
-    env_.writeOemIni("[Config]\nOEMName=/Brand/\nOEMFolderName=Line\n");
+    writeOemIni("[Config]\nOEMName=/Brand/\nOEMFolderName=Line\n");
     EXPECT_EQ(wide(L"Cam", nullptr), commonW(L"/Brand/Line/"));
 }
 
@@ -110,19 +133,19 @@ TEST_F(AppDataPathTest, OemIniInCurrentDirectoryRebrandsTheFolder) {
     ScopedEnvironment::writeFile(env_.root() / "oem.ini", "[Config]\nOEMName=/Elsewhere/\n");
     EXPECT_EQ(narrow("Cam", "f"), common("/Quillon/Cam/f"));  // only ./oem.ini counts
     CiOS::ResetOEMName();
-    env_.writeOemIni("[config]\r\n  oemname =  /Brand/  \r\n");
+    writeOemIni("[config]\r\n  oemname =  /Brand/  \r\n");
     makeUserFolder("Brand/Cam");
     EXPECT_EQ(narrow("Cam", "f"), user("/Brand/Cam/f"));
 }
 
 TEST_F(AppDataPathTest, OemNameWithoutSeparatorsIsGluedToTheFolder) {
-    env_.writeOemIni("[Config]\nOEMName=Brand\n");
+    writeOemIni("[Config]\nOEMName=Brand\n");
     EXPECT_EQ(narrow("Cam", "f"), common("BrandCam/f"));
     EXPECT_EQ(narrow(nullptr, "f"), common("Brandf"));
 }
 
 TEST_F(AppDataPathTest, OemFolderNameReplacesSubFolderInWideFormOnly) {
-    env_.writeOemIni("[Config]\nOEMFolderName=Line\n");
+    writeOemIni("[Config]\nOEMFolderName=Line\n");
     makeUserFolder("Quillon/Line");
     EXPECT_EQ(wide(L"Cam", L"f"), userW(L"/Quillon/Line/f"));
     EXPECT_EQ(narrow("Cam", "f"), common("/Quillon/Cam/f"));
@@ -137,25 +160,25 @@ TEST_F(AppDataPathTest, WideCacheKeepsTheFirstSubFolderUntilReset) {
 }
 
 TEST_F(AppDataPathTest, WideCacheUsesOemFolderNameForEverySubFolder) {
-    env_.writeOemIni("[Config]\nOEMFolderName=Line\n");
+    writeOemIni("[Config]\nOEMFolderName=Line\n");
     EXPECT_EQ(wide(L"A", nullptr), commonW(L"/Quillon/Line/"));
     EXPECT_EQ(wide(L"B", nullptr), commonW(L"/Quillon/Line/"));
 }
 
 TEST_F(AppDataPathTest, CachedNameStaysUntilResetOrDirectRead) {
-    env_.writeOemIni("[Config]\nOEMName=/First/\n");
+    writeOemIni("[Config]\nOEMName=/First/\n");
     EXPECT_EQ(narrow("Cam", nullptr), common("/First/Cam/"));
-    env_.writeOemIni("[Config]\nOEMName=/Second/\n");
+    writeOemIni("[Config]\nOEMName=/Second/\n");
     EXPECT_EQ(narrow("Cam", nullptr), common("/First/Cam/"));
     CiOS::GetOEMName();
     EXPECT_EQ(narrow("Cam", nullptr), common("/Second/Cam/"));
-    env_.writeOemIni("[Config]\nOEMName=/Third/\n");
+    writeOemIni("[Config]\nOEMName=/Third/\n");
     CiOS::ResetOEMName();
     EXPECT_EQ(narrow("Cam", nullptr), common("/Third/Cam/"));
 }
 
 TEST_F(AppDataPathTest, WideAfterNarrowAppendsOnlyASeparatorForTheSubFolder) {
-    env_.writeOemIni("[Config]\nOEMFolderName=Line\n");
+    writeOemIni("[Config]\nOEMFolderName=Line\n");
     EXPECT_EQ(narrow("Cam", nullptr), common("/Quillon/Cam/"));
     // The narrow call filled the name but never the folder name, and the wide call does not
     // read it while the name is cached.
@@ -165,10 +188,12 @@ TEST_F(AppDataPathTest, WideAfterNarrowAppendsOnlyASeparatorForTheSubFolder) {
 }
 
 TEST_F(AppDataPathTest, NarrowAfterWideUsesTheNameTheWideCallCached) {
-    env_.writeOemIni("[Config]\nOEMName=/Caf\xC3\xA9/\n");
+    // The file holds narrow text: UTF-8 on POSIX, the ANSI code page on Windows.
+    const std::string cafe = narrowText(L"Caf\u00E9");
+    writeOemIni("[Config]\nOEMName=/" + cafe + "/\n");
     EXPECT_EQ(wide(L"Cam", nullptr), commonW(L"/Caf\u00E9/Cam/"));
-    env_.writeOemIni("[Config]\nOEMName=/Other/\n");
-    EXPECT_EQ(narrow("Cam", nullptr), common("/Caf\xC3\xA9/Cam/"));
+    writeOemIni("[Config]\nOEMName=/Other/\n");
+    EXPECT_EQ(narrow("Cam", nullptr), common("/" + cafe + "/Cam/"));
 }
 
 TEST_F(AppDataPathTest, GetOemFolderNameDefaultsToItsArgument) {
@@ -180,16 +205,16 @@ TEST_F(AppDataPathTest, GetOemFolderNameDefaultsToItsArgument) {
 }
 
 TEST_F(AppDataPathTest, OnceReadsTheFileAfreshAndLeavesTheCacheAlone) {
-    env_.writeOemIni("[Config]\nOEMName=/First/\n");
+    writeOemIni("[Config]\nOEMName=/First/\n");
     EXPECT_EQ(narrow("Cam", nullptr), common("/First/Cam/"));
-    env_.writeOemIni("[Config]\nOEMName=/Second/\nOEMFolderName=Line\n");
+    writeOemIni("[Config]\nOEMName=/Second/\nOEMFolderName=Line\n");
     EXPECT_EQ(narrowOnce("Cam", "f"), common("/Second/Cam/f"));
     EXPECT_EQ(wideOnce(L"Cam", L"f"), commonW(L"/Second/Line/f"));
     EXPECT_EQ(narrow("Cam", nullptr), common("/First/Cam/"));  // cache as it was
 
     CiOS::ResetOEMName();
     EXPECT_EQ(wideOnce(L"Cam", nullptr), commonW(L"/Second/Line/"));
-    env_.writeOemIni("[Config]\nOEMName=/Third/\n");
+    writeOemIni("[Config]\nOEMName=/Third/\n");
     EXPECT_EQ(wide(L"Cam", nullptr), commonW(L"/Third/Cam/"));  // Once filled nothing
     EXPECT_EQ(wideOnce(L"Other", nullptr), commonW(L"/Third/Other/"));
 }
@@ -226,10 +251,10 @@ struct GuardedBuffer {
 };
 
 TEST_F(AppDataPathTest, OverLongNamesAreCutAndNeverOverflow) {
-    env_.writeOemIni("[Config]\nOEMName=/" + std::string(400, 'n') + "/\n");
+    writeOemIni("[Config]\nOEMName=/" + std::string(400, 'n') + "/\n");
     const std::string longSub(400, 's');
     const std::wstring longSubW(400, L's');
-    const std::string longFile = "/" + std::string(400, 'f');
+    const std::string longFile = nativePath("/" + std::string(400, 'f'));
     const std::wstring longFileW(400, L'f');
 
     GuardedBuffer<char> a, b, c;
@@ -254,7 +279,7 @@ TEST_F(AppDataPathTest, OverLongNamesAreCutAndNeverOverflow) {
 }
 
 TEST_F(AppDataPathTest, OverLongOemFolderNameNeverOverflows) {
-    env_.writeOemIni("[Config]\nOEMFolderName=" + std::string(1000, 'x') + "\n");
+    writeOemIni("[Config]\nOEMFolderName=" + std::string(1000, 'x') + "\n");
     GuardedBuffer<wchar_t> buffer;
     CiOS::AppDataPath(buffer.data, L"Cam", L"f");
     EXPECT_TRUE(buffer.canaryIntact());

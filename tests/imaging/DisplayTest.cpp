@@ -25,22 +25,27 @@ struct FakeWindow {
     int pixels[4] = {1, 2, 3, 4};
 };
 
+// A window handle is a pointer-sized value the display check only looks up.
+HWND asWindow(FakeWindow* window) {
+    return reinterpret_cast<HWND>(window);
+}
+
 TEST(Display, AcceptsARegisteredWindowAndLeavesItAsItWas) {
     CreatedGrab grab;
     FakeWindow window;
     unsigned char image[8] = {};
-    EXPECT_EQ(grab.Display(&window, image), 0);
+    EXPECT_EQ(grab.Display(asWindow(&window), image), 0);
     EXPECT_EQ(std::string(grab.GetLastErrorMsg()), "CIGrab::Display: Invalid argument");
 
     tamra::platform::registerWindow(&window);
-    EXPECT_EQ(grab.Display(&window, image), 1);
-    EXPECT_EQ(grab.Display(&window, nullptr), 0);
+    EXPECT_EQ(grab.Display(asWindow(&window), image), 1);
+    EXPECT_EQ(grab.Display(asWindow(&window), nullptr), 0);
     EXPECT_EQ(std::string(grab.GetLastErrorMsg()), "CIGrab::Display: Invalid argument");
     EXPECT_EQ(window.pixels[0], 1);
     EXPECT_EQ(window.pixels[3], 4);
 
     tamra::platform::unregisterWindow(&window);
-    EXPECT_EQ(grab.Display(&window, image), 0);
+    EXPECT_EQ(grab.Display(asWindow(&window), image), 0);
 }
 
 TEST(WindowRegistry, AWindowExistsWhileRegistered) {

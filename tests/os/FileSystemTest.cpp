@@ -8,6 +8,9 @@
 
 #include "os/ScopedEnvironment.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "support/NativePath.h"
+#include "support/ProcessInfo.h"
 
 namespace {
 
@@ -16,15 +19,14 @@ namespace platform = tamra::platform;
 using tamra::testing::ScopedEnvironment;
 using tamra::testing::ScopedVariable;
 using Names = std::vector<std::string>;
+using tamra::testing::joinPath;
 
 class FileSystemTest : public ::testing::Test {
 protected:
-    void touch(const std::string& name) const {
-        ScopedEnvironment::writeFile(folder() / name, "x");
-    }
+    void touch(const fs::path& name) const { ScopedEnvironment::writeFile(folder() / name, "x"); }
     fs::path folder() const { return env_.root() / "search"; }
     Names find(const std::string& pattern) const {
-        return platform::findFiles((folder().string() + "/" + pattern).c_str());
+        return platform::findFiles(joinPath(folder().string(), pattern).c_str());
     }
 
     ScopedEnvironment env_;
@@ -35,7 +37,12 @@ TEST_F(FileSystemTest, FindsInCaseInsensitiveOrderWithBytesBreakingTies) {
          {"b.bmp", "a.bmp", "C.BMP", "A.bmp", "a10.bmp", "a2.bmp", "notes.txt"}) {
         touch(name);
     }
+#if defined(_WIN32)
+    // Names that differ only in case are one file here: "A.bmp" opened "a.bmp" again.
+    EXPECT_EQ(find("*.bmp"), (Names{"a.bmp", "a10.bmp", "a2.bmp", "b.bmp", "C.BMP"}));
+#else
     EXPECT_EQ(find("*.bmp"), (Names{"A.bmp", "a.bmp", "a10.bmp", "a2.bmp", "b.bmp", "C.BMP"}));
+#endif
 }
 
 TEST_F(FileSystemTest, MatchesWholeNamesWithoutCaseAndIncludesDirectories) {
@@ -43,7 +50,14 @@ TEST_F(FileSystemTest, MatchesWholeNamesWithoutCaseAndIncludesDirectories) {
         touch(name);
     }
     fs::create_directories(folder() / "Sub.BMP");
+#if defined(_WIN32)
+    // The system's own rule: a three-letter extension in a pattern also matches longer
+    // extensions that begin with it, as the short name of such a file would.
+    EXPECT_EQ(find("*.BMP"),
+              (Names{"img001.bmp", "img01.bmp", "img1.bmp", "Sub.BMP", "x.Bmp", "x.bmpx"}));
+#else
     EXPECT_EQ(find("*.BMP"), (Names{"img001.bmp", "img01.bmp", "img1.bmp", "Sub.BMP", "x.Bmp"}));
+#endif
     EXPECT_EQ(find("img??.bmp"), (Names{"img01.bmp"}));
     EXPECT_EQ(find("i*1.bmp"), (Names{"img001.bmp", "img01.bmp", "img1.bmp"}));
     EXPECT_EQ(find("x.bmp"), (Names{"x.Bmp"}));
@@ -56,9 +70,15 @@ TEST_F(FileSystemTest, NeverYieldsDotEntries) {
     EXPECT_EQ(find(".*"), Names{});
 }
 
+// e-acute is two bytes of UTF-8 on POSIX (one byte of the ANSI code page on Windows) and one
+// character everywhere.
 TEST_F(FileSystemTest, QuestionMarkMatchesOneWholeCharacter) {
-    touch("a\xC3\xA9.bmp");  // e-acute: two bytes, one character
-    EXPECT_EQ(find("a?.bmp"), (Names{"a\xC3\xA9.bmp"}));
+    touch(tamra::testing::pathOf(L"a\u00E9.bmp"));
+    const std::string narrowName = platform::toNarrow(L"a\u00E9.bmp");
+#if !defined(_WIN32)
+    EXPECT_EQ(narrowName, "a\xC3\xA9.bmp");
+#endif
+    EXPECT_EQ(find("a?.bmp"), (Names{narrowName}));
     EXPECT_TRUE(find("a??.bmp").empty());
 }
 
@@ -74,28 +94,64 @@ TEST_F(FileSystemTest, PatternWithoutFolderSearchesCurrentDirectory) {
 
 TEST_F(FileSystemTest, TellsDirectoriesFromFiles) {
     touch("file");
-    EXPECT_TRUE(platform::isDirectory(folder().c_str()));
+    EXPECT_TRUE(platform::isDirectory(folder().string().c_str()));
     EXPECT_TRUE(platform::isDirectory(folder().wstring().c_str()));
-    EXPECT_FALSE(platform::isDirectory((folder() / "file").c_str()));
-    EXPECT_FALSE(platform::isDirectory((folder() / "missing").c_str()));
+    EXPECT_FALSE(platform::isDirectory((folder() / "file").string().c_str()));
+    EXPECT_FALSE(platform::isDirectory((folder() / "file").wstring().c_str()));
+    EXPECT_FALSE(platform::isDirectory((folder() / "missing").string().c_str()));
     EXPECT_FALSE(platform::isDirectory(static_cast<const char*>(nullptr)));
-    EXPECT_TRUE(platform::pathExists((folder() / "file").c_str()));
-    EXPECT_FALSE(platform::pathExists((folder() / "missing").c_str()));
+    EXPECT_FALSE(platform::isDirectory(static_cast<const wchar_t*>(nullptr)));
+    EXPECT_TRUE(platform::pathExists((folder() / "file").string().c_str()));
+    EXPECT_TRUE(platform::pathExists(folder().string().c_str()));
+    EXPECT_FALSE(platform::pathExists((folder() / "missing").string().c_str()));
 }
 
 TEST_F(FileSystemTest, OpensFilesByWideNameButNeverADirectory) {
-    ScopedEnvironment::writeFile(folder() / "caf\xC3\xA9.txt", "hello");
-    FILE* file = platform::openFile((folder().wstring() + L"/caf\u00E9.txt").c_str(), L"rb");
+    ScopedEnvironment::writeFile(folder() / tamra::testing::pathOf(L"caf\u00E9.txt"), "hello");
+    FILE* file = platform::openFile(
+        (folder().wstring() + tamra::testing::nativePath(L"/caf\u00E9.txt")).c_str(), L"rb");
     ASSERT_NE(file, nullptr);
     char text[8] = {};
     EXPECT_EQ(std::fread(text, 1, sizeof text - 1, file), 5u);
     EXPECT_STREQ(text, "hello");
     std::fclose(file);
 
-    EXPECT_EQ(platform::openFile(folder().c_str(), "rb"), nullptr);
-    EXPECT_EQ(platform::openFile((folder() / "missing").c_str(), "rb"), nullptr);
+    EXPECT_EQ(platform::openFile(folder().string().c_str(), "rb"), nullptr);
+    EXPECT_EQ(platform::openFile(folder().wstring().c_str(), L"rb"), nullptr);
+    EXPECT_EQ(platform::openFile((folder() / "missing").string().c_str(), "rb"), nullptr);
     EXPECT_EQ(platform::openFile("", "rb"), nullptr);
+    EXPECT_EQ(platform::openFile(L"", L"rb"), nullptr);
 }
+
+#if defined(_WIN32)
+
+// The shell's folders: the ones the system also publishes as LOCALAPPDATA and ProgramData.
+TEST_F(FileSystemTest, KnownFoldersAreTheShellsApplicationDataFolders) {
+    const std::wstring local = platform::knownFolderPath(platform::KnownFolder::LocalAppData);
+    const std::wstring common = platform::knownFolderPath(platform::KnownFolder::CommonAppData);
+    EXPECT_EQ(local, env_.userData().wstring());
+    EXPECT_EQ(common, env_.commonData().wstring());
+    for (const std::wstring& folder : {local, common}) {
+        ASSERT_FALSE(folder.empty());
+        EXPECT_TRUE(platform::isAbsolutePath(folder.c_str()));
+        EXPECT_NE(folder.back(), L'\\') << "no trailing separator";
+        EXPECT_TRUE(platform::isDirectory(folder.c_str()));
+    }
+    EXPECT_NE(local, common);
+}
+
+// Unlike the POSIX data variables, the environment does not move these folders.
+TEST_F(FileSystemTest, TheShellNotTheEnvironmentNamesTheKnownFolders) {
+    const std::wstring local = platform::knownFolderPath(platform::KnownFolder::LocalAppData);
+    {
+        ScopedVariable elsewhere("LOCALAPPDATA", "C:\\elsewhere");
+        EXPECT_EQ(platform::knownFolderPath(platform::KnownFolder::LocalAppData), local)
+            << "the shell, not the variable, names the folder";
+    }
+    EXPECT_EQ(platform::knownFolderPath(platform::KnownFolder::LocalAppData), local);
+}
+
+#else
 
 TEST_F(FileSystemTest, PerUserFolderFollowsDataHomeThenHome) {
     const auto local = [] {
@@ -140,21 +196,46 @@ TEST_F(FileSystemTest, AllUsersFolderIsFirstAbsoluteDataDir) {
     }
 }
 
+#endif  // _WIN32
+
 TEST_F(FileSystemTest, KnowsCurrentDirectoryAndExecutable) {
     EXPECT_EQ(platform::currentDirectory(), fs::canonical(env_.work()).wstring());
     const fs::path exe = platform::executablePath();
     EXPECT_TRUE(exe.is_absolute());
     EXPECT_TRUE(fs::is_regular_file(exe));
+#if defined(_WIN32)
+    EXPECT_EQ(exe.filename(), "test_os.exe");
+#else
     EXPECT_EQ(exe.filename(), "test_os");
+#endif
 }
 
 TEST(PathTest, AbsoluteMeansLeadingSeparator) {
+#if defined(_WIN32)
+    EXPECT_TRUE(platform::isAbsolutePath("\\tmp"));
+    EXPECT_TRUE(platform::isAbsolutePath(L"\\tmp"));
+    EXPECT_TRUE(platform::isAbsolutePath("\\\\server\\share"));
+    EXPECT_FALSE(platform::isAbsolutePath("tmp\\x"));
+    EXPECT_FALSE(platform::isAbsolutePath(L".\\x"));
+#else
     EXPECT_TRUE(platform::isAbsolutePath("/tmp"));
     EXPECT_TRUE(platform::isAbsolutePath(L"/tmp"));
     EXPECT_FALSE(platform::isAbsolutePath("tmp/x"));
     EXPECT_FALSE(platform::isAbsolutePath(L"./x"));
+#endif
     EXPECT_FALSE(platform::isAbsolutePath(""));
     EXPECT_FALSE(platform::isAbsolutePath(static_cast<const char*>(nullptr)));
+    EXPECT_FALSE(platform::isAbsolutePath(static_cast<const wchar_t*>(nullptr)));
 }
+
+#if defined(_WIN32)
+TEST(PathTest, ADriveLetterMakesANameAbsoluteToo) {
+    EXPECT_TRUE(platform::isAbsolutePath("C:\\images"));
+    EXPECT_TRUE(platform::isAbsolutePath(L"D:rel"));
+    EXPECT_TRUE(platform::isAbsolutePath("x:"));
+    EXPECT_FALSE(platform::isAbsolutePath("C-\\images"));
+    EXPECT_FALSE(platform::isAbsolutePath(L"C"));
+}
+#endif
 
 }  // namespace

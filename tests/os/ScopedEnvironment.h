@@ -1,12 +1,17 @@
 // Test helper: a private home, data folders and current directory for one test, restored after.
 #pragma once
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
+
+#include "support/ProcessLock.h"
 
 namespace tamra::testing {
 
@@ -22,11 +27,16 @@ public:
     ScopedVariable& operator=(const ScopedVariable&) = delete;
 
     void set(const char* value) const {
+#if defined(_WIN32)
+        // An empty value removes the variable.
+        ::_putenv_s(name_.c_str(), value != nullptr ? value : "");
+#else
         if (value != nullptr) {
             ::setenv(name_.c_str(), value, 1);
         } else {
             ::unsetenv(name_.c_str());
         }
+#endif
     }
 
 private:
@@ -41,30 +51,66 @@ private:
 //   <root>/work            current directory (where oem.ini is looked for)
 // Everything is restored and removed when the object goes away, so tests do not depend on
 // each other or on the machine's real folders.
+//
+// Windows asks the shell for the known folders, which no variable redirects: there userData()
+// and commonData() are the user's real local application data and the machine's program data
+// (both exist). What a test creates in them is removed at the end, and the test holds a
+// machine-wide lock meanwhile, so that tests running side by side never see each other's
+// folders.
 class ScopedEnvironment {
 public:
+#if defined(_WIN32)
     ScopedEnvironment()
-        : root_(makeRoot()),
+        : lock_(L"tamra-tests-known-folders"),
+          root_(makeRoot()),
+          userData_(folderFromVariable(L"LOCALAPPDATA")),
+          commonData_(folderFromVariable(L"ProgramData")),
+          userEntries_(entriesOf(userData_)),
+          commonEntries_(entriesOf(commonData_)),
+          oldDirectory_(std::filesystem::current_path()) {
+        removeLeftoverBrandFolder();
+        std::filesystem::create_directories(root_ / "work");
+        std::filesystem::current_path(root_ / "work");
+    }
+#else
+    ScopedEnvironment()
+        : lock_(L"tamra-tests-known-folders"),
+          root_(makeRoot()),
+          userData_(root_ / "user"),
+          commonData_(root_ / "common"),
           home_("HOME", (root_ / "home").c_str()),
-          dataHome_("XDG_DATA_HOME", (root_ / "user").c_str()),
-          dataDirs_("XDG_DATA_DIRS", ((root_ / "common").string() + ":/usr/share").c_str()),
+          dataHome_("XDG_DATA_HOME", userData_.c_str()),
+          dataDirs_("XDG_DATA_DIRS", (commonData_.string() + ":/usr/share").c_str()),
           oldDirectory_(std::filesystem::current_path()) {
         std::filesystem::create_directories(root_ / "home");
         std::filesystem::create_directories(root_ / "work");
         std::filesystem::current_path(root_ / "work");
     }
+#endif
     ~ScopedEnvironment() {
         std::error_code ignored;
         std::filesystem::current_path(oldDirectory_, ignored);
         std::filesystem::remove_all(root_, ignored);
+#if defined(_WIN32)
+        removeNewEntries(userData_, userEntries_);
+        removeNewEntries(commonData_, commonEntries_);
+#endif
     }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
-    const std::filesystem::path& root() const { return root_; }
-    std::filesystem::path userData() const { return root_ / "user"; }
-    std::filesystem::path commonData() const { return root_ / "common"; }
-    std::filesystem::path work() const { return root_ / "work"; }
+    const std::filesystem::path& root() const {
+        return root_;
+    }
+    std::filesystem::path userData() const {
+        return userData_;
+    }
+    std::filesystem::path commonData() const {
+        return commonData_;
+    }
+    std::filesystem::path work() const {
+        return root_ / "work";
+    }
 
     // Writes a file (creating its folders) and returns its path.
     static std::filesystem::path writeFile(const std::filesystem::path& path,
@@ -75,7 +121,9 @@ public:
     }
 
     // Writes oem.ini into the current directory.
-    void writeOemIni(const std::string& content) const { writeFile(work() / "oem.ini", content); }
+    void writeOemIni(const std::string& content) const {
+        writeFile(work() / "oem.ini", content);
+    }
 
 private:
     static std::filesystem::path makeRoot() {
@@ -87,10 +135,53 @@ private:
         }
     }
 
+#if defined(_WIN32)
+    static std::filesystem::path folderFromVariable(const wchar_t* name) {
+        const wchar_t* value = ::_wgetenv(name);
+        return value != nullptr ? std::filesystem::path(value) : std::filesystem::path();
+    }
+    static std::set<std::filesystem::path> entriesOf(const std::filesystem::path& folder) {
+        std::set<std::filesystem::path> names;
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+            names.insert(entry.path().filename());
+        }
+        return names;
+    }
+    // Other tests of the machine use the default brand folder of the user without taking the
+    // lock, and may leave it behind empty. Tests here need it absent to begin with: an empty one
+    // is removed; one in use is waited for a while.
+    void removeLeftoverBrandFolder() const {
+        const std::filesystem::path brand = userData_ / "Quillon";
+        for (int attempt = 0; attempt < 250; ++attempt) {
+            std::error_code error;
+            if (!std::filesystem::exists(brand, error)) return;
+            std::filesystem::remove(brand, error);  // only when empty
+            if (!std::filesystem::exists(brand, error)) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    static void removeNewEntries(const std::filesystem::path& folder,
+                                 const std::set<std::filesystem::path>& before) {
+        for (const auto& name : entriesOf(folder)) {
+            std::error_code ignored;
+            if (before.count(name) == 0) std::filesystem::remove_all(folder / name, ignored);
+        }
+    }
+#endif
+
+    ProcessLock lock_;
     std::filesystem::path root_;
+    std::filesystem::path userData_;
+    std::filesystem::path commonData_;
+#if defined(_WIN32)
+    std::set<std::filesystem::path> userEntries_;
+    std::set<std::filesystem::path> commonEntries_;
+#else
     ScopedVariable home_;
     ScopedVariable dataHome_;
     ScopedVariable dataDirs_;
+#endif
     std::filesystem::path oldDirectory_;
 };
 

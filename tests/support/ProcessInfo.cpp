@@ -1,0 +1,118 @@
+// Test helpers: thread count, executable folder and narrow text per platform.
+#include "support/ProcessInfo.h"
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// The Toolhelp header needs the declarations above.
+#include <tlhelp32.h>
+#else
+#include <cstdint>
+#include <fstream>
+#endif
+
+namespace tamra::testing {
+
+#if defined(_WIN32)
+
+// Walks the system-wide thread snapshot for the threads owned by this process.
+int processThreadCount() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    const DWORD self = GetCurrentProcessId();
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == self) ++count;
+        entry.dwSize = sizeof entry;
+    }
+    CloseHandle(snapshot);
+    return count > 0 ? count : -1;
+}
+
+std::filesystem::path executableFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return std::filesystem::path(path).parent_path();
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string narrowText(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int units = static_cast<int>(text.size());
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), units, result.data(), bytes, nullptr, nullptr);
+    return result;
+}
+
+std::filesystem::path pathOf(const std::wstring& name) {
+    return std::filesystem::path(name);
+}
+
+unsigned int ansiCodePage() {
+    return GetACP();
+}
+
+#else
+
+int processThreadCount() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+    }
+    return -1;
+}
+
+std::filesystem::path executableFolder() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+}
+
+// UTF-8 of each code point; wchar_t holds whole code points here.
+std::string narrowText(const std::wstring& text) {
+    std::string result;
+    for (const wchar_t c : text) {
+        const auto code = static_cast<std::uint32_t>(c);
+        if (code < 0x80) {
+            result += static_cast<char>(code);
+        } else if (code < 0x800) {
+            result += static_cast<char>(0xC0 | (code >> 6));
+            result += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            result += static_cast<char>(0xE0 | (code >> 12));
+            result += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            result += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            result += static_cast<char>(0xF0 | (code >> 18));
+            result += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            result += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            result += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return result;
+}
+
+std::filesystem::path pathOf(const std::wstring& name) {
+    return std::filesystem::path(narrowText(name));
+}
+
+unsigned int ansiCodePage() {
+    return 0;
+}
+
+#endif
+
+}  // namespace tamra::testing
