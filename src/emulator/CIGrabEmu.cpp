@@ -9,12 +9,16 @@
 #include "emulator/Acquisition.h"
 #include "emulator/FrameComposer.h"
 #include "emulator/ImageStore.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
 constexpr unsigned int kMinFrameDelayMs = 33;
 constexpr std::size_t kPathChars = 260;
 constexpr std::uint32_t kKeep = 0xFFFFFFFEu;
+// "./images" with the native separator: the image root relative to the current directory.
+constexpr char kDefaultImageRoot[] = {
+    '.', tamra::platform::kSeparator, 'i', 'm', 'a', 'g', 'e', 's', 0};
 // A bits argument of -8 or less asks for its magnitude; anything else keeps the current value.
 constexpr std::int32_t kLargestBitsRequest = -8;
 
@@ -68,7 +72,7 @@ CIGrabEmu::CIGrabEmu(IGEMU_FILE_STORE kind)
       store_(std::make_unique<tamra::emulator::ImageStore>()),
       composer_(std::make_unique<tamra::emulator::FrameComposer>()),
       acquisition_(std::make_unique<tamra::emulator::Acquisition>()) {
-    copyPath(imageRoot_, "./images");
+    copyPath(imageRoot_, kDefaultImageRoot);
 }
 
 // Terminate stops and releases everything; the file lists go last.
@@ -85,7 +89,7 @@ int CIGrabEmu::Initialize() {
     const int result = CIGrab::Initialize();
     if (!result) return result;
     frameDelay_ = kMinFrameDelayMs;
-    if (imagePath_[0] == '\0') CiOS::AppDataPath(imagePath_, productName_, "./images");
+    if (imagePath_[0] == '\0') CiOS::AppDataPath(imagePath_, productName_, kDefaultImageRoot);
     if (!heightSet_) applyImageRegion(region_, width_, height_);
     scanWithFallback(imagePath_, imageRoot_,
                      [this](const char* path) { return CountImageFiles(path); });

@@ -8,6 +8,7 @@
 #include <tamra/Tamra.h>
 
 #include "behaviour/images_support.h"
+#include "support/NativePath.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ TEST(ImagesStore, InterjectionServesFramesOfAPrivateEmulator) {
     const auto entries = samples::writeSampleTree(root.file("images"), options);
     const auto list = samples::cameraList(entries, 0, false);
     const images_test::CurrentDirectory inRoot(root.path());
-    const std::string folder = std::filesystem::current_path().string() + "/images/";
+    const std::string folder = std::filesystem::current_path().string();
 
     CIGrabEmu grab;
     ASSERT_EQ(grab.Initialize(), 1);
@@ -148,7 +149,7 @@ TEST(ImagesStore, InterjectionServesFramesOfAPrivateEmulator) {
         EXPECT_EQ(grab.CIGrab::GetImageFileName(0, 0, 0), nullptr);
         grab.SetImgInterjectState(1);
         EXPECT_EQ(std::string(grab.CIGrab::GetImageFileName(-1, -1, -1)),
-                  folder + list[i].relativePath);
+                  tamra::testing::joinPath(folder, "images/" + list[i].relativePath));
     }
 }
 
