@@ -10,6 +10,7 @@
 #include <tamra/Tamra.h>
 
 #include "backends/VariantMarker.h"
+#include "support/NativePath.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ protected:
 
 TEST_F(VariantMarker, TheDefaultPathIsTheRootWindowsFolder) {
     setVariantMarkerPath("");
-    EXPECT_EQ(variantMarkerPath(), "/windows/sicam.txt");
+    EXPECT_EQ(variantMarkerPath(), tamra::testing::nativePath("/windows/sicam.txt"));
 }
 
 TEST_F(VariantMarker, AbsentMarkerSelectsTypeSix) {

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <tamra/Tamra.h>
+
+#include "support/ProcessInfo.h"
 
 namespace core_test {
 
@@ -201,15 +202,7 @@ std::string caseName(const testing::TestParamInfo<Case>& testInfo) {
     return testInfo.param.name;
 }
 
-// Threads of this process, or -1 where the system does not tell.
-inline int processThreadCount() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-    }
-    return -1;
-}
+using tamra::testing::processThreadCount;
 
 // Polls until pred holds or the limit passes; returns whether it held.
 template <class Pred>

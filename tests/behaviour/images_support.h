@@ -40,7 +40,11 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     const fs::path& path() const { return path_; }
     std::string str() const { return path_.string(); }
-    std::string file(const std::string& relative) const { return (path_ / relative).string(); }
+    // relative is written with '/'; the path comes back with the native separator, as the
+    // emulator composes it.
+    std::string file(const std::string& relative) const {
+        return (path_ / relative).make_preferred().string();
+    }
 
 private:
     fs::path path_;

@@ -24,8 +24,7 @@ ImageStore::ScanRules acceptAll() {
 std::vector<std::string> expectedPaths(const TempDir& root,
                                        const std::vector<samples::TreeEntry>& list) {
     std::vector<std::string> paths;
-    for (const samples::TreeEntry& entry : list)
-        paths.push_back(root.str() + "/" + entry.relativePath);
+    for (const samples::TreeEntry& entry : list) paths.push_back(root.file(entry.relativePath));
     return paths;
 }
 
