@@ -60,7 +60,9 @@ TEST_F(AnsiTextTest, BoundedFormsNeverWritePastCapacity) {
     EXPECT_STREQ(narrow, "ab");
     EXPECT_EQ(narrow[3], '#');
     EXPECT_EQ(toNarrow(L"ab\u20ACc", narrow, 6), 4u);
-    EXPECT_STREQ(narrow, "ab\x80" "c");
+    EXPECT_STREQ(narrow,
+                 "ab\x80"
+                 "c");
     EXPECT_EQ(narrow[5], '#');
     EXPECT_EQ(toNarrow(L"abc", narrow, 1), 0u);
     EXPECT_STREQ(narrow, "");
