@@ -19,13 +19,17 @@
 // character.
 //
 // Threads: the OEM name cache is guarded by a mutex, so concurrent first use is safe and the
-// first reader's values win; a single thread sees exactly the unguarded behaviour. Handles are
+// first reader's values win; a single thread sees exactly the unguarded behaviour.
+//
+// Handles: under Windows the handle calls are the system's own, with its objects, results and
+// last-error codes, so CiOS handles mix freely with a client's Win32 code. Elsewhere handles are
 // looked up in a table of live objects: closed, unknown or mismatched handles fail (0 or
 // WAIT_FAILED) and are never dereferenced; a wait in progress keeps its object alive when
-// another thread closes the handle. Names given to CreateMutexW / CreateSemaphoreW are shared
-// within the process only. GetCurrentThread returns a pseudo-handle that names the calling
-// thread for SetThreadPriority (15, time-critical, asks for real-time scheduling; every other
-// level runs at normal priority); it cannot be waited on.
+// another thread closes the handle; names given to CreateMutexW / CreateSemaphoreW are shared
+// within the process only, and attributes are accepted and ignored. There GetCurrentThread
+// returns a pseudo-handle that names the calling thread for SetThreadPriority (15,
+// time-critical, asks for real-time scheduling; every other level runs at normal priority); it
+// cannot be waited on.
 class TAMRA_API CiOS {
 public:
     CiOS& operator=(const CiOS&) { return *this; }
@@ -62,8 +66,8 @@ public:
 
     // Kernel objects as handles. Create calls return null on failure; the others return 1 or 0,
     // and WaitForSingleObject WAIT_OBJECT_0 (0), WAIT_TIMEOUT (0x102) or WAIT_FAILED
-    // (0xFFFFFFFF), with 0xFFFFFFFF milliseconds waiting without a limit. Attributes are
-    // accepted and ignored. Waits block the calling thread; every call is safe from any thread.
+    // (0xFFFFFFFF), with 0xFFFFFFFF milliseconds waiting without a limit. Waits block the calling
+    // thread; every call is safe from any thread.
     static int CloseHandle(void* handle);
     static void* CreateMutexW(SECURITY_ATTRIBUTES* attributes, int initiallyOwned,
                               const wchar_t* name);

@@ -17,6 +17,7 @@
 #include "platform/Text.h"
 #include "platform/Thread.h"
 #include "platform/WindowRegistry.h"
+#include "support/ProcessLock.h"
 
 namespace {
 
@@ -74,9 +75,13 @@ protected:
     void TearDown() override {
         std::error_code ignored;
         win32_test::fs::remove_all(userFolder_, ignored);
+        // The brand folder too, when nothing else lives in it: other tests expect it missing.
+        win32_test::fs::remove(userFolder_.parent_path(), ignored);
         CiOS::ResetOEMName();
     }
 
+    // The known folders are the user's real ones, shared with the other test processes.
+    tamra::testing::ProcessLock lock_{L"tamra-tests-known-folders"};
     ScratchFolder scratch_{"appdata"};
     std::string local_;
     std::string common_;
