@@ -15,7 +15,10 @@ class Acquisition;
 // <image path>/Cam<k>, with its loose files and its pass/, fail/ and calib/ sub-folders.
 // Threads while running: a producer, a delivery thread that calls the buffer callbacks (first in,
 // first out) and an overrun reporter that calls the trash callback. Deleting the object stops
-// and releases everything.
+// and releases everything. A callback may call Stop; Create, Destroy, Terminate, Start,
+// SetImageColor and EmulateFromNewImagePath would wait for or free what the callback is using,
+// so from a callback they stop acquisition, return 0 and leave
+// "CIGrab::<operation>: Called from an acquisition callback".
 class TAMRA_API CIGrabEmu : public CIGrab {
 public:
     explicit CIGrabEmu(IGEMU_FILE_STORE kind = IGEMU_FILE_STORE_DISK);

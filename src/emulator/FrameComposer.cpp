@@ -8,6 +8,7 @@
 
 #include <tamra/CIGrabEmu.h>
 
+#include "emulator/Acquisition.h"
 #include "emulator/BitmapFile.h"
 #include "emulator/ImageStore.h"
 #include "platform/FileSystem.h"
@@ -351,8 +352,10 @@ void CIGrabEmu::SetFrameSlotCount(std::uint32_t count) {
 
 // The core's change re-lays the ring; the emulator rebuilds its surface for the new pixel
 // format and, when the new layout needs more bytes per frame than Create gave the frame slot,
-// re-sizes the slot so that a composed frame never overruns it.
+// re-sizes the slot so that a composed frame never overruns it. A callback is still reading
+// the ring it would re-lay, so there the change is refused.
 int CIGrabEmu::SetImageColor(IFW_IMAGE_COLOR_TYPE type) {
+    if (acquisition_->refusedOnOwnThread(*this, "SetImageColor")) return 0;
     if (CIGrab::SetImageColor(type) == 0) return 0;
     const bool wasRunning = running_ != 0;
     if (wasRunning) Stop();

@@ -92,6 +92,7 @@ TEST_F(EmulatorStress, CallsThatWouldReleaseTheRunningThreadsAreRefusedInACallba
         {"Terminate", [](CIGrabEmu& g) { return g.Terminate(); }},
         {"Start", [](CIGrabEmu& g) { return g.Start(); }},
         {"Create", [](CIGrabEmu& g) { return g.Create(0, 0, 64, 48, 8, 5, 5000); }},
+        {"SetImageColor", [](CIGrabEmu& g) { return g.SetImageColor(IFW_IMAGE_COLOR_COLOR32); }},
         {"EmulateFromNewImagePath",
          [](CIGrabEmu& g) {
              char path[] = "/";
