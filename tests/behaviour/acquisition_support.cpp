@@ -8,19 +8,14 @@
 #include <fstream>
 #include <random>
 
+#include "samplegen/BmpWriter.h"
+
 namespace acquisition_test {
 
 namespace {
 
-void put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<std::uint8_t>(value);
-    out[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    put16(out, at, value & 0xFFFF);
-    put16(out, at + 2, value >> 16);
-}
+using tamra::samples::putLittleEndian16;
+using tamra::samples::putLittleEndian32;
 
 FrameLog& logOf(void* context) {
     return *static_cast<FrameLog*>(context);
@@ -50,14 +45,14 @@ void writeGreyFile(const std::filesystem::path& file, std::uint32_t width, std::
     std::vector<std::uint8_t> bytes(54 + pixelBytes, 0);
     bytes[0] = 'B';
     bytes[1] = 'M';
-    put32(bytes, 2, static_cast<std::uint32_t>(bytes.size()));
-    put32(bytes, 10, 54);
-    put32(bytes, 14, 40);
-    put32(bytes, 18, width);
-    put32(bytes, 22, height);
-    put16(bytes, 26, 1);
-    put16(bytes, 28, 8);
-    put32(bytes, 34, pixelBytes);
+    putLittleEndian32(bytes, 2, static_cast<std::uint32_t>(bytes.size()));
+    putLittleEndian32(bytes, 10, 54);
+    putLittleEndian32(bytes, 14, 40);
+    putLittleEndian32(bytes, 18, width);
+    putLittleEndian32(bytes, 22, height);
+    putLittleEndian16(bytes, 26, 1);
+    putLittleEndian16(bytes, 28, 8);
+    putLittleEndian32(bytes, 34, pixelBytes);
     for (std::uint32_t y = 0; y < height; ++y) {
         std::uint8_t* row = bytes.data() + 54 + std::size_t{height - 1 - y} * rowBytes;
         for (std::uint32_t x = 0; x < width; ++x) row[x] = value(x, y);

@@ -6,20 +6,20 @@
 
 namespace tamra::samples {
 
-namespace {
-
-constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kInfoHeaderSize = 40;
-
-void put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
+void putLittleEndian16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
     out[at] = static_cast<std::uint8_t>(value);
     out[at + 1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    put16(out, at, value & 0xFFFF);
-    put16(out, at + 2, value >> 16);
+void putLittleEndian32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
+    putLittleEndian16(out, at, value & 0xFFFF);
+    putLittleEndian16(out, at + 2, value >> 16);
 }
+
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::size_t kInfoHeaderSize = 40;
 
 std::size_t paletteIndex(Rgb colour) {
     const std::vector<Rgb>& palette = samplePalette();
@@ -80,18 +80,18 @@ std::vector<std::uint8_t> encodeBmp(const Picture& picture, const BmpLayout& lay
 
     out[0] = 'B';
     out[1] = 'M';
-    put32(out, 2, static_cast<std::uint32_t>(out.size()));
-    put32(out, 10, static_cast<std::uint32_t>(pixelOffset));
-    put32(out, 14, kInfoHeaderSize);
-    put32(out, 18, picture.width());
+    putLittleEndian32(out, 2, static_cast<std::uint32_t>(out.size()));
+    putLittleEndian32(out, 10, static_cast<std::uint32_t>(pixelOffset));
+    putLittleEndian32(out, 14, kInfoHeaderSize);
+    putLittleEndian32(out, 18, picture.width());
     const std::int32_t height = static_cast<std::int32_t>(picture.height());
-    put32(out, 22, static_cast<std::uint32_t>(layout.topDown ? -height : height));
-    put16(out, 26, 1);
-    put16(out, 28, layout.bitsPerPixel);
-    put32(out, 34, static_cast<std::uint32_t>(rowSize * picture.height()));
-    put32(out, 38, 2835);
-    put32(out, 42, 2835);
-    put32(out, 46, static_cast<std::uint32_t>(paletteCount));
+    putLittleEndian32(out, 22, static_cast<std::uint32_t>(layout.topDown ? -height : height));
+    putLittleEndian16(out, 26, 1);
+    putLittleEndian16(out, 28, layout.bitsPerPixel);
+    putLittleEndian32(out, 34, static_cast<std::uint32_t>(rowSize * picture.height()));
+    putLittleEndian32(out, 38, 2835);
+    putLittleEndian32(out, 42, 2835);
+    putLittleEndian32(out, 46, static_cast<std::uint32_t>(paletteCount));
 
     const std::vector<Rgb>& palette = samplePalette();
     for (std::size_t i = 0; i < paletteCount; ++i) {

@@ -1,6 +1,7 @@
 // Tamra sample images: writing pictures as bitmap files of several layouts.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ std::uint8_t nearestGrey(Rgb colour);
 // The picture as the file holds it: unchanged, except for 8 bits without a palette, where each
 // pixel becomes its grey level.
 Picture storedPicture(const Picture& picture, const BmpLayout& layout);
+
+// Header fields are little-endian whatever the host; the buffer must already hold them.
+void putLittleEndian16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value);
+void putLittleEndian32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value);
 
 std::vector<std::uint8_t> encodeBmp(const Picture& picture, const BmpLayout& layout);
 bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);

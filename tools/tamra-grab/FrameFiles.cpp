@@ -7,22 +7,17 @@
 #include <filesystem>
 #include <fstream>
 
+#include "samplegen/BmpWriter.h"
+
 namespace tamra_grab {
 namespace {
+
+using tamra::samples::putLittleEndian16;
+using tamra::samples::putLittleEndian32;
 
 constexpr std::uint32_t kThumbWidth = 160;
 constexpr int kSheetColumns = 4;
 constexpr std::uint32_t kHeaderBytes = 54;
-
-void put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<std::uint8_t>(value);
-    out[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    put16(out, at, value & 0xFFFF);
-    put16(out, at + 2, value >> 16);
-}
 
 // Blue, green, red of one pixel; a one-byte pixel is grey.
 void pixelColour(const std::uint8_t* pixel, std::uint32_t bytesPerPixel, std::uint8_t* bgr) {
@@ -44,16 +39,17 @@ std::vector<std::uint8_t> encodeImage(const ImageLayout& layout, const std::uint
     std::vector<std::uint8_t> out(offset + paddedRow * layout.height, 0);
     out[0] = 'B';
     out[1] = 'M';
-    put32(out, 2, static_cast<std::uint32_t>(out.size()));
-    put32(out, 10, static_cast<std::uint32_t>(offset));
-    put32(out, 14, 40);
-    put32(out, 18, layout.width);
-    put32(out, 22, static_cast<std::uint32_t>(-static_cast<std::int32_t>(layout.height)));
-    put16(out, 26, 1);
-    put16(out, 28, bits);
-    put32(out, 34, static_cast<std::uint32_t>(paddedRow * layout.height));
+    putLittleEndian32(out, 2, static_cast<std::uint32_t>(out.size()));
+    putLittleEndian32(out, 10, static_cast<std::uint32_t>(offset));
+    putLittleEndian32(out, 14, 40);
+    putLittleEndian32(out, 18, layout.width);
+    putLittleEndian32(out, 22,
+                      static_cast<std::uint32_t>(-static_cast<std::int32_t>(layout.height)));
+    putLittleEndian16(out, 26, 1);
+    putLittleEndian16(out, 28, bits);
+    putLittleEndian32(out, 34, static_cast<std::uint32_t>(paddedRow * layout.height));
     if (bits == 8) {
-        put32(out, 46, 256);
+        putLittleEndian32(out, 46, 256);
         for (std::uint32_t i = 0; i < 256; ++i) {
             out[kHeaderBytes + i * 4] = out[kHeaderBytes + i * 4 + 1] =
                 out[kHeaderBytes + i * 4 + 2] = static_cast<std::uint8_t>(i);
