@@ -1,0 +1,180 @@
+// Row kernels of the stretch copy: scalar references and the vector forms chosen at run time.
+// The library is built for the baseline processor, so the wider forms are compiled for their
+// own instruction set and only called after the processor has been asked.
+#include "platform/raster/PixelKernels.h"
+
+#include <cstring>
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#define TAMRA_RASTER_X86 1
+#include <immintrin.h>
+#endif
+
+namespace tamra::platform::kernels {
+
+namespace {
+
+template <std::size_t kStep>
+void greyRowScalar(const std::uint8_t* in, std::uint8_t* out, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i, in += kStep) out[i] = greyOfSum(in[0] + in[1] + in[2]);
+}
+
+void greyColumnsScalar(const std::uint8_t* in, std::size_t, const std::uint32_t* offsets,
+                       std::uint8_t* out, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* p = in + offsets[i];
+        out[i] = greyOfSum(p[0] + p[1] + p[2]);
+    }
+}
+
+void paletteRowScalar(const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out,
+                      std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i, out += 3) {
+        const std::uint32_t c = colours[in[i]];
+        out[0] = static_cast<std::uint8_t>(c);
+        out[1] = static_cast<std::uint8_t>(c >> 8);
+        out[2] = static_cast<std::uint8_t>(c >> 16);
+    }
+}
+
+// Word stores: each pixel is stored as 4 bytes, its fourth overwritten by the next pixel; the
+// last pixel of the row is stored byte by byte so that nothing past the row is touched.
+void paletteRowWords(const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out,
+                     std::size_t count) {
+    if (count == 0) return;
+    std::size_t i = 0;
+    for (; i + 4 < count; i += 4, out += 12) {
+        const std::uint32_t a = colours[in[i]], b = colours[in[i + 1]];
+        const std::uint32_t c = colours[in[i + 2]], d = colours[in[i + 3]];
+        std::memcpy(out, &a, 4);
+        std::memcpy(out + 3, &b, 4);
+        std::memcpy(out + 6, &c, 4);
+        std::memcpy(out + 9, &d, 4);
+    }
+    for (; i + 1 < count; ++i, out += 3) {
+        const std::uint32_t a = colours[in[i]];
+        std::memcpy(out, &a, 4);
+    }
+    paletteRowScalar(colours, in + i, out, 1);
+}
+
+constexpr RowKernels kScalar{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScalar,
+                             paletteRowScalar};
+
+#ifdef TAMRA_RASTER_X86
+
+// Sums of 16-bit lanes (at most 765) to grey levels: (s + 1) / 3 is ((s + 1) x 0xAAAB) >> 17
+// for every 16-bit value.
+__attribute__((target("avx2"))) inline __m256i greyOfSums(__m256i sums) {
+    const __m256i third = _mm256_set1_epi16(static_cast<short>(0xAAAB));
+    sums = _mm256_add_epi16(sums, _mm256_set1_epi16(1));
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(sums, third), 1);
+}
+
+// 8 pixels whose first bytes are the low bytes of the 32-bit lanes of v: their channel sums.
+__attribute__((target("avx2"))) inline __m256i sumsOfWords(__m256i v) {
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    return _mm256_add_epi32(
+        _mm256_add_epi32(_mm256_and_si256(v, low), _mm256_and_si256(_mm256_srli_epi32(v, 8), low)),
+        _mm256_and_si256(_mm256_srli_epi32(v, 16), low));
+}
+
+// 32 grey levels from the channel sums of four groups of 8 pixels, in order.
+__attribute__((target("avx2"))) inline __m256i packGrey(__m256i s0, __m256i s1, __m256i s2,
+                                                        __m256i s3) {
+    // Packs interleave the 128-bit halves; one 64-bit permute at the end restores the order.
+    const __m256i low = greyOfSums(_mm256_packus_epi32(s0, s1));
+    const __m256i high = greyOfSums(_mm256_packus_epi32(s2, s3));
+    const __m256i bytes = _mm256_packus_epi16(low, high);
+    return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+}
+
+// 4-byte pixels: each 32-bit lane is one pixel.
+__attribute__((target("avx2"))) void greyFromBgrxAvx2(const std::uint8_t* in, std::uint8_t* out,
+                                                      std::size_t count) {
+    std::size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        const auto* p = reinterpret_cast<const __m256i*>(in + 4 * i);
+        const __m256i grey = packGrey(
+            sumsOfWords(_mm256_loadu_si256(p)), sumsOfWords(_mm256_loadu_si256(p + 1)),
+            sumsOfWords(_mm256_loadu_si256(p + 2)), sumsOfWords(_mm256_loadu_si256(p + 3)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), grey);
+    }
+    greyRowScalar<4>(in + 4 * i, out + i, count - i);
+}
+
+// 3-byte pixels: 8 pixels (24 bytes) spread to one pixel per 32-bit lane, each 128-bit half
+// taking 4 pixels (12 bytes) with a byte shuffle.
+__attribute__((target("avx2"))) inline __m256i spreadTriples(const std::uint8_t* p) {
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                            1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+    return _mm256_shuffle_epi8(_mm256_set_m128i(high, low), spread);
+}
+
+__attribute__((target("avx2"))) void greyFromBgrAvx2(const std::uint8_t* in, std::uint8_t* out,
+                                                     std::size_t count) {
+    std::size_t i = 0;
+    // Each load reads 16 bytes for 12, so the last 4 bytes of the row are never loaded here.
+    for (; i + 32 + 2 <= count; i += 32) {
+        const std::uint8_t* p = in + 3 * i;
+        const __m256i grey =
+            packGrey(sumsOfWords(spreadTriples(p)), sumsOfWords(spreadTriples(p + 24)),
+                     sumsOfWords(spreadTriples(p + 48)), sumsOfWords(spreadTriples(p + 72)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), grey);
+    }
+    greyRowScalar<3>(in + 3 * i, out + i, count - i);
+}
+
+// Scaled rows: one 4-byte gather per pixel while the fourth byte is still readable; the pixels
+// after that are read byte by byte.
+__attribute__((target("avx2"))) void greyColumnsAvx2(const std::uint8_t* in, std::size_t readable,
+                                                     const std::uint32_t* offsets,
+                                                     std::uint8_t* out, std::size_t count) {
+    const auto* base = reinterpret_cast<const int*>(in);
+    std::size_t i = 0;
+    for (; i + 32 <= count && std::size_t{offsets[i + 31]} + 4 <= readable; i += 32) {
+        __m256i sums[4];
+        for (int k = 0; k < 4; ++k) {
+            const __m256i at =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets + i + 8 * k));
+            sums[k] = sumsOfWords(_mm256_i32gather_epi32(base, at, 1));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                            packGrey(sums[0], sums[1], sums[2], sums[3]));
+    }
+    greyColumnsScalar(in, readable, offsets + i, out + i, count - i);
+}
+
+constexpr RowKernels kAvx2{greyFromBgrAvx2, greyFromBgrxAvx2, greyColumnsAvx2, paletteRowWords};
+
+const RowKernels& chooseKernels() {
+    if (__builtin_cpu_supports("avx2")) return kAvx2;
+    static constexpr RowKernels kWords{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScalar,
+                                       paletteRowWords};
+    return kWords;
+}
+
+#else
+
+const RowKernels& chooseKernels() {
+    static constexpr RowKernels kWords{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScalar,
+                                       paletteRowWords};
+    return kWords;
+}
+
+#endif
+
+}  // namespace
+
+const RowKernels& scalarKernels() {
+    return kScalar;
+}
+
+const RowKernels& bestKernels() {
+    static const RowKernels& chosen = chooseKernels();
+    return chosen;
+}
+
+}  // namespace tamra::platform::kernels
