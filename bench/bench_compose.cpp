@@ -5,6 +5,7 @@
 // floor: reading the whole file with fread and copying the frame's bytes once.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -98,16 +99,18 @@ void readAndCopyFloor(benchmark::State& state, Case c) {
     OneFileFolder folder(c);
     const std::string file = folder.file();
     std::vector<char> bytes(fs::file_size(file));
-    std::vector<char> frame(std::size_t{c.width} * c.height * c.frameChannels);
-    const std::size_t copied = std::min(bytes.size(), frame.size());
+    const std::size_t frameBytes = std::size_t{c.width} * c.height * c.frameChannels;
+    // The copy moves a whole frame, more than the file holds when the frame is the wider.
+    std::vector<char> pixels(std::max(bytes.size(), frameBytes));
+    std::vector<char> frame(frameBytes);
     for (auto _ : state) {
         std::FILE* stream = std::fopen(file.c_str(), "rb");
         if (stream == nullptr ||
-            std::fread(bytes.data(), 1, bytes.size(), stream) != bytes.size()) {
+            std::fread(pixels.data(), 1, bytes.size(), stream) != bytes.size()) {
             state.SkipWithError("the file could not be read");
         }
         if (stream != nullptr) std::fclose(stream);
-        std::memcpy(frame.data(), bytes.data() + bytes.size() - copied, copied);
+        std::memcpy(frame.data(), pixels.data(), frameBytes);
         benchmark::DoNotOptimize(frame.data());
         benchmark::ClobberMemory();
     }
