@@ -85,4 +85,16 @@ TEST(PixelKernels, PaletteRowsMatchScalarAndStayInTheRow) {
     }
 }
 
+TEST(PixelKernels, MappedRowsMatchScalar) {
+    std::mt19937 random(17);
+    const auto map = randomBytes(256, random);
+    for (std::size_t count = 0; count <= kMaxCount; ++count) {
+        const auto indices = randomBytes(count, random);
+        std::vector<std::uint8_t> expected(count + 1, 0xA5), actual(count + 1, 0xA5);
+        scalarKernels().mapIndices(map.data(), indices.data(), expected.data(), count);
+        bestKernels().mapIndices(map.data(), indices.data(), actual.data(), count);
+        ASSERT_EQ(expected, actual) << count << " wide";
+    }
+}
+
 }  // namespace

@@ -268,6 +268,14 @@ void drawPaletteRows(const Job& job, const Colour* colours) {
     });
 }
 
+void drawMappedRows(const Job& job, const std::uint8_t* map) {
+    const kernels::MappedRow row = kernels::bestKernels().mapIndices;
+    const std::size_t count = static_cast<std::size_t>(job.x1 - job.x0);
+    const std::size_t first = firstSourceByte(job);
+    drawRows(job,
+             [&](const std::uint8_t* in, std::uint8_t* out) { row(map, in + first, out, count); });
+}
+
 template <class Read, class Write>
 void drawPixels(const Job& job, Read read, Write write) {
     if constexpr (std::is_same_v<Read, ReadBgr> && std::is_same_v<Write, WriteGrey>) {
@@ -275,6 +283,9 @@ void drawPixels(const Job& job, Read read, Write write) {
     }
     if constexpr (std::is_same_v<Read, ReadPalette> && std::is_same_v<Write, WriteBgr>) {
         if (job.from.width == job.to.width) return drawPaletteRows(job, read.colours);
+    }
+    if constexpr (std::is_same_v<Read, ReadIndex> && std::is_same_v<Write, WriteMapped>) {
+        if (job.from.width == job.to.width) return drawMappedRows(job, write.map);
     }
     const std::size_t count = static_cast<std::size_t>(job.x1 - job.x0);
     if (job.from.width == job.to.width) {

@@ -58,8 +58,25 @@ void paletteRowWords(const std::uint32_t* colours, const std::uint8_t* in, std::
     paletteRowScalar(colours, in + i, out, 1);
 }
 
+void mappedRowScalar(const std::uint8_t* map, const std::uint8_t* in, std::uint8_t* out,
+                     std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) out[i] = map[in[i]];
+}
+
+// Eight looked-up bytes gathered into one word and stored at once: one store in eight.
+void mappedRowWords(const std::uint8_t* map, const std::uint8_t* in, std::uint8_t* out,
+                    std::size_t count) {
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::uint64_t word = 0;
+        for (int k = 0; k < 8; ++k) word |= std::uint64_t{map[in[i + k]]} << (8 * k);
+        std::memcpy(out + i, &word, 8);
+    }
+    mappedRowScalar(map, in + i, out + i, count - i);
+}
+
 constexpr RowKernels kScalar{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScalar,
-                             paletteRowScalar};
+                             paletteRowScalar, mappedRowScalar};
 
 #ifdef TAMRA_RASTER_X86
 
@@ -147,12 +164,40 @@ __attribute__((target("avx2"))) void greyColumnsAvx2(const std::uint8_t* in, std
     greyColumnsScalar(in, readable, offsets + i, out + i, count - i);
 }
 
-constexpr RowKernels kAvx2{greyFromBgrAvx2, greyFromBgrxAvx2, greyColumnsAvx2, paletteRowWords};
+constexpr RowKernels kAvx2{greyFromBgrAvx2, greyFromBgrxAvx2, greyColumnsAvx2, paletteRowWords,
+                           mappedRowWords};
+
+// 64 indices at a time through the whole map held in four 64-byte registers: two 128-entry
+// byte permutes, and the top bit of each index picks between them.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void mappedRowVbmi(const std::uint8_t* map,
+                                                                          const std::uint8_t* in,
+                                                                          std::uint8_t* out,
+                                                                          std::size_t count) {
+    const __m512i t0 = _mm512_loadu_si512(map);
+    const __m512i t1 = _mm512_loadu_si512(map + 64);
+    const __m512i t2 = _mm512_loadu_si512(map + 128);
+    const __m512i t3 = _mm512_loadu_si512(map + 192);
+    std::size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        const __m512i indices = _mm512_loadu_si512(in + i);
+        const __m512i low = _mm512_permutex2var_epi8(t0, indices, t1);
+        const __m512i high = _mm512_permutex2var_epi8(t2, indices, t3);
+        _mm512_storeu_si512(out + i,
+                            _mm512_mask_blend_epi8(_mm512_movepi8_mask(indices), low, high));
+    }
+    mappedRowWords(map, in + i, out + i, count - i);
+}
 
 const RowKernels& chooseKernels() {
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vbmi")) {
+        static constexpr RowKernels kVbmi{greyFromBgrAvx2, greyFromBgrxAvx2, greyColumnsAvx2,
+                                          paletteRowWords, mappedRowVbmi};
+        return kVbmi;
+    }
     if (__builtin_cpu_supports("avx2")) return kAvx2;
     static constexpr RowKernels kWords{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScalar,
-                                       paletteRowWords};
+                                       paletteRowWords, mappedRowWords};
     return kWords;
 }
 
@@ -160,7 +205,7 @@ const RowKernels& chooseKernels() {
 
 const RowKernels& chooseKernels() {
     static constexpr RowKernels kWords{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScalar,
-                                       paletteRowWords};
+                                       paletteRowWords, mappedRowWords};
     return kWords;
 }
 

@@ -23,11 +23,16 @@ using GreyColumns = void (*)(const std::uint8_t* in, std::size_t readable,
 using PaletteRow = void (*)(const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out,
                             std::size_t count);
 
+// count palette indices to the indices of another palette through a 256-entry map.
+using MappedRow = void (*)(const std::uint8_t* map, const std::uint8_t* in, std::uint8_t* out,
+                           std::size_t count);
+
 struct RowKernels {
     GreyRow greyFromBgr;
     GreyRow greyFromBgrx;
     GreyColumns greyFromBgrColumns;
     PaletteRow bgrFromPalette;
+    MappedRow mapIndices;
 };
 
 // The plain loops every other set must match byte for byte.
