@@ -92,7 +92,7 @@ __attribute__((target("ssse3"))) std::int64_t reverseTriplesSsse3(std::uint8_t* 
 }
 
 // Eight rows of eight 32-bit lanes: afterwards row i holds what was lane i of every row.
-__attribute__((target("avx2"))) void transposeLanes(__m256i (&r)[8]) {
+__attribute__((target("avx2"), always_inline)) inline void transposeLanes(__m256i (&r)[8]) {
     __m256i t[8], u[8];
     for (int k = 0; k < 8; k += 2) {
         t[k] = _mm256_unpacklo_epi32(r[k], r[k + 1]);
