@@ -7,6 +7,13 @@
 
 #if defined(__GNUC__) && defined(__x86_64__)
 #define TAMRA_RASTER_X86 1
+// GCC 12's 512-bit intrinsics pass an undefined vector as the unused merge operand and then
+// warn that it is uninitialized (GCC bug 105593); the warning is about the header alone.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#ifndef __clang__
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 #endif
 
@@ -188,11 +195,88 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void mappedRowVbmi(const 
     mappedRowWords(map, in + i, out + i, count - i);
 }
 
+// Byte permutes that interleave 64 blue, green and red bytes into 192 bytes of 3-byte pixels:
+// output vector k, byte m holds channel n % 3 of pixel n / 3, n = 64k + m. The first permute
+// takes blue or green (index bit 6 picks green), the second puts red where the channel is 2.
+struct Interleave {
+    std::uint8_t blueGreen[3][64];
+    std::uint8_t red[3][64];
+    std::uint64_t redLanes[3];
+};
+
+constexpr Interleave makeInterleave() {
+    Interleave table{};
+    for (int k = 0; k < 3; ++k) {
+        for (int m = 0; m < 64; ++m) {
+            const int n = 64 * k + m;
+            const int pixel = n / 3;
+            const int channel = n % 3;
+            table.blueGreen[k][m] = static_cast<std::uint8_t>(pixel | (channel == 1 ? 64 : 0));
+            table.red[k][m] = static_cast<std::uint8_t>(pixel);
+            if (channel == 2) table.redLanes[k] |= std::uint64_t{1} << m;
+        }
+    }
+    return table;
+}
+
+// One channel of 64 palette entries looked up: two 128-entry byte permutes, the top bit of each
+// index picking between them.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i lookUp(
+    const __m512i (&table)[4], __m512i indices) {
+    const __m512i low = _mm512_permutex2var_epi8(table[0], indices, table[1]);
+    const __m512i high = _mm512_permutex2var_epi8(table[2], indices, table[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(indices), low, high);
+}
+
+// The palette split into one 256-byte table per channel, then 64 pixels at a time: three
+// look-ups and the interleave, stored as exactly their 192 bytes.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void paletteRowVbmi(
+    const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out, std::size_t count) {
+    static constexpr Interleave kInterleave = makeInterleave();
+    alignas(64) std::uint8_t channels[3][256];
+    __m512i pick[3];
+    for (int c = 0; c < 3; ++c) {
+        // Byte c of each of 16 entries into the low 16 bytes.
+        alignas(64) std::uint8_t bytes[64] = {};
+        for (int j = 0; j < 16; ++j) bytes[j] = static_cast<std::uint8_t>(4 * j + c);
+        pick[c] = _mm512_load_si512(bytes);
+    }
+    for (int i = 0; i < 256; i += 16) {
+        const __m512i entries = _mm512_loadu_si512(colours + i);
+        for (int c = 0; c < 3; ++c) {
+            _mm_store_si128(reinterpret_cast<__m128i*>(&channels[c][i]),
+                            _mm512_castsi512_si128(_mm512_permutexvar_epi8(pick[c], entries)));
+        }
+    }
+    __m512i tables[3][4];
+    for (int c = 0; c < 3; ++c) {
+        for (int t = 0; t < 4; ++t) tables[c][t] = _mm512_load_si512(&channels[c][64 * t]);
+    }
+    __m512i blueGreen[3], red[3];
+    for (int k = 0; k < 3; ++k) {
+        blueGreen[k] = _mm512_loadu_si512(kInterleave.blueGreen[k]);
+        red[k] = _mm512_loadu_si512(kInterleave.red[k]);
+    }
+    std::size_t i = 0;
+    for (; i + 64 <= count; i += 64, out += 192) {
+        const __m512i indices = _mm512_loadu_si512(in + i);
+        const __m512i b = lookUp(tables[0], indices);
+        const __m512i g = lookUp(tables[1], indices);
+        const __m512i r = lookUp(tables[2], indices);
+        for (int k = 0; k < 3; ++k) {
+            const __m512i pair = _mm512_permutex2var_epi8(b, blueGreen[k], g);
+            _mm512_storeu_si512(out + 64 * k, _mm512_mask_permutexvar_epi8(
+                                                  pair, kInterleave.redLanes[k], red[k], r));
+        }
+    }
+    paletteRowWords(colours, in + i, out, count - i);
+}
+
 const RowKernels& chooseKernels() {
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512vbmi")) {
         static constexpr RowKernels kVbmi{greyFromBgrAvx2, greyFromBgrxAvx2, greyColumnsAvx2,
-                                          paletteRowWords, mappedRowVbmi};
+                                          paletteRowVbmi, mappedRowVbmi};
         return kVbmi;
     }
     if (__builtin_cpu_supports("avx2")) return kAvx2;
@@ -212,6 +296,10 @@ const RowKernels& chooseKernels() {
 #endif
 
 }  // namespace
+
+#ifdef TAMRA_RASTER_X86
+#pragma GCC diagnostic pop
+#endif
 
 const RowKernels& scalarKernels() {
     return kScalar;
