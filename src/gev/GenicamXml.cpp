@@ -153,7 +153,7 @@ const char* const kXml = R"XML(<?xml version="1.0" encoding="utf-8"?>
     <ToolTip>Free-run frame rate; the emulator waits 1000 / rate milliseconds between frames</ToolTip>
     <pValue>AcquisitionFrameRateReg</pValue>
     <Min>0.1</Min>
-    <Max>1000</Max>
+    <Max>30.4</Max>
     <Unit>Hz</Unit>
   </Float>
   <FloatReg Name="AcquisitionFrameRateReg">
@@ -254,7 +254,7 @@ const char* const kXml = R"XML(<?xml version="1.0" encoding="utf-8"?>
   <Integer Name="TamraFrameDelay" NameSpace="Custom">
     <ToolTip>Milliseconds between free-run frames</ToolTip>
     <pValue>TamraFrameDelayReg</pValue>
-    <Min>0</Min>
+    <Min>33</Min>
     <Max>10000</Max>
     <Unit>ms</Unit>
   </Integer>

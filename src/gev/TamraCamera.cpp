@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "gev/Features.h"
 #include "gev/Wire.h"
@@ -59,6 +61,11 @@ bool TamraCamera::open(const CameraSettings& settings, std::string& error) {
     }
     grab_->RegisterBufferCallback(onFrame, this);
     grab_->RegisterTrashCallback(onTrash, this);
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(settings.folder, ignored)) {
+        error = "not a folder: " + settings.folder;
+        return false;
+    }
     settings_ = settings;
     return apply(error);
 }
@@ -155,15 +162,13 @@ Status TamraCamera::readFeature(std::uint32_t address, std::uint32_t& value) {
             value = triggerSource_;
             break;
         case feature::AcquisitionFrameRate:
-            value = floatBits(settings_.frameDelayMs == 0
-                                  ? 1000.0f
-                                  : 1000.0f / static_cast<float>(settings_.frameDelayMs));
+            value = floatBits(1000.0f / static_cast<float>(std::max(1u, grab_->GetFrameDelay())));
             break;
         case feature::CameraCount:
             value = settings_.cameraCount;
             break;
         case feature::FrameDelay:
-            value = settings_.frameDelayMs;
+            value = grab_->GetFrameDelay();
             break;
         case feature::OverrunCount:
             value = static_cast<std::uint32_t>(overruns_.load());
@@ -235,12 +240,12 @@ Status TamraCamera::writeFeature(std::uint32_t address, std::uint32_t value) {
             return grab_->GenerateSoftTrigger(0) ? Status::Success : Status::Error;
         case feature::AcquisitionFrameRate: {
             const float rate = bitsFloat(value);
-            if (!(rate >= 0.1f && rate <= 1000.0f)) return Status::InvalidParameter;
+            if (!(rate >= 0.1f && rate <= 30.5f)) return Status::InvalidParameter;
             return writeFeature(feature::FrameDelay,
                                 static_cast<std::uint32_t>(1000.0f / rate + 0.5f));
         }
         case feature::FrameDelay:
-            if (value > 10000) return Status::InvalidParameter;
+            if (value < 33 || value > 10000) return Status::InvalidParameter;
             settings_.frameDelayMs = value;
             return grab_->SetFrameDelay(value) ? Status::Success : Status::Error;
         case feature::PayloadSize:
@@ -285,6 +290,9 @@ Status TamraCamera::writeFeatureBlock(std::uint32_t address, const std::uint8_t*
     if (running_) return Status::Busy;
     const std::string folder(reinterpret_cast<const char*>(data),
                              strnlen(reinterpret_cast<const char*>(data), size));
+    // The emulator plays an empty tree as blank frames; a client naming a folder means one.
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(folder, ignored)) return Status::InvalidParameter;
     const std::string previous = settings_.folder;
     settings_.folder = folder;
     std::string error;
