@@ -16,6 +16,10 @@ const char* const kXml = R"XML(<?xml version="1.0" encoding="utf-8"?>
     <pFeature>ImageFormatControl</pFeature>
     <pFeature>AcquisitionControl</pFeature>
     <pFeature>TamraControl</pFeature>
+    <pFeature>TransportLayerControl</pFeature>
+  </Category>
+  <Category Name="TransportLayerControl" NameSpace="Standard">
+    <pFeature>GevSCPSFireTestPacket</pFeature>
   </Category>
   <Category Name="ImageFormatControl" NameSpace="Standard">
     <pFeature>Width</pFeature>
@@ -293,6 +297,21 @@ const char* const kXml = R"XML(<?xml version="1.0" encoding="utf-8"?>
     <Sign>Unsigned</Sign>
     <Endianess>BigEndian</Endianess>
   </IntReg>
+  <Command Name="GevSCPSFireTestPacket" NameSpace="Standard">
+    <ToolTip>Sends one test packet of the current packet size to the stream destination</ToolTip>
+    <pValue>GevSCPSFireTestPacketReg</pValue>
+    <CommandValue>1</CommandValue>
+  </Command>
+  <MaskedIntReg Name="GevSCPSFireTestPacketReg">
+    <Address>0x0d04</Address>
+    <Length>4</Length>
+    <AccessMode>RW</AccessMode>
+    <pPort>Device</pPort>
+    <Cachable>NoCache</Cachable>
+    <Bit>0</Bit>
+    <Sign>Unsigned</Sign>
+    <Endianess>BigEndian</Endianess>
+  </MaskedIntReg>
   <Port Name="Device" NameSpace="Standard">
   </Port>
 </RegisterDescription>
