@@ -23,10 +23,17 @@ constexpr std::uint32_t OverrunCount = kFeatureBase + 0x30;
 constexpr std::uint32_t FrameDelay = kFeatureBase + 0x34;
 constexpr std::uint32_t TriggerSelector = kFeatureBase + 0x38;
 constexpr std::uint32_t FramesDelivered = kFeatureBase + 0x3C;
+constexpr std::uint32_t ImageSet = kFeatureBase + 0x40;
 constexpr std::uint32_t ImageFolder = kFeatureBase + 0x100;
 constexpr std::uint32_t ImageFolderSize = 256;
 
 constexpr std::uint32_t kTriggerSourceSoftware = 0;
 constexpr std::uint32_t kTriggerSourceLine0 = 1;
+
+// Which part of the tree is played: all of it, or only its pass/, fail/ or calib/ folder.
+constexpr std::uint32_t kImageSetAll = 0;
+constexpr std::uint32_t kImageSetPass = 1;
+constexpr std::uint32_t kImageSetFail = 2;
+constexpr std::uint32_t kImageSetCalibration = 3;
 
 }  // namespace tamra::gev::feature

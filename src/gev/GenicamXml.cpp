@@ -4,7 +4,7 @@
 
 namespace tamra::gev {
 
-static_assert(feature::Width == 0x10000 && feature::FramesDelivered == 0x1003C &&
+static_assert(feature::Width == 0x10000 && feature::ImageSet == 0x10040 &&
                   feature::ImageFolder == 0x10100,
               "the description below spells these addresses out");
 
@@ -40,6 +40,7 @@ const char* const kXml = R"XML(<?xml version="1.0" encoding="utf-8"?>
   <Category Name="TamraControl" NameSpace="Custom">
     <ToolTip>What the emulator plays and how it went</ToolTip>
     <pFeature>TamraImageFolder</pFeature>
+    <pFeature>TamraImageSet</pFeature>
     <pFeature>TamraCameraCount</pFeature>
     <pFeature>TamraFrameDelay</pFeature>
     <pFeature>TamraOverrunCount</pFeature>
@@ -240,6 +241,31 @@ const char* const kXml = R"XML(<?xml version="1.0" encoding="utf-8"?>
     <pPort>Device</pPort>
     <Cachable>NoCache</Cachable>
   </StringReg>
+  <Enumeration Name="TamraImageSet" NameSpace="Custom">
+    <ToolTip>Plays the whole tree, or only its pass, fail or calibration images</ToolTip>
+    <EnumEntry Name="All" NameSpace="Custom">
+      <Value>0</Value>
+    </EnumEntry>
+    <EnumEntry Name="Pass" NameSpace="Custom">
+      <Value>1</Value>
+    </EnumEntry>
+    <EnumEntry Name="Fail" NameSpace="Custom">
+      <Value>2</Value>
+    </EnumEntry>
+    <EnumEntry Name="Calibration" NameSpace="Custom">
+      <Value>3</Value>
+    </EnumEntry>
+    <pValue>TamraImageSetReg</pValue>
+  </Enumeration>
+  <IntReg Name="TamraImageSetReg">
+    <Address>0x10040</Address>
+    <Length>4</Length>
+    <AccessMode>RW</AccessMode>
+    <pPort>Device</pPort>
+    <Cachable>NoCache</Cachable>
+    <Sign>Unsigned</Sign>
+    <Endianess>BigEndian</Endianess>
+  </IntReg>
   <Integer Name="TamraCameraCount" NameSpace="Custom">
     <ToolTip>Cameras the emulator plays (folder Cam1 and on for the second and later)</ToolTip>
     <pValue>TamraCameraCountReg</pValue>

@@ -81,7 +81,7 @@ bool TamraCamera::apply(std::string& error) {
     grab_->SetImageColor(colourOf(settings_.pixelFormat));
     grab_->SetNumCameras(static_cast<int>(settings_.cameraCount));
     grab_->SetFrameDelay(settings_.frameDelayMs);
-    std::string path = settings_.folder;
+    std::string path = playedFolder();
     path.push_back('\0');
     if (!grab_->EmulateFromNewImagePath(path.data(), settings_.width, settings_.height)) {
         error = grab_->GetLastErrorMsg();
@@ -94,6 +94,12 @@ bool TamraCamera::apply(std::string& error) {
     streamer_.configure(frame);
     dirty_ = false;
     return true;
+}
+
+std::string TamraCamera::playedFolder() const {
+    static const char* const kSets[] = {"", "pass", "fail", "calib"};
+    if (settings_.imageSet == feature::kImageSetAll) return settings_.folder;
+    return (std::filesystem::path(settings_.folder) / kSets[settings_.imageSet]).string();
 }
 
 FrameLayout TamraCamera::layout() const {
@@ -132,7 +138,7 @@ void TamraCamera::controlReleased() {
 
 bool TamraCamera::isSlowWrite(std::uint32_t address) const {
     return address == feature::AcquisitionStart || address == feature::AcquisitionStop ||
-           inFolder(address);
+           address == feature::ImageSet || inFolder(address);
 }
 
 Status TamraCamera::readFeature(std::uint32_t address, std::uint32_t& value) {
@@ -163,6 +169,9 @@ Status TamraCamera::readFeature(std::uint32_t address, std::uint32_t& value) {
             break;
         case feature::AcquisitionFrameRate:
             value = floatBits(1000.0f / static_cast<float>(std::max(1u, grab_->GetFrameDelay())));
+            break;
+        case feature::ImageSet:
+            value = settings_.imageSet;
             break;
         case feature::CameraCount:
             value = settings_.cameraCount;
@@ -214,6 +223,22 @@ Status TamraCamera::setGeometry(std::uint32_t address, std::uint32_t value) {
     return Status::Success;
 }
 
+// A set the tree does not have is refused and the set played before stays.
+Status TamraCamera::setImageSet(std::uint32_t value) {
+    if (running_) return Status::Busy;
+    if (value > feature::kImageSetCalibration) return Status::InvalidParameter;
+    const std::uint32_t previous = settings_.imageSet;
+    settings_.imageSet = value;
+    std::error_code ignored;
+    std::string error;
+    if (!std::filesystem::is_directory(playedFolder(), ignored) || !apply(error)) {
+        settings_.imageSet = previous;
+        apply(error);
+        return Status::InvalidParameter;
+    }
+    return Status::Success;
+}
+
 Status TamraCamera::writeFeature(std::uint32_t address, std::uint32_t value) {
     switch (address) {
         case feature::Width:
@@ -224,6 +249,8 @@ Status TamraCamera::writeFeature(std::uint32_t address, std::uint32_t value) {
         case feature::AcquisitionMode:
         case feature::TriggerSelector:
             return value == 0 ? Status::Success : Status::InvalidParameter;
+        case feature::ImageSet:
+            return setImageSet(value);
         case feature::AcquisitionStart:
             return start();
         case feature::AcquisitionStop:
@@ -290,13 +317,12 @@ Status TamraCamera::writeFeatureBlock(std::uint32_t address, const std::uint8_t*
     if (running_) return Status::Busy;
     const std::string folder(reinterpret_cast<const char*>(data),
                              strnlen(reinterpret_cast<const char*>(data), size));
-    // The emulator plays an empty tree as blank frames; a client naming a folder means one.
-    std::error_code ignored;
-    if (!std::filesystem::is_directory(folder, ignored)) return Status::InvalidParameter;
     const std::string previous = settings_.folder;
     settings_.folder = folder;
+    // The emulator plays a missing folder as blank frames; a client naming a folder means one.
+    std::error_code ignored;
     std::string error;
-    if (!apply(error)) {
+    if (!std::filesystem::is_directory(playedFolder(), ignored) || !apply(error)) {
         settings_.folder = previous;
         apply(error);
         return Status::InvalidParameter;

@@ -22,6 +22,7 @@ struct CameraSettings {
     std::uint32_t pixelFormat = pixel::Mono8;
     std::uint32_t cameraCount = 1;
     std::uint32_t frameDelayMs = 0;
+    std::uint32_t imageSet = 0;  // feature::kImageSet*
 };
 
 class TamraCamera : public FeatureBackend {
@@ -52,9 +53,11 @@ private:
     bool apply(std::string& error);
     Status start();
     void stop();
+    Status setImageSet(std::uint32_t value);
     Status setGeometry(std::uint32_t address, std::uint32_t value);
     IXGrab::TriggerMethod triggerMethod() const;
     FrameLayout layout() const;
+    std::string playedFolder() const;
 
     Streamer& streamer_;
     std::function<std::uint64_t()> ticks_;

@@ -238,6 +238,9 @@ TEST_F(AravisClient, FeaturesReadAndWrite) {
     ASSERT_EQ(error, nullptr);
     EXPECT_EQ(arv_camera_get_integer(c, "TamraCameraCount", nullptr), 2);
     EXPECT_EQ(arv_camera_get_integer(c, "TamraOverrunCount", nullptr), 0);
+    arv_camera_set_string(c, "TamraImageSet", "Fail", &error);
+    ASSERT_EQ(error, nullptr);
+    EXPECT_STREQ(arv_camera_get_string(c, "TamraImageSet", nullptr), "Fail");
 
     // A folder that cannot be played is refused and the old one stays.
     arv_camera_set_string(c, "TamraImageFolder", "/no/such/folder", &error);
@@ -279,6 +282,24 @@ TEST_F(AravisClient, SoftwareTriggeredColourFramesAreCompleteAndIdentical) {
     ASSERT_EQ(frames.size(), 50u);
     for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i].frameId, i + 1);
     expectIdentical(frames, IFW_IMAGE_COLOR_COLOR24);
+}
+
+TEST_F(AravisClient, ImageSetPlaysOnlyThatPartOfTheTree) {
+    startServer();
+    CameraPtr camera = openCamera("127.0.0.1");
+    ASSERT_TRUE(camera);
+    GError* error = nullptr;
+    arv_camera_set_string(camera.get(), "TamraImageSet", "Pass", &error);
+    arv_camera_set_string(camera.get(), "TriggerMode", "On", &error);
+    ASSERT_EQ(error, nullptr);
+    guint failures = 0;
+    const auto frames = acquire(camera.get(), 4, true, &failures);
+    ASSERT_EQ(frames.size(), 4u);
+    const std::string pass = (fs::path(tree->str()) / "pass").string();
+    const auto reference = referenceFrames(pass, IFW_IMAGE_COLOR_MONO8, 640, 480, 2);
+    for (const Received& f : frames) {
+        EXPECT_TRUE(f.data == reference[(f.frameId - 1) % 2]) << "frame " << f.frameId;
+    }
 }
 
 TEST_F(AravisClient, SecondClientIsRefusedControl) {
