@@ -93,6 +93,11 @@ void Server::send(std::uint32_t ip, std::uint16_t port, const std::uint8_t* head
     stream_.sendTo(ip, port, head, headSize, data, dataSize);
 }
 
+void Server::sendBatch(std::uint32_t ip, std::uint16_t port, const DatagramPiece* pieces,
+                       std::size_t count) {
+    stream_.sendBatch(ip, port, pieces, count);
+}
+
 void Server::controlLoop() {
     std::vector<std::uint8_t> datagram(kDatagramCapacity);
     net::UdpSocket* sockets[2] = {&control_, &broadcast_};

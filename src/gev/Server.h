@@ -47,6 +47,8 @@ public:
 private:
     void send(std::uint32_t ip, std::uint16_t port, const std::uint8_t* head, std::size_t headSize,
               const std::uint8_t* data, std::size_t dataSize) override;
+    void sendBatch(std::uint32_t ip, std::uint16_t port, const DatagramPiece* pieces,
+                   std::size_t count) override;
     void controlLoop();
     void serve(net::UdpSocket& socket, std::vector<std::uint8_t>& datagram);
     std::uint64_t ticks() const;

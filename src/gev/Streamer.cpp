@@ -83,9 +83,28 @@ void Streamer::sendFrame(const std::uint8_t* data, std::size_t size, std::uint64
     if (destinationPort_ == 0 || destinationIp_ == 0) return;
     const std::size_t chunk = chunkSize();
     const std::uint32_t dataPackets = packetCount(size, chunk);
-    for (std::uint32_t id = 0; id <= dataPackets + 1; ++id) {
-        sendPacket(frame, id, chunk, dataPackets, true);
+    sendPacket(frame, 0, chunk, dataPackets, false);
+    sendPayloads(frame, chunk, dataPackets);
+    sendPacket(frame, dataPackets + 1, chunk, dataPackets, false);
+}
+
+void Streamer::sendPayloads(const Stored& frame, std::size_t chunk, std::uint32_t dataPackets) {
+    std::size_t n = 0;
+    for (std::uint32_t id = 1; id <= dataPackets; ++id) {
+        if (dropThisOne()) {
+            ++counters_.packetsDropped;
+            continue;
+        }
+        const std::size_t offset = std::size_t{id - 1} * chunk;
+        writeHeader(batchHeads_[n], frame.block, kFormatPayload, id);
+        batch_[n] = DatagramPiece{batchHeads_[n], kGvspHeaderSize, frame.data.data() + offset,
+                                  std::min(chunk, frame.size - offset)};
+        if (++n == kBatch) {
+            sink_.sendBatch(destinationIp_, destinationPort_, batch_, n);
+            n = 0;
+        }
     }
+    if (n > 0) sink_.sendBatch(destinationIp_, destinationPort_, batch_, n);
 }
 
 void Streamer::sendPacket(const Stored& frame, std::uint32_t packetId, std::size_t chunk,

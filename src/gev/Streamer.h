@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "gev/Datagram.h"
 #include "gev/Device.h"
 
 namespace tamra::gev {
@@ -18,6 +19,13 @@ public:
     virtual ~DatagramSink() = default;
     virtual void send(std::uint32_t ip, std::uint16_t port, const std::uint8_t* head,
                       std::size_t headSize, const std::uint8_t* data, std::size_t dataSize) = 0;
+    // Several datagrams to one destination; a sink that can hands them over in one call.
+    virtual void sendBatch(std::uint32_t ip, std::uint16_t port, const DatagramPiece* pieces,
+                           std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            send(ip, port, pieces[i].head, pieces[i].headSize, pieces[i].data, pieces[i].dataSize);
+        }
+    }
 };
 
 namespace pixel {
@@ -44,6 +52,7 @@ public:
     static constexpr std::size_t kIpUdpOverhead = 28;
     static constexpr std::size_t kGvspHeaderSize = 8;
     static constexpr int kResendFrames = 4;
+    static constexpr std::size_t kBatch = 64;
 
     Streamer(StreamChannel& channel, DatagramSink& sink);
 
@@ -72,6 +81,7 @@ private:
     void sendPacket(const Stored& frame, std::uint32_t packetId, std::size_t chunk,
                     std::uint32_t dataPackets, bool mayDrop);
     bool dropThisOne();
+    void sendPayloads(const Stored& frame, std::size_t chunk, std::uint32_t dataPackets);
 
     StreamChannel& channel_;
     DatagramSink& sink_;
@@ -86,6 +96,10 @@ private:
     std::uint16_t destinationPort_ = 0;
     StreamCounters counters_;
     std::vector<std::uint8_t> testPacket_;
+    // Payload packets go out kBatch at a time: their headers and pieces live here, so that
+    // streaming allocates nothing.
+    std::uint8_t batchHeads_[kBatch][kGvspHeaderSize] = {};
+    DatagramPiece batch_[kBatch] = {};
 };
 
 }  // namespace tamra::gev

@@ -110,6 +110,34 @@ unsigned UdpSocket::waitReadable(UdpSocket* const* sockets, unsigned count, int 
     return ready;
 }
 
+bool UdpSocket::sendBatch(std::uint32_t ip, std::uint16_t port, const DatagramPiece* pieces,
+                          std::size_t count) {
+    constexpr std::size_t kMax = 64;
+    sockaddr_in a = toAddress(ip, port);
+    mmsghdr messages[kMax];
+    iovec parts[kMax][2];
+    while (count > 0) {
+        const std::size_t n = count < kMax ? count : kMax;
+        for (std::size_t i = 0; i < n; ++i) {
+            parts[i][0] = {const_cast<std::uint8_t*>(pieces[i].head), pieces[i].headSize};
+            parts[i][1] = {const_cast<std::uint8_t*>(pieces[i].data), pieces[i].dataSize};
+            messages[i] = mmsghdr{};
+            messages[i].msg_hdr.msg_name = &a;
+            messages[i].msg_hdr.msg_namelen = sizeof a;
+            messages[i].msg_hdr.msg_iov = parts[i];
+            messages[i].msg_hdr.msg_iovlen = pieces[i].dataSize > 0 ? 2 : 1;
+        }
+        const int sent = ::sendmmsg(fd_, messages, static_cast<unsigned>(n), 0);
+        if (sent < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        pieces += sent;
+        count -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
 void UdpSocket::setSendBuffer(int bytes) {
     ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "gev/Datagram.h"
+
 namespace tamra::gev::net {
 
 // Parses dotted IPv4 text into host order; false when it is not an address.
@@ -29,6 +31,9 @@ public:
     // Sends head followed by data as one datagram.
     bool sendTo(std::uint32_t ip, std::uint16_t port, const std::uint8_t* head,
                 std::size_t headSize, const std::uint8_t* data, std::size_t dataSize);
+    // Sends count datagrams, each head followed by data, in as few calls as the system allows.
+    bool sendBatch(std::uint32_t ip, std::uint16_t port, const gev::DatagramPiece* pieces,
+                   std::size_t count);
     void setSendBuffer(int bytes);
     // Waits up to timeoutMs until one of the open sockets has a datagram; returns a bit per
     // socket (bit i for sockets[i]) with one, 0 on time-out or error.
