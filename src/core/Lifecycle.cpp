@@ -7,6 +7,7 @@
 
 #include <chrono>
 
+#include "core/GrabState.h"
 #include "core/IoScheduler.h"
 #include "core/Reasons.h"
 #include "platform/Sync.h"
@@ -22,8 +23,9 @@ constexpr std::chrono::milliseconds kHousekeepingPeriod{1000};
 // ---- IXGrab: no threads of its own.
 
 int IXGrab::Initialize() {
-    if (initialized_.load() != 0) return fail("Initialize", tamra::reason::kAlreadyInitialized);
-    ioRunning_.store(1);
+    if (grabState().life.initialized.load() != 0)
+        return fail("Initialize", tamra::reason::kAlreadyInitialized);
+    grabState().life.ioRunning.store(1);
     return 1;
 }
 
@@ -36,36 +38,40 @@ int IXGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t w
 }
 
 int IXGrab::Start() {
-    if (created_.load() == 0) return fail("Start", tamra::reason::kNotCreated);
+    if (grabState().life.created.load() == 0) return fail("Start", tamra::reason::kNotCreated);
     Stop();
     return 1;
 }
 
 int IXGrab::Stop() {
-    running_.store(0);
+    grabState().life.running.store(0);
     return 1;
 }
 
 int IXGrab::Destroy() {
     Stop();
-    created_.store(0);
+    grabState().life.created.store(0);
     releaseRing();
     return 1;
 }
 
 int IXGrab::Terminate() {
     Destroy();
-    initialized_.store(0);
+    grabState().life.initialized.store(0);
     unregisterCallbacks();
     return 1;
 }
 
 // ---- CIGrab.
 
-CIGrab::CIGrab()
-    : housekeepingWake_(std::make_unique<tamra::platform::AutoResetEvent>()),
-      ioScheduler_(std::make_unique<tamra::IoScheduler>()) {
-    className_ = "CIGrab";
+tamra::CoreServices::CoreServices() = default;
+tamra::CoreServices::~CoreServices() = default;
+
+CIGrab::CIGrab() {
+    tamra::GrabState& state = grabState();
+    state.className = "CIGrab";
+    state.core.housekeepingWake = std::make_unique<tamra::platform::AutoResetEvent>();
+    state.core.ioScheduler = std::make_unique<tamra::IoScheduler>();
 }
 
 // A back end's destructor terminates before this runs. Should a thread still exist (a client
@@ -83,7 +89,8 @@ IFW_IGRABTYPE CIGrab::GetGrabType() {
 int CIGrab::Initialize() {
     if (IXGrab::Initialize() == 0) return 0;
     // A thread that cannot be created goes unnoticed: the object then runs without timed outputs.
-    if (!ioScheduler_->hasThread()) ioScheduler_->startThread([this] { return ScheduleIo(); });
+    if (!grabState().core.ioScheduler->hasThread())
+        grabState().core.ioScheduler->startThread([this] { return ScheduleIo(); });
     return 1;
 }
 
@@ -110,63 +117,63 @@ int CIGrab::Stop() {
 int CIGrab::Destroy() {
     Stop();
     stopHousekeeping();
-    created_.store(0);
+    grabState().life.created.store(0);
     releaseRing();
     return 1;
 }
 
 int CIGrab::Terminate() {
     Destroy();
-    initialized_.store(0);
+    grabState().life.initialized.store(0);
     stopIoScheduler();
     unregisterCallbacks();
-    for (int& detected : cameraDetected_) detected = 0;
+    for (int& detected : grabState().camera.cameraDetected) detected = 0;
     return 1;
 }
 
 int CIGrab::IsGrabCreated() {
-    return created_.load();
+    return grabState().life.created.load();
 }
 
 int CIGrab::IsIORunning() {
-    return ioRunning_.load();
+    return grabState().life.ioRunning.load();
 }
 
 std::uint32_t CIGrab::GetAcqThreadID() {
-    return acqThreadId_.load();
+    return grabState().life.acqThreadId.load();
 }
 
 // ---- Housekeeping thread.
 
 void CIGrab::startHousekeeping() {
-    housekeepingRun_.store(1);
-    housekeepingWake_->reset();
+    grabState().core.housekeepingRun.store(1);
+    grabState().core.housekeepingWake->reset();
     auto thread = std::make_unique<tamra::platform::Thread>();
     if (thread->start([this] { return housekeep(); }, kHousekeepingStackBytes)) {
-        housekeepingThread_ = std::move(thread);
+        grabState().core.housekeepingThread = std::move(thread);
     }
 }
 
 void CIGrab::stopHousekeeping() {
-    if (!housekeepingThread_) return;
-    housekeepingRun_.store(0);
-    housekeepingWake_->set();
-    housekeepingThread_->join();
-    housekeepingThread_.reset();
+    if (!grabState().core.housekeepingThread) return;
+    grabState().core.housekeepingRun.store(0);
+    grabState().core.housekeepingWake->set();
+    grabState().core.housekeepingThread->join();
+    grabState().core.housekeepingThread.reset();
 }
 
 // Calls ToggleLed(1) after every full second while the run flag is 1. The wait is on the wake
 // event, so Destroy ends it at once instead of a second later.
 std::uint32_t CIGrab::housekeep() {
     using Clock = std::chrono::steady_clock;
-    while (housekeepingRun_.load() == 1) {
+    while (grabState().core.housekeepingRun.load() == 1) {
         const Clock::time_point due = Clock::now() + kHousekeepingPeriod;
-        for (Clock::time_point now = Clock::now(); now < due && housekeepingRun_.load() == 1;
-             now = Clock::now()) {
+        for (Clock::time_point now = Clock::now();
+             now < due && grabState().core.housekeepingRun.load() == 1; now = Clock::now()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - now);
-            housekeepingWake_->wait(static_cast<std::uint32_t>(left.count()));
+            grabState().core.housekeepingWake->wait(static_cast<std::uint32_t>(left.count()));
         }
-        if (housekeepingRun_.load() != 1) break;
+        if (grabState().core.housekeepingRun.load() != 1) break;
         ToggleLed(1);
     }
     return 0;
@@ -175,5 +182,5 @@ std::uint32_t CIGrab::housekeep() {
 // ---- I/O scheduler thread.
 
 void CIGrab::stopIoScheduler() {
-    if (ioScheduler_) ioScheduler_->stopThread();
+    if (grabState().core.ioScheduler) grabState().core.ioScheduler->stopThread();
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 
+#include "core/GrabState.h"
 #include "core/IoScheduler.h"
 #include "core/PerfTime.h"
 #include "platform/Sync.h"
@@ -42,9 +43,9 @@ int IXGrab::SetOutputPort(unsigned int port, int value) {
     if (position >= kOutputPorts) return 1;
     const auto bit = static_cast<std::uint16_t>(1u << position);
     if (value != 0) {
-        outputImage_.fetch_or(bit);
+        grabState().line.outputImage.fetch_or(bit);
     } else {
-        outputImage_.fetch_and(static_cast<std::uint16_t>(~bit));
+        grabState().line.outputImage.fetch_and(static_cast<std::uint16_t>(~bit));
     }
     return 1;
 }
@@ -52,7 +53,7 @@ int IXGrab::SetOutputPort(unsigned int port, int value) {
 int CIGrab::GetOutputPortVal(unsigned int port) {
     const unsigned int position = port % kPortPositions;
     if (position >= kOutputPorts) return 0;
-    return static_cast<int>((outputImage_.load() >> position) & 1u);
+    return static_cast<int>((grabState().line.outputImage.load() >> position) & 1u);
 }
 
 int IXGrab::GeneratePulseOutPort(unsigned int, int, double, double) {
@@ -76,16 +77,16 @@ int CIGrab::GeneratePulseOutPort(unsigned int port, int value, double delay, dou
 int CIGrab::ScheduleIOEvent(unsigned int port, int value, double delay, double duration) {
     const double now = tamra::PerfTimeMs();
     {
-        tamra::IoScheduler::Guard guard(*ioScheduler_);
+        tamra::IoScheduler::Guard guard(*grabState().core.ioScheduler);
         if (!guard.owns()) return 1;
         auto event = std::make_unique<tamra::IoScheduler::Event>();
         event->dueTime = now + delay;
         event->port = port;
         event->value = value;
         event->duration = duration;
-        ioScheduler_->insert(std::move(event));
+        grabState().core.ioScheduler->insert(std::move(event));
     }
-    ioScheduler_->wake();
+    grabState().core.ioScheduler->wake();
     return 1;
 }
 
@@ -93,7 +94,7 @@ int CIGrab::ScheduleIOEvent(unsigned int port, int value, double delay, double d
 // ScheduleIOEvent re-enters for trailing edges; their wake signals make the next wait return at
 // once. The wait time is computed from the pass's clock reading, not a fresh one.
 std::uint32_t CIGrab::ScheduleIo() {
-    tamra::IoScheduler& scheduler = *ioScheduler_;
+    tamra::IoScheduler& scheduler = *grabState().core.ioScheduler;
     tamra::platform::setCurrentThreadPriority(tamra::platform::ThreadPriority::TimeCritical);
     if (scheduler.quitRequested()) return 0;
     std::uint32_t waitMs = tamra::platform::kInfinite;

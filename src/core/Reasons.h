@@ -10,5 +10,11 @@ inline constexpr const char kCropExceeded[] = "Crop boundaries exceed max image 
 inline constexpr const char kInvalidArgument[] = "Invalid argument";
 inline constexpr const char kRingAllocation[] = "Image ring buffer allocation failed";
 inline constexpr const char kArrayAllocation[] = "Image array allocation failed";
+inline constexpr const char kNoTriggerMethod[] = "No trigger method specified";
+inline constexpr const char kRejectorNotEnabled[] = "Rejector not enabled";
+inline constexpr const char kRecyclerNotEnabled[] = "Recycler not enabled";
+inline constexpr const char kInvalidBrightness[] = "Invalid brightness value";
+inline constexpr const char kInvalidContrast[] = "Invalid contrast value";
+inline constexpr const char kOnAcquisitionThread[] = "Called from an acquisition callback";
 
 }  // namespace tamra::reason
