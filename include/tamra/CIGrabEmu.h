@@ -71,7 +71,7 @@ public:
 private:
     // On one of acquisition's own threads: stops acquisition (as Stop from a callback does),
     // writes "CIGrab::<operation>: Called from an acquisition callback" and returns true.
-    bool refusedInCallback(const char* operation);
+    bool refusedInCallback(tamra::GrabOperation operation, const char* name);
     tamra::FrameLayout currentFrameLayout();
     tamra::emulator::FrameSource frameSource();
 

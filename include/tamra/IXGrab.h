@@ -11,6 +11,7 @@ class CIGrab;
 namespace tamra {
 struct CreatePlan;
 struct GrabState;
+enum class GrabOperation;
 }  // namespace tamra
 
 // Root class of every grab object. Operations return 1 for success and 0 for failure (or a null
@@ -286,6 +287,10 @@ protected:
     int requireInitialized(const char* operation);
     // Copies text into the last-error buffer, bounded and terminated; safe from any thread.
     void setLastError(const char* text);
+    // Returns 1 when the lifecycle state admits the operation (inCallback: on one of
+    // acquisition's own threads), else writes its refusal "<class>::<name>: <reason>" and
+    // returns 0.
+    int admitted(tamra::GrabOperation operation, const char* name, bool inCallback = false);
 
     // Shared bodies of operations that IXGrab and CIGrab both offer with their own messages.
     // createGeometry is Create without the initialised check and the housekeeping thread; core

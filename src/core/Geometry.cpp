@@ -10,6 +10,7 @@
 #include "core/FrameLayout.h"
 #include "core/GeometryRules.h"
 #include "core/GrabState.h"
+#include "core/LifecycleRules.h"
 #include "core/Reasons.h"
 
 namespace {
@@ -274,7 +275,7 @@ int CIGrab::SetImageColor(IFW_IMAGE_COLOR_TYPE type) {
 }
 
 int IXGrab::applyImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts) {
-    if (requireInitialized("SetImageColor") == 0) return 0;
+    if (admitted(tamra::GrabOperation::SetImageColor, "SetImageColor") == 0) return 0;
     if (type == grabState().geometry.imageColor) return 0;
     const bool wasRunning = grabState().life.running.load() != 0;
     if (wasRunning) Stop();

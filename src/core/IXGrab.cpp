@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/GrabState.h"
+#include "core/LifecycleRules.h"
 #include "core/Reasons.h"
 
 XiStorage::~XiStorage() = default;
@@ -59,6 +60,11 @@ int IXGrab::fail(const char* operation, const char* reason) {
 int IXGrab::failInit(const char* reason) {
     writeLastError(grabState().diagnostics, "%s Init: %s", grabState().className, reason);
     return 0;
+}
+
+int IXGrab::admitted(tamra::GrabOperation operation, const char* name, bool inCallback) {
+    const char* refusal = tamra::refusalOf(operation, tamra::phaseOf(grabState().life, inCallback));
+    return refusal == nullptr ? 1 : fail(name, refusal);
 }
 
 int IXGrab::requireInitialized(const char* operation) {

@@ -9,6 +9,7 @@
 
 #include "core/GrabState.h"
 #include "core/IoScheduler.h"
+#include "core/LifecycleRules.h"
 #include "core/Reasons.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
@@ -17,14 +18,14 @@ namespace {
 
 constexpr std::size_t kHousekeepingStackBytes = 64 * 1024;
 constexpr std::chrono::milliseconds kHousekeepingPeriod{1000};
+using Op = tamra::GrabOperation;
 
 }  // namespace
 
 // ---- IXGrab: no threads of its own.
 
 int IXGrab::Initialize() {
-    if (grabState().life.initialized.load() != 0)
-        return fail("Initialize", tamra::reason::kAlreadyInitialized);
+    if (admitted(Op::Initialize, "Initialize") == 0) return 0;
     grabState().life.ioRunning.store(1);
     return 1;
 }
@@ -32,13 +33,13 @@ int IXGrab::Initialize() {
 int IXGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                    std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
                    std::uint32_t timeOut) {
-    if (requireInitialized("Create") == 0) return 0;
+    if (admitted(Op::Create, "Create") == 0) return 0;
     return createGeometry(offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut,
                           nullptr);
 }
 
 int IXGrab::Start() {
-    if (grabState().life.created.load() == 0) return fail("Start", tamra::reason::kNotCreated);
+    if (admitted(Op::Start, "Start") == 0) return 0;
     Stop();
     return 1;
 }
@@ -97,7 +98,7 @@ int CIGrab::Initialize() {
 int CIGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                    std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
                    std::uint32_t timeOut) {
-    if (requireInitialized("Create") == 0) return 0;
+    if (admitted(Op::Create, "Create") == 0) return 0;
     if (createGeometry(offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut, this) ==
         0) {
         return 0;

@@ -226,10 +226,13 @@ void Acquisition::orphan() {
     orphaned_ = true;
 }
 
+// The exit callback comes last, so that a client waiting for it knows that nothing of the grab
+// or its engine is left.
 std::uint32_t Acquisition::finishOrphaned(std::uint32_t exitCode) {
-    const auto exit = orphanExit_;
-    if (exit.function) callClient([&exit] { exit.function(exit.context); });
+    const CallbackRecord<IFW_ACQ_THREAD_EXIT_CALLBACK> exit = orphanExit_;
     delete this;  // the thread objects free themselves once this body returns
+    currentEngine = nullptr;
+    if (exit.function) callClient([&exit] { exit.function(exit.context); });
     return exitCode;
 }
 

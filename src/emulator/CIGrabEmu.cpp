@@ -8,6 +8,7 @@
 
 #include "core/GeometryRules.h"
 #include "core/GrabState.h"
+#include "core/LifecycleRules.h"
 #include "core/Reasons.h"
 #include "emulator/Acquisition.h"
 #include "emulator/FrameComposer.h"
@@ -19,6 +20,7 @@ namespace {
 constexpr unsigned int kMinFrameDelayMs = 33;
 constexpr std::size_t kPathChars = 260;
 using tamra::geometry::kKeep;
+using Op = tamra::GrabOperation;
 // "./images" with the native separator: the image root relative to the current directory.
 constexpr char kDefaultImageRoot[] = {
     '.', tamra::platform::kSeparator, 'i', 'm', 'a', 'g', 'e', 's', 0};
@@ -116,7 +118,7 @@ int CIGrabEmu::Initialize() {
 int CIGrabEmu::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                       std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
                       std::uint32_t timeOut) {
-    if (refusedInCallback("Create")) return 0;
+    if (refusedInCallback(Op::Create, "Create")) return 0;
     Stop();
     if (imagePath_[0] != '\0' && !keepFileLists_) CountImageFiles(imagePath_);
     // The negation is taken in unsigned arithmetic, so that the most negative value is defined.
@@ -135,7 +137,7 @@ int CIGrabEmu::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_
 }
 
 int CIGrabEmu::Destroy() {
-    if (refusedInCallback("Destroy")) return 0;
+    if (refusedInCallback(Op::Destroy, "Destroy")) return 0;
     CIGrab::Destroy();
     DestroyDIBSections();
     acquisition_->releaseSlotState();
@@ -144,7 +146,7 @@ int CIGrabEmu::Destroy() {
 }
 
 int CIGrabEmu::Terminate() {
-    if (refusedInCallback("Terminate")) return 0;
+    if (refusedInCallback(Op::Terminate, "Terminate")) return 0;
     CIGrab::Terminate();
     SetFrameSlotCount(0);
     return 1;
@@ -159,7 +161,7 @@ int CIGrabEmu::Stop() {
 }
 
 int CIGrabEmu::Start() {
-    if (refusedInCallback("Start")) return 0;
+    if (refusedInCallback(Op::Start, "Start")) return 0;
     if (!CIGrab::Start()) return 0;
     // The layout frames are composed with while running, and a frame slot that holds it: the
     // producer allocates nothing. A slot that cannot grow makes every frame keep the slot's
@@ -185,7 +187,7 @@ int CIGrabEmu::Start() {
 }
 
 int CIGrabEmu::EmulateFromNewImagePath(char* path, std::uint32_t width, std::uint32_t height) {
-    if (refusedInCallback("EmulateFromNewImagePath")) return 0;
+    if (refusedInCallback(Op::EmulateFromNewImagePath, "EmulateFromNewImagePath")) return 0;
     copyPath(imageRoot_, path);
     CiOS::AppDataPath(imagePath_, grabState().camera.productName, imageRoot_);
     if (width == 0 || height == 0) return 0;
@@ -244,9 +246,9 @@ int CIGrabEmu::IsBufferLocked(unsigned int slot) {
     return acquisition_->isSlotLocked(slot);
 }
 
-bool CIGrabEmu::refusedInCallback(const char* operation) {
+bool CIGrabEmu::refusedInCallback(tamra::GrabOperation operation, const char* name) {
     if (!acquisition_->isOwnThread()) return false;
     Stop();
-    fail(operation, tamra::reason::kOnAcquisitionThread);
+    admitted(operation, name, true);
     return true;
 }

@@ -9,6 +9,7 @@
 #include <tamra/CIGrabEmu.h>
 
 #include "core/GrabState.h"
+#include "core/LifecycleRules.h"
 #include "emulator/Acquisition.h"
 #include "emulator/BitmapFile.h"
 #include "emulator/ImageStore.h"
@@ -361,8 +362,8 @@ void CIGrabEmu::SetFrameSlotCount(std::uint32_t count) {
 // grows the frame slot to the new layout, and starts again. A callback is still reading the
 // ring it would re-lay, so there the change is refused.
 int CIGrabEmu::SetImageColor(IFW_IMAGE_COLOR_TYPE type) {
-    if (refusedInCallback("SetImageColor")) return 0;
-    if (requireInitialized("SetImageColor") == 0) return 0;
+    if (refusedInCallback(tamra::GrabOperation::SetImageColor, "SetImageColor")) return 0;
+    if (admitted(tamra::GrabOperation::SetImageColor, "SetImageColor") == 0) return 0;
     if (type == grabState().geometry.imageColor) return 0;
     const bool wasRunning = grabState().life.running.load() != 0;
     if (wasRunning) Stop();
