@@ -6,6 +6,7 @@
 #include <tamra/CIGrab.h>
 
 #include <chrono>
+#include <exception>
 
 #include "core/GrabState.h"
 #include "core/IoScheduler.h"
@@ -87,17 +88,19 @@ IFW_IGRABTYPE CIGrab::GetGrabType() {
     return IFW_IGRAB_CORE;
 }
 
-int CIGrab::Initialize() {
+int CIGrab::Initialize() try {
     if (IXGrab::Initialize() == 0) return 0;
     // A thread that cannot be created goes unnoticed: the object then runs without timed outputs.
     if (!grabState().core.ioScheduler->hasThread())
         grabState().core.ioScheduler->startThread([this] { return ScheduleIo(); });
     return 1;
+} catch (const std::exception&) {
+    return fail("Initialize", tamra::reason::kOutOfResources);
 }
 
 int CIGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                    std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
-                   std::uint32_t timeOut) {
+                   std::uint32_t timeOut) try {
     if (admitted(Op::Create, "Create") == 0) return 0;
     if (createGeometry(offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut, this) ==
         0) {
@@ -105,6 +108,9 @@ int CIGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t w
     }
     startHousekeeping();
     return 1;
+} catch (const std::exception&) {
+    Destroy();
+    return fail("Create", tamra::reason::kOutOfResources);
 }
 
 int CIGrab::Start() {

@@ -6,11 +6,13 @@
 #include <tamra/CIGrab.h>
 
 #include <cmath>
+#include <exception>
 #include <memory>
 
 #include "core/GrabState.h"
 #include "core/IoScheduler.h"
 #include "core/PerfTime.h"
+#include "core/Reasons.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
 
@@ -74,7 +76,7 @@ int CIGrab::GeneratePulseOutPort(unsigned int port, int value, double delay, dou
 }
 
 // An entry that cannot get the lock within 2,000 ms is dropped; the result is 1 in every case.
-int CIGrab::ScheduleIOEvent(unsigned int port, int value, double delay, double duration) {
+int CIGrab::ScheduleIOEvent(unsigned int port, int value, double delay, double duration) try {
     const double now = tamra::PerfTimeMs();
     {
         tamra::IoScheduler::Guard guard(*grabState().core.ioScheduler);
@@ -88,6 +90,8 @@ int CIGrab::ScheduleIOEvent(unsigned int port, int value, double delay, double d
     }
     grabState().core.ioScheduler->wake();
     return 1;
+} catch (const std::exception&) {
+    return 1;  // dropped, as an entry that cannot get the lock is
 }
 
 // The scheduler thread. A pass runs every entry that is due while holding the I/O lock, which

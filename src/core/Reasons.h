@@ -15,6 +15,9 @@ inline constexpr const char kRejectorNotEnabled[] = "Rejector not enabled";
 inline constexpr const char kRecyclerNotEnabled[] = "Recycler not enabled";
 inline constexpr const char kInvalidBrightness[] = "Invalid brightness value";
 inline constexpr const char kInvalidContrast[] = "Invalid contrast value";
+// An exported operation that runs out of memory or threads refuses with this instead of letting
+// the exception through.
+inline constexpr const char kOutOfResources[] = "Not enough memory or system resources";
 inline constexpr const char kOnAcquisitionThread[] = "Called from an acquisition callback";
 
 }  // namespace tamra::reason

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include <tamra/CiOS.h>
 
@@ -98,7 +99,7 @@ IFW_IGRABTYPE CIGrabEmu::GetGrabType() {
     return IFW_IGRAB_EMULATOR;
 }
 
-int CIGrabEmu::Initialize() {
+int CIGrabEmu::Initialize() try {
     const int result = CIGrab::Initialize();
     if (!result) return result;
     grabState().source.frameDelay = kMinFrameDelayMs;
@@ -111,13 +112,15 @@ int CIGrabEmu::Initialize() {
                      [this](const char* path) { return CountImageFiles(path); });
     grabState().life.initialized = 1;
     return 1;
+} catch (const std::exception&) {
+    return fail("Initialize", tamra::reason::kOutOfResources);
 }
 
 // Stops first, so that the scan never changes the lists under a running producer; the core's
 // Create would stop through Destroy anyway.
 int CIGrabEmu::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                       std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
-                      std::uint32_t timeOut) {
+                      std::uint32_t timeOut) try {
     if (refusedInCallback(Op::Create, "Create")) return 0;
     Stop();
     if (imagePath_[0] != '\0' && !keepFileLists_) CountImageFiles(imagePath_);
@@ -134,6 +137,9 @@ int CIGrabEmu::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_
     if (CreateDIBSections()) LoadImageFiles();
     grabState().life.created = 1;
     return 1;
+} catch (const std::exception&) {
+    Destroy();
+    return fail("Create", tamra::reason::kOutOfResources);
 }
 
 int CIGrabEmu::Destroy() {
@@ -160,7 +166,7 @@ int CIGrabEmu::Stop() {
     return 1;
 }
 
-int CIGrabEmu::Start() {
+int CIGrabEmu::Start() try {
     if (refusedInCallback(Op::Start, "Start")) return 0;
     if (!CIGrab::Start()) return 0;
     // The layout frames are composed with while running, and a frame slot that holds it: the
@@ -184,9 +190,12 @@ int CIGrabEmu::Start() {
         return 0;
     }
     return 1;
+} catch (const std::exception&) {
+    Stop();
+    return fail("Start", tamra::reason::kOutOfResources);
 }
 
-int CIGrabEmu::EmulateFromNewImagePath(char* path, std::uint32_t width, std::uint32_t height) {
+int CIGrabEmu::EmulateFromNewImagePath(char* path, std::uint32_t width, std::uint32_t height) try {
     if (refusedInCallback(Op::EmulateFromNewImagePath, "EmulateFromNewImagePath")) return 0;
     copyPath(imageRoot_, path);
     CiOS::AppDataPath(imagePath_, grabState().camera.productName, imageRoot_);
@@ -196,6 +205,8 @@ int CIGrabEmu::EmulateFromNewImagePath(char* path, std::uint32_t width, std::uin
                      [this](const char* folder) { return CountImageFiles(folder); });
     Create(0, 0, width, height, kKeep, kKeep, kKeep);
     return 1;
+} catch (const std::exception&) {
+    return fail("EmulateFromNewImagePath", tamra::reason::kOutOfResources);
 }
 
 int CIGrabEmu::EmulationTrigger() {

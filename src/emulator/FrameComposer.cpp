@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <new>
 
@@ -10,6 +11,7 @@
 
 #include "core/GrabState.h"
 #include "core/LifecycleRules.h"
+#include "core/Reasons.h"
 #include "emulator/Acquisition.h"
 #include "emulator/BitmapFile.h"
 #include "emulator/ImageStore.h"
@@ -361,7 +363,7 @@ void CIGrabEmu::SetFrameSlotCount(std::uint32_t count) {
 // unchanged folder when the ring is too small), rebuilds the surface for the new pixel format,
 // grows the frame slot to the new layout, and starts again. A callback is still reading the
 // ring it would re-lay, so there the change is refused.
-int CIGrabEmu::SetImageColor(IFW_IMAGE_COLOR_TYPE type) {
+int CIGrabEmu::SetImageColor(IFW_IMAGE_COLOR_TYPE type) try {
     if (refusedInCallback(tamra::GrabOperation::SetImageColor, "SetImageColor")) return 0;
     if (admitted(tamra::GrabOperation::SetImageColor, "SetImageColor") == 0) return 0;
     if (type == grabState().geometry.imageColor) return 0;
@@ -377,6 +379,9 @@ int CIGrabEmu::SetImageColor(IFW_IMAGE_COLOR_TYPE type) {
     }
     if (wasRunning) Start();
     return 1;
+} catch (const std::exception&) {
+    keepFileLists_ = false;
+    return fail("SetImageColor", tamra::reason::kOutOfResources);
 }
 
 // The layout of a frame composed now: cameras and tiles may have changed since Create.
