@@ -229,9 +229,7 @@ TEST_F(EmulatorStates, DeletingTheGrabInsideItsOwnCallbackEndsItsThreadCleanly) 
 TEST_F(EmulatorStates, ColourChangeOnARunningGrabStopsAndStartsItOnceAndKeepsTheFileOrder) {
     writeNumberedFiles(folder_.path(), 4, kWidth, kHeight);
     playFolder();
-    grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
-    log_.attach(*grab_);
-    ASSERT_EQ(grab_->Start(), 1);
+    startTriggered();
     ASSERT_TRUE(triggerAndWait(1));
     ASSERT_TRUE(triggerAndWait(2));
     ASSERT_EQ(log_.exitCount(), 0u);
