@@ -20,6 +20,9 @@ enum class GrabOperation;
 //
 // Threads: lifecycle calls come from one client thread at a time and never from inside a
 // callback (Stop, Destroy and Terminate wait for the library's threads without a time limit).
+// Callbacks may be registered, replaced and unregistered at any time, also while frames flow:
+// each registration is one {function, context} record, and a library thread always calls a
+// function with the context registered together with it.
 //
 // Copying: grab objects own threads, kernel objects and buffers, so they cannot be copied or
 // assigned; nothing is ever shared between two objects and nothing is released twice.

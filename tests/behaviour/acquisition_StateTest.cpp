@@ -155,7 +155,7 @@ TEST_F(EmulatorStates, CallbacksReplacedWhileFramesFlowAlwaysGetTheirOwnContext)
     Tagged a{&pairing, 'A'};
     Tagged b{&pairing, 'B'};
     ASSERT_EQ(grab_->Start(), 1);
-    constexpr int kCalls = 300;
+    constexpr int kCalls = 100;
     const auto deadline = acquisition_test::Clock::now() + std::chrono::seconds(30);
     for (int round = 0; pairing.calls.load() < kCalls; ++round) {
         ASSERT_LT(acquisition_test::Clock::now(), deadline) << "frames stopped coming";
