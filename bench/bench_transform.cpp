@@ -62,7 +62,7 @@ public:
     // Displayed size width x height; the camera image is turned for a transposing rotation.
     BenchGrab(const Size& size, const Format& format, std::uint32_t clockwise, bool mosaic) {
         Initialize();
-        initialized_ = 1;
+        setInitializedFlag(1);
         if (format.bytesPerPixel == 4) SetImageColor(IFW_IMAGE_COLOR_COLOR32);
         if (format.bytesPerPixel == 3) SetImageColor(IFW_IMAGE_COLOR_COLOR24);
         SetRotateTransform(clockwise);
@@ -70,7 +70,7 @@ public:
         const bool turned = isTransposing();
         Create(0, 0, turned ? size.height : size.width, turned ? size.width : size.height,
                8 * format.bytesPerPixel, 2, 0);
-        created_ = 1;
+        setCreatedFlag(1);
     }
 };
 

@@ -3,14 +3,6 @@
 
 #include <tamra/IXGrab.h>
 
-namespace tamra {
-namespace platform {
-class Thread;
-class AutoResetEvent;
-}  // namespace platform
-class IoScheduler;
-}  // namespace tamra
-
 // The grab core. Its Initialize, Create and Start do the common work; a back end's override
 // calls them first and then sets the initialised, created or running flag itself.
 // Threads: the I/O scheduler (started by Initialize, ended by Terminate) and the housekeeping
@@ -104,20 +96,4 @@ protected:
     void stopHousekeeping();
     std::uint32_t housekeep();
     void stopIoScheduler();
-
-    // ---- [core] Housekeeping thread: calls ToggleLed(1) once a second while created. The wake
-    // event lets Destroy end its one-second wait at once.
-    std::atomic<int> housekeepingRun_{1};
-    std::unique_ptr<tamra::platform::AutoResetEvent> housekeepingWake_;
-    std::unique_ptr<tamra::platform::Thread> housekeepingThread_;
-
-    // ---- [core] Camera-detected flags; no operation of this build sets them.
-    int cameraDetected_[8] = {};
-
-    // ---- [core] I/O scheduler: lock, wake event, quit flag, event list and thread.
-    std::unique_ptr<tamra::IoScheduler> ioScheduler_;
-
-    // ---- [core] Image interjection: a private emulator and its copy buffer.
-    std::unique_ptr<IXGrab> interjectSource_;
-    std::vector<unsigned char> interjectCopy_;
 };

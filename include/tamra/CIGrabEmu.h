@@ -4,10 +4,12 @@
 #include <tamra/CIGrab.h>
 
 namespace tamra {
+struct FrameLayout;
 namespace emulator {
 class ImageStore;
 class FrameComposer;
 class Acquisition;
+struct FrameSource;
 }  // namespace emulator
 }  // namespace tamra
 
@@ -19,9 +21,18 @@ class Acquisition;
 // SetImageColor and EmulateFromNewImagePath would wait for or free what the callback is using,
 // so from a callback they stop acquisition, return 0 and leave
 // "CIGrab::<operation>: Called from an acquisition callback".
+// Callbacks may be registered, replaced and unregistered while frames flow: each call receives
+// the function and the context of one registration, never one's function with another's context.
+// Deleting the object (delete or TamraGrabDelete) from inside one of its own callbacks is safe:
+// acquisition stops, the object is gone when the delete returns, and the library's thread that
+// ran the callback ends on its own without touching the object again (the acquisition-thread
+// exit callback registered at that moment is still called). Nothing may use the object after
+// that delete, not even the callback that made it.
 class TAMRA_API CIGrabEmu : public CIGrab {
 public:
     explicit CIGrabEmu(IGEMU_FILE_STORE kind = IGEMU_FILE_STORE_DISK);
+    // new CIGrabEmu(0): the file-store kind given as a number.
+    explicit CIGrabEmu(int kind);
     ~CIGrabEmu() override;
 
     IFW_IGRABTYPE GetGrabType() override;
@@ -58,9 +69,11 @@ public:
     unsigned char* GrabSimplified(int index);
 
 private:
-    friend class tamra::emulator::ImageStore;
-    friend class tamra::emulator::FrameComposer;
-    friend class tamra::emulator::Acquisition;
+    // On one of acquisition's own threads: stops acquisition (as Stop from a callback does),
+    // writes "CIGrab::<operation>: Called from an acquisition callback" and returns true.
+    bool refusedInCallback(tamra::GrabOperation operation, const char* name);
+    tamra::FrameLayout currentFrameLayout();
+    tamra::emulator::FrameSource frameSource();
 
     unsigned int CountImageFiles(const char* path);
     unsigned int CountImageFilesSimplified(const char* path);
@@ -79,14 +92,13 @@ private:
     int IsBufferLocked(unsigned int slot);
     static int ReadBitmapInfoHeader(const char* path, BITMAPINFOHEADER* header);
 
-    static std::uint32_t EmuGrabThread(void* emulator);
-    static std::uint32_t EmuDeliverThread(void* emulator);
-    static std::uint32_t EmuTrashThread(void* emulator);
-
     IGEMU_FILE_STORE fileStoreKind_;
     char currentFileName_[260] = {};
     char imagePath_[260] = {};
     char imageRoot_[260] = {};
+    // Set while SetImageColor re-creates the ring: the folder has not changed, so Create keeps
+    // the file lists.
+    bool keepFileLists_ = false;
     std::unique_ptr<tamra::emulator::ImageStore> store_;
     std::unique_ptr<tamra::emulator::FrameComposer> composer_;
     std::unique_ptr<tamra::emulator::Acquisition> acquisition_;

@@ -1,12 +1,8 @@
 // Tamra grab library: IXGrab, the root grab interface with a default for every operation.
 #pragma once
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <vector>
 
 #include <tamra/Export.h>
 #include <tamra/Types.h>
@@ -14,7 +10,9 @@
 class CIGrab;
 namespace tamra {
 struct CreatePlan;
-}
+struct GrabState;
+enum class GrabOperation;
+}  // namespace tamra
 
 // Root class of every grab object. Operations return 1 for success and 0 for failure (or a null
 // pointer) and write a fixed message "<class>::<operation>: <reason>" into the object's
@@ -22,6 +20,9 @@ struct CreatePlan;
 //
 // Threads: lifecycle calls come from one client thread at a time and never from inside a
 // callback (Stop, Destroy and Terminate wait for the library's threads without a time limit).
+// Callbacks may be registered, replaced and unregistered at any time, also while frames flow:
+// each registration is one {function, context} record, and a library thread always calls a
+// function with the context registered together with it.
 //
 // Copying: grab objects own threads, kernel objects and buffers, so they cannot be copied or
 // assigned; nothing is ever shared between two objects and nothing is released twice.
@@ -289,6 +290,10 @@ protected:
     int requireInitialized(const char* operation);
     // Copies text into the last-error buffer, bounded and terminated; safe from any thread.
     void setLastError(const char* text);
+    // Returns 1 when the lifecycle state admits the operation (inCallback: on one of
+    // acquisition's own threads), else writes its refusal "<class>::<name>: <reason>" and
+    // returns 0.
+    int admitted(tamra::GrabOperation operation, const char* name, bool inCallback = false);
 
     // Shared bodies of operations that IXGrab and CIGrab both offer with their own messages.
     // createGeometry is Create without the initialised check and the housekeeping thread; core
@@ -307,132 +312,26 @@ protected:
     // Calls Create through the virtual table with the stored geometry; 0xFFFFFFFE keeps a value.
     void recreateBuffers(bool storedBits, bool storedCount, bool storedTimeOut);
     int applyImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts);
+    void relayImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts);
+    void relaySlots();
     void unregisterCallbacks();
     bool isTransposing() const;
 
-    // Head of every message: "IXGrab" or "CIGrab", the class whose implementation runs.
-    const char* className_;
+    // The grab's state (src/core/GrabState.h), one part per job: lifecycle flags, geometry,
+    // frame layout and ring, callbacks, diagnostics, cameras, line settings and transforms.
+    // A back end sets the lifecycle flags its overrides own through the three setters below.
+    tamra::GrabState& grabState() { return *state_; }
+    const tamra::GrabState& grabState() const { return *state_; }
+    void setInitializedFlag(int value);
+    void setCreatedFlag(int value);
+    void setRunningFlag(int value);
+    // Slot i of the ring, null when there is no ring or i is past its slots.
+    unsigned char* ringSlot(std::uint32_t index) const;
 
-    // ---- [core] Lifecycle flags. Read by the library's threads, hence atomic.
-    std::atomic<int> initialized_{0};
-    std::atomic<int> created_{0};
-    std::atomic<int> running_{0};
-    std::atomic<int> ioRunning_{0};
-    std::atomic<int> appRunning_{0};
-    std::atomic<std::uint32_t> acqThreadId_{0};
-
-    // ---- [core] Geometry. Stored width and height are one tile's, after any transposition.
-    std::uint32_t offsetX_ = 0;
-    std::uint32_t offsetY_ = 0;
-    std::uint32_t width_ = 640;
-    std::uint32_t height_ = 480;
-    std::uint32_t bitsPerPixel_ = 8;
-    std::uint32_t bytesPerPixel_ = 1;
-    std::uint32_t aoiWidth_ = 640;
-    std::uint32_t aoiHeight_ = 480;
-    std::uint32_t timeOut_ = 5000;
-    std::uint32_t bufferCount_ = 5;
-    std::uint32_t ringBufferSize_ = 0;
-    std::uint32_t widthByteCount_ = 0;
-    std::uint32_t heightByteCount_ = 0;
-    std::uint32_t imageSizeInBytes_ = 0;
-    std::uint32_t imageSizeInPixels_ = 0;
-    std::uint32_t offsetXByteCount_ = 0;
-    std::uint32_t offsetYByteCount_ = 0;
-    std::uint32_t aoiWidthByteCount_ = 0;
-    std::uint32_t aoiHeightByteCount_ = 0;
-    int widthSet_ = 0;
-    int heightSet_ = 0;
-    IFW_IMAGE_COLOR_TYPE imageColor_ = IFW_IMAGE_COLOR_MONO8;
-    std::uint32_t slotBytesPerPixel_ = 1;
-
-    // ---- [core] Ring buffer: either owned here or supplied by AllocateNonPagedMem.
-    std::unique_ptr<unsigned char[]> ownedRing_;
-    unsigned char* ringBuffer_ = nullptr;
-    int ringHookSupplied_ = 0;
-    std::unique_ptr<unsigned char*[]> imageArray_;
-
-    // ---- [core] Diagnostics and callbacks. Registered before Start, read by library threads.
-    char lastError_[1024] = {};
-    std::mutex lastErrorLock_;
-    IFW_DBG_CATCHER dbgCatcher_ = nullptr;
-    void* dbgContext_ = nullptr;
-    IFW_GRAB_CALLBACK trashCallback_ = nullptr;
-    void* trashContext_ = nullptr;
-    IFW_GRAB_CALLBACK bufferCallback_ = nullptr;
-    void* bufferContext_ = nullptr;
-    IFW_GRAB_CALLBACK_EX bufferCallbackEx_ = nullptr;
-    void* bufferContextEx_ = nullptr;
-    IFW_GRAB_CALLBACK changeSolutionCallback_ = nullptr;
-    void* changeSolutionContext_ = nullptr;
-    IFW_ACQ_THREAD_EXIT_CALLBACK acqThreadExitCallback_ = nullptr;
-    void* acqThreadExitContext_ = nullptr;
-    double frameRate_ = 0.0;
-    double lastFrameTimeStamp_ = 0.0;
-
-    // ---- [core] Cameras.
-    int explicitNumCameras_ = 0;
-    int activeCamera_ = 0;
-    int clientActiveCamera_ = 0;
-    std::uint32_t hardwareRevision_ = 0x100;
-    char productName_[260] = {};
-    int clientConnected_ = 0;
-    int asyncMode_ = 0;
-
-    // ---- [core] Emulator-facing state.
-    IFW_EMULATOR_IMAGETYPE imageCategory_ = IFW_EMU_IMAGE_NORMAL;
-    int conformEnable_ = 1;
-    int interjectState_ = 0;
-    std::atomic<unsigned int> frameDelay_{1};
-
-    // ---- [core] Output image: bit n is output port n.
-    std::atomic<std::uint16_t> outputImage_{0x00FF};
-
-    // ---- [lineio] Line control.
-    std::atomic<std::uint32_t> triggerMethod_{TRIG_NONE};
-    unsigned int externalTriggerDelay_ = 1;
-    int externalTriggerDelayEnable_ = 0;
-    int strobeEnable_ = 0;
-    unsigned int strobeOffset_ = 1;
-    unsigned int strobeDuration_ = 200;
-    unsigned int rejectorDelay_ = 100;
-    unsigned int recycleDelay_ = 100;
-    int rejectorPresent_ = 0;
-    int recyclerPresent_ = 0;
-    int rejectorTestState_ = 0;
-    int manualTriggerRequest_ = 0;
-    int maxTrigFreq_ = 0;
-    int solutionIdNumBits_ = 0;
-    int solutionChangeState_ = 0;
-    int solutionLoaded_[2] = {0, 0};
-    unsigned int partsBetweenSensors_ = 0;
-    int reDeliveryGuard_ = 0;
-
-    // ---- [lineio] GPIO records and the object's own attribute record. Every constructor starts
-    // from the same 32 input and 32 output records; hardware back ends adjust a few afterwards.
-    static constexpr std::uint32_t kGpioCount = 32;
-    static std::array<IFW_GPI_CONFIG, kGpioCount> defaultGpiTable();
-    static std::array<IFW_GPO_CONFIG, kGpioCount> defaultGpoTable();
-    std::array<IFW_GPI_CONFIG, kGpioCount> gpiConfig_ = defaultGpiTable();
-    std::array<IFW_GPO_CONFIG, kGpioCount> gpoConfig_ = defaultGpoTable();
-    IFW_GPIO_ATTR gpioAttr_ = {};
-
-    // ---- [lineio] Sensor settings.
-    unsigned int brightness_ = 50;
-    unsigned int contrast_ = 50;
-    double exposure_ = 100.0;
-    unsigned int lutFloor_ = 0;
-    unsigned int lutCeiling_ = 255;
-
-    // ---- [imaging] Transforms and tiling.
     // Shared body of IXGrab's and CIGrab's ApplyImageTransform; coreRules selects CIGrab's tile
     // re-ordering and rotation by any angle, and its call counter.
     unsigned char* transformFrame(unsigned char* frame, bool coreRules);
-    IFW_IMG_TRANSFORM_TYPE transformType_ = IFW_IMG_TRANSFORM_NONE;
-    std::uint32_t rotation_ = 0;
-    IFW_IMG_REGION_TYPE region_ = IFW_IMG_REGION_FULL;
-    std::vector<unsigned char> transformBuffer_;
-    std::uint32_t horzTiles_ = 1;
-    std::uint32_t vertTiles_ = 1;
-    unsigned char* mosaicImage_ = nullptr;
+
+private:
+    std::unique_ptr<tamra::GrabState> state_;
 };

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "backends/VariantMarker.h"
+#include "core/GrabState.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -41,8 +42,8 @@ void setVariantMarkerPath(const std::string& path) {
 }  // namespace tamra::backends
 
 CIGrabBrixoLT::CIGrabBrixoLT() {
-    rejectorDelay_ = 1500;
-    solutionIdNumBits_ = 3;
+    grabState().line.rejectorDelay = 1500;
+    grabState().line.solutionIdNumBits = 3;
     variant_ = markerExists() ? 1 : 0;
 }
 

@@ -1,9 +1,11 @@
 // Tamra grab library: CIGrabKesto, the Kesto family back end.
 #include <tamra/CIGrabKesto.h>
 
+#include "core/GrabState.h"
+
 CIGrabKesto::CIGrabKesto() {
-    rejectorDelay_ = 1500;
-    solutionIdNumBits_ = 4;
+    grabState().line.rejectorDelay = 1500;
+    grabState().line.solutionIdNumBits = 4;
 }
 
 CIGrabKesto::~CIGrabKesto() {

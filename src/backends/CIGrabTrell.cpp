@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/GrabState.h"
 #include "platform/Sync.h"
 
 struct CIGrabTrellPrivate {
@@ -15,15 +16,15 @@ struct CIGrabTrellPrivate {
 };
 
 CIGrabTrell::CIGrabTrell() : private_(std::make_unique<CIGrabTrellPrivate>()) {
-    rejectorDelay_ = 1500;
-    recycleDelay_ = 1500;
-    solutionIdNumBits_ = 5;
+    grabState().line.rejectorDelay = 1500;
+    grabState().line.recycleDelay = 1500;
+    grabState().line.solutionIdNumBits = 5;
     // Outputs 0 to 2 are the reject, recycle and decision drivers of this family.
-    gpoConfig_[0].Driver = 4;
-    gpoConfig_[1].Offset = 50000;
-    gpoConfig_[1].Driver = 3;
-    gpoConfig_[2].Offset = 50000;
-    gpoConfig_[2].Driver = 2;
+    grabState().line.gpoConfig[0].Driver = 4;
+    grabState().line.gpoConfig[1].Offset = 50000;
+    grabState().line.gpoConfig[1].Driver = 3;
+    grabState().line.gpoConfig[2].Offset = 50000;
+    grabState().line.gpoConfig[2].Driver = 2;
 }
 
 // The core's own Destroy and Terminate, not the virtual ones: this object is already half gone.

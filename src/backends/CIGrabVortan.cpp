@@ -1,9 +1,11 @@
 // Tamra grab library: CIGrabVortan, the Vortan family back end.
 #include <tamra/CIGrabVortan.h>
 
+#include "core/GrabState.h"
+
 CIGrabVortan::CIGrabVortan() {
-    rejectorDelay_ = 1500;
-    exposure_ = 512.0;
+    grabState().line.rejectorDelay = 1500;
+    grabState().line.exposure = 512.0;
 }
 
 CIGrabVortan::~CIGrabVortan() {

@@ -1,32 +1,29 @@
 // Tamra grab library: client callback registrations, the debug catcher and the frame rate.
 //
-// Registrations are plain pairs read by the back end's threads while they run: a client
-// registers before Start and unregisters after Stop (or leaves it to Terminate).
+// Each registration replaces its {function, context} record as a whole, so a client may
+// register or unregister while the back end's threads run and each call sees a matching pair.
 #include <tamra/CIGrab.h>
 
+#include "core/GrabState.h"
+
 void IXGrab::RegisterTrashCallback(IFW_GRAB_CALLBACK callback, void* context) {
-    trashCallback_ = callback;
-    trashContext_ = context;
+    grabState().callbacks.trash.set(callback, context);
 }
 
 void IXGrab::RegisterBufferCallback(IFW_GRAB_CALLBACK callback, void* context) {
-    bufferCallback_ = callback;
-    bufferContext_ = context;
+    grabState().callbacks.buffer.set(callback, context);
 }
 
 void IXGrab::RegisterBufferCallbackEx(IFW_GRAB_CALLBACK_EX callback, void* context) {
-    bufferCallbackEx_ = callback;
-    bufferContextEx_ = context;
+    grabState().callbacks.bufferEx.set(callback, context);
 }
 
 void IXGrab::RegisterChangeSolutionCallback(IFW_GRAB_CALLBACK callback, void* context) {
-    changeSolutionCallback_ = callback;
-    changeSolutionContext_ = context;
+    grabState().callbacks.changeSolution.set(callback, context);
 }
 
 void IXGrab::RegisterAcqThreadExitCallback(IFW_ACQ_THREAD_EXIT_CALLBACK callback, void* context) {
-    acqThreadExitCallback_ = callback;
-    acqThreadExitContext_ = context;
+    grabState().callbacks.acqThreadExit.set(callback, context);
 }
 
 void IXGrab::UnRegisterTrashCallback() {
@@ -57,33 +54,38 @@ void IXGrab::unregisterCallbacks() {
 }
 
 void IXGrab::AcqThreadExitting() {
-    if (acqThreadExitCallback_ != nullptr) acqThreadExitCallback_(acqThreadExitContext_);
+    const auto [callback, context] = grabState().callbacks.acqThreadExit.get();
+    if (callback != nullptr) callback(context);
 }
 
 void IXGrab::SetDbgCatcher(IFW_DBG_CATCHER catcher, void* context) {
-    dbgCatcher_ = catcher;
-    dbgContext_ = context;
+    grabState().callbacks.debug.set(catcher, context);
 }
 
 void IXGrab::DbgPrint(char* text) {
-    if (dbgCatcher_ != nullptr) dbgCatcher_(dbgContext_, text);
+    const auto [catcher, context] = grabState().callbacks.debug.get();
+    if (catcher != nullptr) catcher(context, text);
 }
 
 // Exponential smoothing over time stamps in microseconds. A repeated stamp would divide by zero;
 // it is ignored and leaves the rate and the stored stamp as they were.
 void IXGrab::UpdateFrameRate(double timeStamp) {
-    if (lastFrameTimeStamp_ == 0.0) {
-        lastFrameTimeStamp_ = timeStamp;
+    if (grabState().diagnostics.lastFrameTimeStamp == 0.0) {
+        grabState().diagnostics.lastFrameTimeStamp = timeStamp;
         return;
     }
-    if (timeStamp == lastFrameTimeStamp_) return;
-    const double instantaneous = 1000000.0 / (timeStamp - lastFrameTimeStamp_);
-    frameRate_ = frameRate_ != 0.0 ? 0.75 * frameRate_ + 0.25 * instantaneous : instantaneous;
-    lastFrameTimeStamp_ = timeStamp;
+    if (timeStamp == grabState().diagnostics.lastFrameTimeStamp) return;
+    const double instantaneous =
+        1000000.0 / (timeStamp - grabState().diagnostics.lastFrameTimeStamp);
+    grabState().diagnostics.frameRate =
+        grabState().diagnostics.frameRate != 0.0
+            ? 0.75 * grabState().diagnostics.frameRate + 0.25 * instantaneous
+            : instantaneous;
+    grabState().diagnostics.lastFrameTimeStamp = timeStamp;
 }
 
 double IXGrab::GetFrameRate() {
-    return frameRate_;
+    return grabState().diagnostics.frameRate;
 }
 
 char* CIGrab::GetLastErrorMsg() {

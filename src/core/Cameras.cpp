@@ -1,6 +1,7 @@
 // Tamra grab library: camera count and selection, camera attributes and identity settings.
 #include <tamra/CIGrab.h>
 
+#include "core/GrabState.h"
 #include "core/Reasons.h"
 #include "platform/Text.h"
 
@@ -24,55 +25,56 @@ std::uint32_t formatCode(IFW_IMAGE_COLOR_TYPE colour) {
 
 // Planes are presented as eight cameras; the explicit count does not enter here.
 int IXGrab::GetNumCameras() {
-    return imageColor_ == IFW_IMAGE_COLOR_PLANES ? 8 : 1;
+    return grabState().geometry.imageColor == IFW_IMAGE_COLOR_PLANES ? 8 : 1;
 }
 
 void IXGrab::SetNumCameras(int count) {
-    explicitNumCameras_ = count;
+    grabState().camera.explicitNumCameras = count;
 }
 
 int IXGrab::GetExpicitSetNumCameras() {
-    return explicitNumCameras_;
+    return grabState().camera.explicitNumCameras;
 }
 
 int IXGrab::GetActiveCamera() {
-    return activeCamera_;
+    return grabState().camera.activeCamera;
 }
 
 // Works in every state and writes no message; a negative camera passes both tests.
 int IXGrab::SetClientActiveCamera(int camera) {
     if (camera >= GetNumCameras()) return 0;
-    if (camera >= 1 && imageColor_ == IFW_IMAGE_COLOR_PLANES) return 0;
-    clientActiveCamera_ = camera;
+    if (camera >= 1 && grabState().geometry.imageColor == IFW_IMAGE_COLOR_PLANES) return 0;
+    grabState().camera.clientActiveCamera = camera;
     return 1;
 }
 
 int IXGrab::GetCamAttr(IFW_CAM_ATTR* attr) {
     if (requireInitialized("GetCamAttr") == 0) return 0;
     if (attr == nullptr) return fail("GetCamAttr", tamra::reason::kInvalidArgument);
-    attr->Format = formatCode(imageColor_);
+    attr->Format = formatCode(grabState().geometry.imageColor);
     attr->Width = GetWidth();
     attr->Height = GetHeight();
-    attr->BytesPerPixel = bytesPerPixel_;
-    attr->BitsPerPixel = bitsPerPixel_;
+    attr->BytesPerPixel = grabState().geometry.bytesPerPixel;
+    attr->BitsPerPixel = grabState().geometry.bitsPerPixel;
     return 1;
 }
 
 std::uint32_t IXGrab::GetHardwareRevision() {
-    return hardwareRevision_;
+    return grabState().camera.hardwareRevision;
 }
 
 // Converted to the narrow code page; a name too long for the buffer is cut to fit.
 void IXGrab::SetProductName(wchar_t* name) {
-    tamra::platform::toNarrow(name != nullptr ? name : L"", productName_, sizeof productName_);
+    tamra::platform::toNarrow(name != nullptr ? name : L"", grabState().camera.productName,
+                              sizeof grabState().camera.productName);
 }
 
 void IXGrab::SetClientConnect(int value) {
-    clientConnected_ = value;
+    grabState().camera.clientConnected = value;
 }
 
 void IXGrab::SetASyncMode(int value) {
-    asyncMode_ = value;
+    grabState().camera.asyncMode = value;
 }
 
 int CIGrab::SetActiveCamera(int camera, int) {
@@ -83,5 +85,5 @@ int CIGrab::SetActiveCamera(int camera, int) {
 int CIGrab::IsCameraDetected(int camera) {
     if (requireInitialized("IsCameraDetected") == 0) return 0;
     if (camera < 0 || camera > 7) return 0;
-    return cameraDetected_[camera];
+    return grabState().camera.cameraDetected[camera];
 }

@@ -3,16 +3,15 @@
 
 #include <cstdint>
 
+#include "core/FrameLayout.h"
+
 namespace tamra {
 
-// The geometry a Create stores and the ring it allocates. Sizes are 64-bit so that a geometry
-// whose products exceed 32 bits is seen as such instead of wrapping.
+// The geometry a Create stores and the layout of the ring it allocates.
 struct CreatePlan {
     std::uint32_t offsetX, offsetY, width, height, bits, bufferCount, timeOut;
     std::uint32_t bytesPerPixel = 0;
-    std::uint64_t pixels = 0;
-    std::uint64_t slotStride = 0;
-    std::uint64_t ringSize = 0;
+    FrameLayout layout{};
 };
 
 }  // namespace tamra

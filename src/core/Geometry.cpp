@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <initializer_list>
 #include <new>
 #include <vector>
 
 #include "core/CreatePlan.h"
+#include "core/FrameLayout.h"
 #include "core/GeometryRules.h"
+#include "core/GrabState.h"
+#include "core/LifecycleRules.h"
 #include "core/Reasons.h"
 
 namespace {
@@ -18,39 +20,9 @@ using tamra::geometry::kKeep;
 using tamra::geometry::kNoLimit;
 using tamra::geometry::kUseDefault;
 
-// Products are computed in 64 bits and saturate just above the 32-bit range, so a geometry whose
-// sizes do not fit in 32 bits is seen as such instead of wrapping into a ring smaller than its
-// slots.
+using tamra::layoutProduct;
+
 constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
-constexpr std::uint64_t kTooLarge = kMax32 + 1;
-
-std::uint64_t product(std::uint64_t a, std::uint64_t b) {
-    if (a == 0 || b == 0) return 0;
-    if (a >= kTooLarge || b >= kTooLarge || a > kTooLarge / b) return kTooLarge;
-    return std::min(a * b, kTooLarge);
-}
-
-std::uint64_t product(std::initializer_list<std::uint64_t> factors) {
-    std::uint64_t result = 1;
-    for (std::uint64_t factor : factors) result = product(result, factor);
-    return result;
-}
-
-// Work size X: what a back-end family composes a frame in, beside the slots themselves.
-struct WorkSizeInput {
-    int grabType;
-    bool coreTable;  // CIGrab's table; IXGrab uses its last row for every type
-    std::uint64_t pixels, cameras, bytesPerPixel, tiles;
-};
-
-std::uint64_t workSize(const WorkSizeInput& in) {
-    const std::uint64_t p = in.pixels, n = in.cameras, b = in.bytesPerPixel, t = in.tiles;
-    if (!in.coreTable || in.grabType == IFW_IGRAB_EMULATOR) return product({p, n, b, t});
-    if (t > 1) return in.grabType == IFW_IGRAB_TRELL ? product({p, b, 4}) : product({p, b, t});
-    if (in.grabType == IFW_IGRAB_TRELL) return product(p, 16);
-    if (in.grabType == IFW_IGRAB_BRIXO) return product(p, 3);
-    return product({p, n, b});
-}
 
 // Bytes per pixel in a ring slot and in the delivered image, by colour layout.
 struct ColourLayout {
@@ -113,7 +85,7 @@ std::uint32_t IXGrab::BitToBytePerPixel(std::uint32_t bits) {
 }
 
 bool IXGrab::isTransposing() const {
-    const std::uint32_t angle = rotation_ % 180;
+    const std::uint32_t angle = grabState().transform.rotation % 180;
     return angle >= 46 && angle <= 134;
 }
 
@@ -130,34 +102,35 @@ int IXGrab::createGeometry(std::uint32_t offsetX, std::uint32_t offsetY, std::ui
         return fail("Create", tamra::reason::kCropExceeded);
     }
     sizeRing(plan, core != nullptr);
-    if (plan.ringSize > kMax32 || product(plan.pixels, plan.bytesPerPixel) > kMax32) {
+    if (plan.layout.ringBytes > kMax32 || plan.layout.planeBytes > kMax32) {
         return failInit(tamra::reason::kRingAllocation);
     }
     if (allocateRing(plan, core) == 0) return 0;
     storeGeometry(plan, core != nullptr);
-    GetGpioAttr(&gpioAttr_);
+    GetGpioAttr(&grabState().line.gpioAttr);
     return 1;
 }
 
 // Tiles divide the sides before the sentinels are resolved, so a sentinel keeps its meaning
 // only with one tile each way; a transposing rotation swaps the sides.
 void IXGrab::resolveGeometry(tamra::CreatePlan& plan) {
-    const std::uint32_t horz = tileCount(horzTiles_), vert = tileCount(vertTiles_);
+    const std::uint32_t horz = tileCount(grabState().transform.horzTiles),
+                        vert = tileCount(grabState().transform.vertTiles);
     const bool transposing = isTransposing();
     const std::uint32_t width = (transposing ? plan.height : plan.width) / horz;
     const std::uint32_t height = (transposing ? plan.width : plan.height) / vert;
     plan.width = width;
     plan.height = height;
-    AjustValue(plan.offsetX, offsetX_, 0, 0, kNoLimit);
-    AjustValue(plan.offsetY, offsetY_, 0, 0, kNoLimit);
-    AjustValue(plan.width, width_, 640, 32, kNoLimit);
-    AjustValue(plan.height, height_, 480, 32, kNoLimit);
-    AjustValue(plan.bits, bitsPerPixel_, 8, 8, 32);
-    AjustValue(plan.bufferCount, bufferCount_, 5, 1, kNoLimit);
-    AjustValue(plan.timeOut, timeOut_, 5000, 0, kNoLimit);
+    AjustValue(plan.offsetX, grabState().geometry.offsetX, 0, 0, kNoLimit);
+    AjustValue(plan.offsetY, grabState().geometry.offsetY, 0, 0, kNoLimit);
+    AjustValue(plan.width, grabState().geometry.width, 640, 32, kNoLimit);
+    AjustValue(plan.height, grabState().geometry.height, 480, 32, kNoLimit);
+    AjustValue(plan.bits, grabState().geometry.bitsPerPixel, 8, 8, 32);
+    AjustValue(plan.bufferCount, grabState().geometry.bufferCount, 5, 1, kNoLimit);
+    AjustValue(plan.timeOut, grabState().geometry.timeOut, 5000, 0, kNoLimit);
 }
 
-// Buffer count rule, slot stride S and ring size R = max(X, S) × count.
+// Buffer count rule; the frame layout gives slot stride S and ring size R = max(X, S) x count.
 void IXGrab::sizeRing(tamra::CreatePlan& plan, bool coreTable) {
     const std::uint32_t w = plan.width;
     if (GetGrabType() == IFW_IGRAB_ZEPH && GetHardwareRevision() == 0x202) {
@@ -165,89 +138,97 @@ void IXGrab::sizeRing(tamra::CreatePlan& plan, bool coreTable) {
     } else if ((w >= 649 && w <= 2047) || w >= 4001) {
         plan.bufferCount = std::min<std::uint32_t>(plan.bufferCount, 3);
     }
+    const tamra::Geometry& stored = grabState().geometry;
+    const tamra::TransformState& transform = grabState().transform;
     const std::uint32_t b = BitToBytePerPixel(plan.bits);
-    const int cameras = GetNumCameras();
-    const std::uint64_t tiles = product(tileCount(horzTiles_), tileCount(vertTiles_));
-    const std::uint32_t sampleBytes =
-        imageColor_ == IFW_IMAGE_COLOR_COLOR32 ? 4 : std::max(bytesPerPixel_, b);
-    plan.bytesPerPixel = b;
-    plan.pixels = product(w, plan.height);
+    tamra::LayoutInput in;
+    in.width = w;
+    in.height = plan.height;
+    in.bytesPerPixel = b;
+    in.sampleBytes =
+        stored.imageColor == IFW_IMAGE_COLOR_COLOR32 ? 4 : std::max(stored.bytesPerPixel, b);
     // A negative camera count is a huge unsigned one, and so a geometry that does not fit.
-    plan.slotStride =
-        product({plan.pixels, static_cast<std::uint32_t>(cameras), sampleBytes, tiles});
-    // Small 8-bit frames are composed with room for three planes.
-    const int workCameras = (b == 1 && plan.pixels < 0x300000) ? std::max(cameras, 3) : cameras;
-    const std::uint64_t work = workSize(
-        {GetGrabType(), coreTable, plan.pixels, static_cast<std::uint32_t>(workCameras), b, tiles});
-    plan.ringSize = product(std::max(work, plan.slotStride), plan.bufferCount);
+    in.cameras = static_cast<std::uint32_t>(GetNumCameras());
+    in.tiles = layoutProduct(tileCount(transform.horzTiles), tileCount(transform.vertTiles));
+    in.slotPlanes = layoutProduct(in.cameras, in.tiles);
+    in.bufferCount = plan.bufferCount;
+    in.grabType = GetGrabType();
+    in.coreTable = coreTable;
+    plan.bytesPerPixel = b;
+    plan.layout = tamra::layOutFrames(in);
 }
 
 // The back end's memory hook first (CIGrab only), then the heap; slots are cut from the start.
 int IXGrab::allocateRing(const tamra::CreatePlan& plan, CIGrab* core) {
-    const auto size = static_cast<std::uint32_t>(plan.ringSize);
+    const auto size = static_cast<std::uint32_t>(plan.layout.ringBytes);
     void* supplied = core != nullptr ? core->AllocateNonPagedMem(size) : nullptr;
     if (supplied != nullptr) {
-        ringBuffer_ = static_cast<unsigned char*>(supplied);
-        ringHookSupplied_ = 1;
+        grabState().ring.buffer = static_cast<unsigned char*>(supplied);
+        grabState().ring.hookSupplied = 1;
     } else {
-        ownedRing_.reset(new (std::nothrow) unsigned char[size]);
-        ringBuffer_ = ownedRing_.get();
+        grabState().ring.owned.reset(new (std::nothrow) unsigned char[size]);
+        grabState().ring.buffer = grabState().ring.owned.get();
     }
-    if (ringBuffer_ == nullptr) return failInit(tamra::reason::kRingAllocation);
-    imageArray_.reset(new (std::nothrow) unsigned char*[plan.bufferCount]);
-    if (!imageArray_) {
+    if (grabState().ring.buffer == nullptr) return failInit(tamra::reason::kRingAllocation);
+    grabState().ring.slots.reset(new (std::nothrow) unsigned char*[plan.bufferCount]);
+    if (!grabState().ring.slots) {
         releaseRing();
         return failInit(tamra::reason::kArrayAllocation);
     }
-    std::memset(ringBuffer_, 0, size);
-    layOutSlots(imageArray_.get(), ringBuffer_, plan.bufferCount, plan.slotStride);
+    std::memset(grabState().ring.buffer, 0, size);
+    layOutSlots(grabState().ring.slots.get(), grabState().ring.buffer, plan.bufferCount,
+                plan.layout.ringSlotBytes);
     return 1;
 }
 
 void IXGrab::storeGeometry(const tamra::CreatePlan& plan, bool allByteCounts) {
     const std::uint32_t b = plan.bytesPerPixel;
-    offsetX_ = plan.offsetX;
-    offsetY_ = plan.offsetY;
-    width_ = plan.width;
-    height_ = plan.height;
-    bitsPerPixel_ = plan.bits;
-    bytesPerPixel_ = b;
-    aoiWidth_ = plan.width - plan.offsetX;
-    aoiHeight_ = plan.height - plan.offsetY;
-    timeOut_ = plan.timeOut;
-    bufferCount_ = plan.bufferCount;
-    ringBufferSize_ = static_cast<std::uint32_t>(plan.ringSize);
-    widthByteCount_ = b * plan.width;
-    heightByteCount_ = b * plan.height;
-    imageSizeInPixels_ = static_cast<std::uint32_t>(plan.pixels);
-    imageSizeInBytes_ = static_cast<std::uint32_t>(plan.pixels) * b;
+    grabState().geometry.offsetX = plan.offsetX;
+    grabState().geometry.offsetY = plan.offsetY;
+    grabState().geometry.width = plan.width;
+    grabState().geometry.height = plan.height;
+    grabState().geometry.bitsPerPixel = plan.bits;
+    grabState().geometry.bytesPerPixel = b;
+    grabState().geometry.aoiWidth = plan.width - plan.offsetX;
+    grabState().geometry.aoiHeight = plan.height - plan.offsetY;
+    grabState().geometry.timeOut = plan.timeOut;
+    grabState().geometry.bufferCount = plan.bufferCount;
+    grabState().geometry.ringBufferSize = static_cast<std::uint32_t>(plan.layout.ringBytes);
+    grabState().geometry.widthByteCount = b * plan.width;
+    grabState().geometry.heightByteCount = b * plan.height;
+    grabState().geometry.imageSizeInPixels = static_cast<std::uint32_t>(plan.layout.pixels);
+    grabState().geometry.imageSizeInBytes = static_cast<std::uint32_t>(plan.layout.planeBytes);
+    grabState().layout = plan.layout;
     if (allByteCounts) {
-        offsetXByteCount_ = b * plan.offsetX;
-        offsetYByteCount_ = b * plan.offsetY;
-        aoiWidthByteCount_ = aoiWidth_ * b;
-        aoiHeightByteCount_ = aoiHeight_ * b;
+        grabState().geometry.offsetXByteCount = b * plan.offsetX;
+        grabState().geometry.offsetYByteCount = b * plan.offsetY;
+        grabState().geometry.aoiWidthByteCount = grabState().geometry.aoiWidth * b;
+        grabState().geometry.aoiHeightByteCount = grabState().geometry.aoiHeight * b;
     }
 }
 
 void IXGrab::releaseRing() {
-    imageArray_.reset();
-    ownedRing_.reset();  // a hook-supplied block belongs to the back end and is only forgotten
-    ringBuffer_ = nullptr;
-    ringHookSupplied_ = 0;
-    ringBufferSize_ = 0;
+    grabState().ring.slots.reset();
+    grabState()
+        .ring.owned.reset();  // a hook-supplied block belongs to the back end and is only forgotten
+    grabState().ring.buffer = nullptr;
+    grabState().ring.hookSupplied = 0;
+    grabState().geometry.ringBufferSize = 0;
 }
 
 // ---- Re-creation after a geometry setter.
 
 void IXGrab::recreateBuffers(bool storedBits, bool storedCount, bool storedTimeOut) {
-    Create(offsetX_, offsetY_, width_, height_, storedBits ? bitsPerPixel_ : kKeep,
-           storedCount ? bufferCount_ : kKeep, storedTimeOut ? timeOut_ : kKeep);
+    Create(grabState().geometry.offsetX, grabState().geometry.offsetY, grabState().geometry.width,
+           grabState().geometry.height, storedBits ? grabState().geometry.bitsPerPixel : kKeep,
+           storedCount ? grabState().geometry.bufferCount : kKeep,
+           storedTimeOut ? grabState().geometry.timeOut : kKeep);
 }
 
 // The setter's result does not depend on Create or Start: IsGrabCreated and the last error tell.
 void IXGrab::recreateIfCreated(bool storedBits, bool storedCount, bool storedTimeOut) {
-    if (created_.load() == 0) return;
-    const bool wasRunning = running_.load() != 0;
+    if (grabState().life.created.load() == 0) return;
+    const bool wasRunning = grabState().life.running.load() != 0;
     recreateBuffers(storedBits, storedCount, storedTimeOut);
     if (wasRunning) Start();
 }
@@ -255,30 +236,30 @@ void IXGrab::recreateIfCreated(bool storedBits, bool storedCount, bool storedTim
 // ---- Setters shared by IXGrab and CIGrab.
 
 int IXGrab::SetWidth(std::uint32_t) {
-    widthSet_ = 0;
+    grabState().geometry.widthSet = 0;
     return 0;
 }
 
 int IXGrab::SetHeight(std::uint32_t) {
-    heightSet_ = 0;
+    grabState().geometry.heightSet = 0;
     return 0;
 }
 
 int IXGrab::SetBytesPP(std::uint32_t bytesPerPixel) {
-    AjustValue(bytesPerPixel, bytesPerPixel_, BitToBytePerPixel(8), BitToBytePerPixel(8),
-               BitToBytePerPixel(32));
-    if (bytesPerPixel == bytesPerPixel_) return 1;
-    bytesPerPixel_ = bytesPerPixel;
-    bitsPerPixel_ = 8 * bytesPerPixel;
+    AjustValue(bytesPerPixel, grabState().geometry.bytesPerPixel, BitToBytePerPixel(8),
+               BitToBytePerPixel(8), BitToBytePerPixel(32));
+    if (bytesPerPixel == grabState().geometry.bytesPerPixel) return 1;
+    grabState().geometry.bytesPerPixel = bytesPerPixel;
+    grabState().geometry.bitsPerPixel = 8 * bytesPerPixel;
     recreateIfCreated(true, false, false);
     return 1;
 }
 
 int IXGrab::SetBufferCount(std::uint32_t bufferCount) {
-    AjustValue(bufferCount, bufferCount_, 5, 1, kNoLimit);
-    if (bufferCount > 3 && width_ > 640) bufferCount = 3;
-    if (bufferCount == bufferCount_) return 1;
-    bufferCount_ = bufferCount;
+    AjustValue(bufferCount, grabState().geometry.bufferCount, 5, 1, kNoLimit);
+    if (bufferCount > 3 && grabState().geometry.width > 640) bufferCount = 3;
+    if (bufferCount == grabState().geometry.bufferCount) return 1;
+    grabState().geometry.bufferCount = bufferCount;
     recreateIfCreated(true, true, false);
     return 1;
 }
@@ -294,70 +275,101 @@ int CIGrab::SetImageColor(IFW_IMAGE_COLOR_TYPE type) {
 }
 
 int IXGrab::applyImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts) {
-    if (requireInitialized("SetImageColor") == 0) return 0;
-    if (type == imageColor_) return 0;
-    const bool wasRunning = running_.load() != 0;
+    if (admitted(tamra::GrabOperation::SetImageColor, "SetImageColor") == 0) return 0;
+    if (type == grabState().geometry.imageColor) return 0;
+    const bool wasRunning = grabState().life.running.load() != 0;
     if (wasRunning) Stop();
-
-    const ColourLayout layout = colourLayout(type);
-    imageColor_ = type;
-    bytesPerPixel_ = layout.bytesPerPixel;
-    slotBytesPerPixel_ = layout.slotBytesPerPixel;
-    const std::uint32_t bpp = bytesPerPixel_;
-    bitsPerPixel_ = 8 * bpp;
-    widthByteCount_ = width_ * bpp;
-    heightByteCount_ = height_ * bpp;
-    imageSizeInPixels_ = width_ * height_;
-    imageSizeInBytes_ = width_ * height_ * bpp;
-    if (allByteCounts) {
-        offsetXByteCount_ = offsetX_ * bpp;
-        offsetYByteCount_ = offsetY_ * bpp;
-        aoiWidthByteCount_ = aoiWidth_ * bpp;
-        aoiHeightByteCount_ = aoiHeight_ * bpp;
-    }
-
-    if (imageArray_ && ringBuffer_ != nullptr) {
-        const std::uint64_t slotStride = product({width_, height_, slotBytesPerPixel_});
-        if (product(slotStride, bufferCount_) <= ringBufferSize_) {
-            layOutSlots(imageArray_.get(), ringBuffer_, bufferCount_, slotStride);
-        } else {
-            // The ring was sized for a narrower layout: slots laid over it would run past its
-            // end, so the buffers are made afresh for the new layout.
-            recreateBuffers(true, false, false);
-        }
-    }
-    if (!transformBuffer_.empty()) {
-        replaceWorkBuffer(transformBuffer_, product({2, static_cast<std::uint32_t>(GetNumCameras()),
-                                                     tileCount(vertTiles_), tileCount(horzTiles_),
-                                                     imageSizeInBytes_}));
-    }
+    relayImageColor(type, allByteCounts);
     if (wasRunning) Start();
     return 1;
 }
 
+// The new layout's byte counts, its ring slots laid over the ring when it holds them, and the
+// transform work buffer re-sized; the caller has stopped acquisition.
+void IXGrab::relayImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts) {
+    tamra::Geometry& geometry = grabState().geometry;
+    const ColourLayout colour = colourLayout(type);
+    geometry.imageColor = type;
+    geometry.bytesPerPixel = colour.bytesPerPixel;
+    geometry.slotBytesPerPixel = colour.slotBytesPerPixel;
+    const std::uint32_t bpp = geometry.bytesPerPixel;
+    geometry.bitsPerPixel = 8 * bpp;
+    geometry.widthByteCount = geometry.width * bpp;
+    geometry.heightByteCount = geometry.height * bpp;
+    geometry.imageSizeInPixels = geometry.width * geometry.height;
+    geometry.imageSizeInBytes = geometry.width * geometry.height * bpp;
+    if (allByteCounts) {
+        geometry.offsetXByteCount = geometry.offsetX * bpp;
+        geometry.offsetYByteCount = geometry.offsetY * bpp;
+        geometry.aoiWidthByteCount = geometry.aoiWidth * bpp;
+        geometry.aoiHeightByteCount = geometry.aoiHeight * bpp;
+    }
+    relaySlots();
+    tamra::TransformState& transform = grabState().transform;
+    if (!transform.buffer.empty()) {
+        replaceWorkBuffer(
+            transform.buffer,
+            layoutProduct({2, static_cast<std::uint32_t>(GetNumCameras()),
+                           tileCount(transform.vertTiles), tileCount(transform.horzTiles),
+                           geometry.imageSizeInBytes}));
+    }
+}
+
+// A slot holds one plane of the new layout's samples.
+void IXGrab::relaySlots() {
+    tamra::GrabState& state = grabState();
+    const tamra::Geometry& geometry = state.geometry;
+    tamra::LayoutInput in;
+    in.width = geometry.width;
+    in.height = geometry.height;
+    in.bytesPerPixel = geometry.bytesPerPixel;
+    in.sampleBytes = geometry.slotBytesPerPixel;
+    in.cameras = static_cast<std::uint32_t>(std::max(GetNumCameras(), 0));
+    in.tiles =
+        layoutProduct(tileCount(state.transform.horzTiles), tileCount(state.transform.vertTiles));
+    in.bufferCount = geometry.bufferCount;
+    const tamra::FrameLayout layout = tamra::layOutFrames(in);
+    if (!state.ring.slots || state.ring.buffer == nullptr) {
+        state.layout = layout;
+        return;
+    }
+    if (layoutProduct(layout.ringSlotBytes, geometry.bufferCount) <= geometry.ringBufferSize) {
+        state.layout = layout;
+        state.layout.ringBytes = geometry.ringBufferSize;
+        layOutSlots(state.ring.slots.get(), state.ring.buffer, geometry.bufferCount,
+                    layout.ringSlotBytes);
+    } else {
+        // The ring was sized for a narrower layout: slots laid over it would run past its end,
+        // so the buffers are made afresh for the new layout.
+        recreateBuffers(true, false, false);
+    }
+}
+
 IFW_IMAGE_COLOR_TYPE IXGrab::GetImageColor() {
-    return imageColor_;
+    return grabState().geometry.imageColor;
 }
 
 // ---- Getters.
 
 std::uint32_t IXGrab::GetWidth() {
-    if (isTransposing()) return (vertTiles_ * height_) & ~7u;
-    return horzTiles_ * width_;
+    if (isTransposing())
+        return (grabState().transform.vertTiles * grabState().geometry.height) & ~7u;
+    return grabState().transform.horzTiles * grabState().geometry.width;
 }
 
 std::uint32_t IXGrab::GetHeight() {
-    return isTransposing() ? horzTiles_ * width_ : vertTiles_ * height_;
+    return isTransposing() ? grabState().transform.horzTiles * grabState().geometry.width
+                           : grabState().transform.vertTiles * grabState().geometry.height;
 }
 
 std::uint32_t IXGrab::GetBytesPP() {
-    return bytesPerPixel_;
+    return grabState().geometry.bytesPerPixel;
 }
 
 std::uint32_t IXGrab::GetBufferCount() {
-    return bufferCount_;
+    return grabState().geometry.bufferCount;
 }
 
 unsigned char* IXGrab::GetFramePtr(int) {
-    return ringBuffer_;
+    return grabState().ring.buffer;
 }

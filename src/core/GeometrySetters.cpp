@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/GeometryRules.h"
+#include "core/GrabState.h"
 #include "core/Reasons.h"
 
 namespace {
@@ -18,38 +19,42 @@ using tamra::geometry::kNoLimit;
 }  // namespace
 
 int CIGrab::SetOffsetX(std::uint32_t x) {
-    AjustValue(x, offsetX_, 0, 0, kNoLimit);
-    if (!cropFits(width_, x)) return fail("SetOffsetX", tamra::reason::kCropExceeded);
-    if (x == offsetX_) return 1;
-    offsetX_ = x;
+    AjustValue(x, grabState().geometry.offsetX, 0, 0, kNoLimit);
+    if (!cropFits(grabState().geometry.width, x))
+        return fail("SetOffsetX", tamra::reason::kCropExceeded);
+    if (x == grabState().geometry.offsetX) return 1;
+    grabState().geometry.offsetX = x;
     recreateIfCreated(false, false, false);
     return 1;
 }
 
 int CIGrab::SetOffsetY(std::uint32_t y) {
-    AjustValue(y, offsetY_, 0, 0, kNoLimit);
-    if (!cropFits(height_, y)) return fail("SetOffsetY", tamra::reason::kCropExceeded);
-    if (y == offsetY_) return 1;
-    offsetY_ = y;
+    AjustValue(y, grabState().geometry.offsetY, 0, 0, kNoLimit);
+    if (!cropFits(grabState().geometry.height, y))
+        return fail("SetOffsetY", tamra::reason::kCropExceeded);
+    if (y == grabState().geometry.offsetY) return 1;
+    grabState().geometry.offsetY = y;
     recreateIfCreated(false, false, false);
     return 1;
 }
 
 // The messages of the internal width and height setters name the public operations.
 int CIGrab::iSetWidth(std::uint32_t width) {
-    AjustValue(width, width_, 640, 32, kNoLimit);
-    if (!cropFits(width, offsetX_)) return fail("SetWidth", tamra::reason::kCropExceeded);
-    if (width == width_) return 1;
-    width_ = width;
+    AjustValue(width, grabState().geometry.width, 640, 32, kNoLimit);
+    if (!cropFits(width, grabState().geometry.offsetX))
+        return fail("SetWidth", tamra::reason::kCropExceeded);
+    if (width == grabState().geometry.width) return 1;
+    grabState().geometry.width = width;
     recreateIfCreated(false, false, false);
     return 1;
 }
 
 int CIGrab::iSetHeight(std::uint32_t height) {
-    AjustValue(height, height_, 480, 32, kNoLimit);
-    if (!cropFits(height, offsetY_)) return fail("SetHeight", tamra::reason::kCropExceeded);
-    if (height == height_) return 1;
-    height_ = height;
+    AjustValue(height, grabState().geometry.height, 480, 32, kNoLimit);
+    if (!cropFits(height, grabState().geometry.offsetY))
+        return fail("SetHeight", tamra::reason::kCropExceeded);
+    if (height == grabState().geometry.height) return 1;
+    grabState().geometry.height = height;
     recreateIfCreated(false, false, false);
     return 1;
 }
@@ -57,12 +62,12 @@ int CIGrab::iSetHeight(std::uint32_t height) {
 // Width and height are what the client sees: under a transposing rotation they are the stored
 // height and width.
 int CIGrab::SetWidth(std::uint32_t width) {
-    widthSet_ = 1;
+    grabState().geometry.widthSet = 1;
     return isTransposing() ? iSetHeight(width) : iSetWidth(width);
 }
 
 int CIGrab::SetHeight(std::uint32_t height) {
-    heightSet_ = 1;
+    grabState().geometry.heightSet = 1;
     return isTransposing() ? iSetWidth(height) : iSetHeight(height);
 }
 
@@ -70,9 +75,9 @@ int CIGrab::SetAoiWidth(std::uint32_t width) {
     if (static_cast<std::int32_t>(width) < 8) {
         return fail("SetAoiWidth", tamra::reason::kCropExceeded);
     }
-    if (width == aoiWidth_) return 1;
-    aoiWidth_ = width;
-    width_ = offsetX_ + width;
+    if (width == grabState().geometry.aoiWidth) return 1;
+    grabState().geometry.aoiWidth = width;
+    grabState().geometry.width = grabState().geometry.offsetX + width;
     recreateIfCreated(false, false, false);
     return 1;
 }
@@ -81,44 +86,46 @@ int CIGrab::SetAoiHeight(std::uint32_t height) {
     if (static_cast<std::int32_t>(height) < 8) {
         return fail("SetAoiHeight", tamra::reason::kCropExceeded);
     }
-    if (height == aoiHeight_) return 1;
-    aoiHeight_ = height;
-    height_ = offsetY_ + height;
+    if (height == grabState().geometry.aoiHeight) return 1;
+    grabState().geometry.aoiHeight = height;
+    grabState().geometry.height = grabState().geometry.offsetY + height;
     recreateIfCreated(false, false, false);
     return 1;
 }
 
 int CIGrab::SetWindowGen(std::uint32_t x, std::uint32_t y, std::uint32_t width,
                          std::uint32_t height) {
-    AjustValue(x, offsetX_, 0, 0, kNoLimit);
-    AjustValue(y, offsetY_, 0, 0, kNoLimit);
-    AjustValue(width, width_, 640, 32, kNoLimit);
-    AjustValue(height, height_, 480, 32, kNoLimit);
+    AjustValue(x, grabState().geometry.offsetX, 0, 0, kNoLimit);
+    AjustValue(y, grabState().geometry.offsetY, 0, 0, kNoLimit);
+    AjustValue(width, grabState().geometry.width, 640, 32, kNoLimit);
+    AjustValue(height, grabState().geometry.height, 480, 32, kNoLimit);
     if (!cropFits(width, x) || !cropFits(height, y)) {
         return fail("SetWindowGen", tamra::reason::kCropExceeded);
     }
-    if (x == offsetX_ && y == offsetY_ && width == width_ && height == height_) return 1;
-    offsetX_ = x;
-    offsetY_ = y;
-    width_ = width;
-    height_ = height;
+    if (x == grabState().geometry.offsetX && y == grabState().geometry.offsetY &&
+        width == grabState().geometry.width && height == grabState().geometry.height)
+        return 1;
+    grabState().geometry.offsetX = x;
+    grabState().geometry.offsetY = y;
+    grabState().geometry.width = width;
+    grabState().geometry.height = height;
     recreateIfCreated(false, false, false);
     return 1;
 }
 
 int CIGrab::SetBitsPP(std::uint32_t bits) {
-    AjustValue(bits, bitsPerPixel_, 8, 8, 32);
-    if (bits == bitsPerPixel_) return 1;
-    bitsPerPixel_ = bits;
-    bytesPerPixel_ = BitToBytePerPixel(bits);
+    AjustValue(bits, grabState().geometry.bitsPerPixel, 8, 8, 32);
+    if (bits == grabState().geometry.bitsPerPixel) return 1;
+    grabState().geometry.bitsPerPixel = bits;
+    grabState().geometry.bytesPerPixel = BitToBytePerPixel(bits);
     recreateIfCreated(true, false, false);
     return 1;
 }
 
 int CIGrab::SetTimeOut(std::uint32_t timeOut) {
-    AjustValue(timeOut, timeOut_, 5000, 0, kNoLimit);
-    if (timeOut == timeOut_) return 1;
-    timeOut_ = timeOut;
+    AjustValue(timeOut, grabState().geometry.timeOut, 5000, 0, kNoLimit);
+    if (timeOut == grabState().geometry.timeOut) return 1;
+    grabState().geometry.timeOut = timeOut;
     recreateIfCreated(true, true, true);
     return 1;
 }
@@ -126,47 +133,47 @@ int CIGrab::SetTimeOut(std::uint32_t timeOut) {
 // ---- Getters.
 
 std::uint32_t CIGrab::GetOffsetX() {
-    return offsetX_;
+    return grabState().geometry.offsetX;
 }
 std::uint32_t CIGrab::GetOffsetY() {
-    return offsetY_;
+    return grabState().geometry.offsetY;
 }
 std::uint32_t CIGrab::GetBitPP() {
-    return bitsPerPixel_;
+    return grabState().geometry.bitsPerPixel;
 }
 std::uint32_t CIGrab::GetAoiWidth() {
-    return aoiWidth_;
+    return grabState().geometry.aoiWidth;
 }
 std::uint32_t CIGrab::GetAoiHeight() {
-    return aoiHeight_;
+    return grabState().geometry.aoiHeight;
 }
 std::uint32_t CIGrab::GetTimeOut() {
-    return timeOut_;
+    return grabState().geometry.timeOut;
 }
 std::uint32_t CIGrab::GetOffsetXByteCount() {
-    return offsetXByteCount_;
+    return grabState().geometry.offsetXByteCount;
 }
 std::uint32_t CIGrab::GetOffsetYByteCount() {
-    return offsetYByteCount_;
+    return grabState().geometry.offsetYByteCount;
 }
 std::uint32_t CIGrab::GetWidthByteCount() {
-    return widthByteCount_;
+    return grabState().geometry.widthByteCount;
 }
 std::uint32_t CIGrab::GetHeightByteCount() {
-    return heightByteCount_;
+    return grabState().geometry.heightByteCount;
 }
 std::uint32_t CIGrab::GetAoiWidthByteCount() {
-    return aoiWidthByteCount_;
+    return grabState().geometry.aoiWidthByteCount;
 }
 std::uint32_t CIGrab::GetAoiHeightByteCount() {
-    return aoiHeightByteCount_;
+    return grabState().geometry.aoiHeightByteCount;
 }
 std::uint32_t CIGrab::GetRingBufferSize() {
-    return ringBufferSize_;
+    return grabState().geometry.ringBufferSize;
 }
 std::uint32_t CIGrab::GetImageSizeInBytes() {
-    return imageSizeInBytes_;
+    return grabState().geometry.imageSizeInBytes;
 }
 std::uint32_t CIGrab::GetImageSizeInPixels() {
-    return imageSizeInPixels_;
+    return grabState().geometry.imageSizeInPixels;
 }

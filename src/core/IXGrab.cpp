@@ -4,13 +4,35 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/GrabState.h"
+#include "core/LifecycleRules.h"
 #include "core/Reasons.h"
 
 XiStorage::~XiStorage() = default;
 
-IXGrab::IXGrab() : className_("IXGrab") {}
+IXGrab::IXGrab() : state_(std::make_unique<tamra::GrabState>()) {}
 
 IXGrab::~IXGrab() = default;
+
+// ---- What a back end reaches of the state.
+
+void IXGrab::setInitializedFlag(int value) {
+    grabState().life.initialized.store(value);
+}
+
+void IXGrab::setCreatedFlag(int value) {
+    grabState().life.created.store(value);
+}
+
+void IXGrab::setRunningFlag(int value) {
+    grabState().life.running.store(value);
+}
+
+unsigned char* IXGrab::ringSlot(std::uint32_t index) const {
+    const tamra::Ring& ring = grabState().ring;
+    if (!ring.slots || index >= grabState().geometry.bufferCount) return nullptr;
+    return ring.slots[index];
+}
 
 IFW_IGRABTYPE IXGrab::GetGrabType() {
     return IFW_IGRAB_CORE;
@@ -20,51 +42,63 @@ IFW_IGRABTYPE IXGrab::GetGrabType() {
 // buffer is written under its lock; GetLastErrorMsg takes the same lock before it hands the
 // buffer out, so a reader sees every message completed before its call.
 
+namespace {
+
+template <typename... Args>
+void writeLastError(tamra::Diagnostics& diagnostics, const char* format, Args... args) {
+    std::lock_guard<std::mutex> lock(diagnostics.lastErrorLock);
+    std::snprintf(diagnostics.lastError, sizeof diagnostics.lastError, format, args...);
+}
+
+}  // namespace
+
 int IXGrab::fail(const char* operation, const char* reason) {
-    std::lock_guard<std::mutex> lock(lastErrorLock_);
-    std::snprintf(lastError_, sizeof lastError_, "%s::%s: %s", className_, operation, reason);
+    writeLastError(grabState().diagnostics, "%s::%s: %s", grabState().className, operation, reason);
     return 0;
 }
 
 int IXGrab::failInit(const char* reason) {
-    std::lock_guard<std::mutex> lock(lastErrorLock_);
-    std::snprintf(lastError_, sizeof lastError_, "%s Init: %s", className_, reason);
+    writeLastError(grabState().diagnostics, "%s Init: %s", grabState().className, reason);
     return 0;
 }
 
+int IXGrab::admitted(tamra::GrabOperation operation, const char* name, bool inCallback) {
+    const char* refusal = tamra::refusalOf(operation, tamra::phaseOf(grabState().life, inCallback));
+    return refusal == nullptr ? 1 : fail(name, refusal);
+}
+
 int IXGrab::requireInitialized(const char* operation) {
-    if (initialized_.load() != 0) return 1;
+    if (grabState().life.initialized.load() != 0) return 1;
     return fail(operation, tamra::reason::kNotInitialized);
 }
 
 void IXGrab::setLastError(const char* text) {
-    std::lock_guard<std::mutex> lock(lastErrorLock_);
-    std::snprintf(lastError_, sizeof lastError_, "%s", text != nullptr ? text : "");
+    writeLastError(grabState().diagnostics, "%s", text != nullptr ? text : "");
 }
 
 char* IXGrab::GetLastErrorMsg() {
-    std::lock_guard<std::mutex> lock(lastErrorLock_);
-    return lastError_;
+    std::lock_guard<std::mutex> lock(grabState().diagnostics.lastErrorLock);
+    return grabState().diagnostics.lastError;
 }
 
 // ---- State queries.
 
 int IXGrab::IsGrabInitialized() {
-    return initialized_.load();
+    return grabState().life.initialized.load();
 }
 
 int IXGrab::IsGrabRunning() {
-    return running_.load();
+    return grabState().life.running.load();
 }
 
 // ---- Frame delay: stored first, so a value set before Initialize is kept (the emulator raises
 // it to its own minimum afterwards).
 
 int IXGrab::SetFrameDelay(unsigned int milliseconds) {
-    frameDelay_.store(milliseconds == 0 ? 1 : milliseconds);
+    grabState().source.frameDelay.store(milliseconds == 0 ? 1 : milliseconds);
     return requireInitialized("SetFrameDelay");
 }
 
 unsigned int IXGrab::GetFrameDelay() {
-    return frameDelay_.load();
+    return grabState().source.frameDelay.load();
 }

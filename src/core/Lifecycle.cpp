@@ -6,8 +6,11 @@
 #include <tamra/CIGrab.h>
 
 #include <chrono>
+#include <exception>
 
+#include "core/GrabState.h"
 #include "core/IoScheduler.h"
+#include "core/LifecycleRules.h"
 #include "core/Reasons.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
@@ -16,56 +19,61 @@ namespace {
 
 constexpr std::size_t kHousekeepingStackBytes = 64 * 1024;
 constexpr std::chrono::milliseconds kHousekeepingPeriod{1000};
+using Op = tamra::GrabOperation;
 
 }  // namespace
 
 // ---- IXGrab: no threads of its own.
 
 int IXGrab::Initialize() {
-    if (initialized_.load() != 0) return fail("Initialize", tamra::reason::kAlreadyInitialized);
-    ioRunning_.store(1);
+    if (admitted(Op::Initialize, "Initialize") == 0) return 0;
+    grabState().life.ioRunning.store(1);
     return 1;
 }
 
 int IXGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                    std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
                    std::uint32_t timeOut) {
-    if (requireInitialized("Create") == 0) return 0;
+    if (admitted(Op::Create, "Create") == 0) return 0;
     return createGeometry(offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut,
                           nullptr);
 }
 
 int IXGrab::Start() {
-    if (created_.load() == 0) return fail("Start", tamra::reason::kNotCreated);
+    if (admitted(Op::Start, "Start") == 0) return 0;
     Stop();
     return 1;
 }
 
 int IXGrab::Stop() {
-    running_.store(0);
+    grabState().life.running.store(0);
     return 1;
 }
 
 int IXGrab::Destroy() {
     Stop();
-    created_.store(0);
+    grabState().life.created.store(0);
     releaseRing();
     return 1;
 }
 
 int IXGrab::Terminate() {
     Destroy();
-    initialized_.store(0);
+    grabState().life.initialized.store(0);
     unregisterCallbacks();
     return 1;
 }
 
 // ---- CIGrab.
 
-CIGrab::CIGrab()
-    : housekeepingWake_(std::make_unique<tamra::platform::AutoResetEvent>()),
-      ioScheduler_(std::make_unique<tamra::IoScheduler>()) {
-    className_ = "CIGrab";
+tamra::CoreServices::CoreServices() = default;
+tamra::CoreServices::~CoreServices() = default;
+
+CIGrab::CIGrab() {
+    tamra::GrabState& state = grabState();
+    state.className = "CIGrab";
+    state.core.housekeepingWake = std::make_unique<tamra::platform::AutoResetEvent>();
+    state.core.ioScheduler = std::make_unique<tamra::IoScheduler>();
 }
 
 // A back end's destructor terminates before this runs. Should a thread still exist (a client
@@ -80,23 +88,29 @@ IFW_IGRABTYPE CIGrab::GetGrabType() {
     return IFW_IGRAB_CORE;
 }
 
-int CIGrab::Initialize() {
+int CIGrab::Initialize() try {
     if (IXGrab::Initialize() == 0) return 0;
     // A thread that cannot be created goes unnoticed: the object then runs without timed outputs.
-    if (!ioScheduler_->hasThread()) ioScheduler_->startThread([this] { return ScheduleIo(); });
+    if (!grabState().core.ioScheduler->hasThread())
+        grabState().core.ioScheduler->startThread([this] { return ScheduleIo(); });
     return 1;
+} catch (const std::exception&) {
+    return fail("Initialize", tamra::reason::kOutOfResources);
 }
 
 int CIGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                    std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
-                   std::uint32_t timeOut) {
-    if (requireInitialized("Create") == 0) return 0;
+                   std::uint32_t timeOut) try {
+    if (admitted(Op::Create, "Create") == 0) return 0;
     if (createGeometry(offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut, this) ==
         0) {
         return 0;
     }
     startHousekeeping();
     return 1;
+} catch (const std::exception&) {
+    Destroy();
+    return fail("Create", tamra::reason::kOutOfResources);
 }
 
 int CIGrab::Start() {
@@ -110,63 +124,63 @@ int CIGrab::Stop() {
 int CIGrab::Destroy() {
     Stop();
     stopHousekeeping();
-    created_.store(0);
+    grabState().life.created.store(0);
     releaseRing();
     return 1;
 }
 
 int CIGrab::Terminate() {
     Destroy();
-    initialized_.store(0);
+    grabState().life.initialized.store(0);
     stopIoScheduler();
     unregisterCallbacks();
-    for (int& detected : cameraDetected_) detected = 0;
+    for (int& detected : grabState().camera.cameraDetected) detected = 0;
     return 1;
 }
 
 int CIGrab::IsGrabCreated() {
-    return created_.load();
+    return grabState().life.created.load();
 }
 
 int CIGrab::IsIORunning() {
-    return ioRunning_.load();
+    return grabState().life.ioRunning.load();
 }
 
 std::uint32_t CIGrab::GetAcqThreadID() {
-    return acqThreadId_.load();
+    return grabState().life.acqThreadId.load();
 }
 
 // ---- Housekeeping thread.
 
 void CIGrab::startHousekeeping() {
-    housekeepingRun_.store(1);
-    housekeepingWake_->reset();
+    grabState().core.housekeepingRun.store(1);
+    grabState().core.housekeepingWake->reset();
     auto thread = std::make_unique<tamra::platform::Thread>();
     if (thread->start([this] { return housekeep(); }, kHousekeepingStackBytes)) {
-        housekeepingThread_ = std::move(thread);
+        grabState().core.housekeepingThread = std::move(thread);
     }
 }
 
 void CIGrab::stopHousekeeping() {
-    if (!housekeepingThread_) return;
-    housekeepingRun_.store(0);
-    housekeepingWake_->set();
-    housekeepingThread_->join();
-    housekeepingThread_.reset();
+    if (!grabState().core.housekeepingThread) return;
+    grabState().core.housekeepingRun.store(0);
+    grabState().core.housekeepingWake->set();
+    grabState().core.housekeepingThread->join();
+    grabState().core.housekeepingThread.reset();
 }
 
 // Calls ToggleLed(1) after every full second while the run flag is 1. The wait is on the wake
 // event, so Destroy ends it at once instead of a second later.
 std::uint32_t CIGrab::housekeep() {
     using Clock = std::chrono::steady_clock;
-    while (housekeepingRun_.load() == 1) {
+    while (grabState().core.housekeepingRun.load() == 1) {
         const Clock::time_point due = Clock::now() + kHousekeepingPeriod;
-        for (Clock::time_point now = Clock::now(); now < due && housekeepingRun_.load() == 1;
-             now = Clock::now()) {
+        for (Clock::time_point now = Clock::now();
+             now < due && grabState().core.housekeepingRun.load() == 1; now = Clock::now()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - now);
-            housekeepingWake_->wait(static_cast<std::uint32_t>(left.count()));
+            grabState().core.housekeepingWake->wait(static_cast<std::uint32_t>(left.count()));
         }
-        if (housekeepingRun_.load() != 1) break;
+        if (grabState().core.housekeepingRun.load() != 1) break;
         ToggleLed(1);
     }
     return 0;
@@ -175,5 +189,5 @@ std::uint32_t CIGrab::housekeep() {
 // ---- I/O scheduler thread.
 
 void CIGrab::stopIoScheduler() {
-    if (ioScheduler_) ioScheduler_->stopThread();
+    if (grabState().core.ioScheduler) grabState().core.ioScheduler->stopThread();
 }

@@ -6,10 +6,13 @@
 #include <tamra/CIGrab.h>
 
 #include <cmath>
+#include <exception>
 #include <memory>
 
+#include "core/GrabState.h"
 #include "core/IoScheduler.h"
 #include "core/PerfTime.h"
+#include "core/Reasons.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
 
@@ -42,9 +45,9 @@ int IXGrab::SetOutputPort(unsigned int port, int value) {
     if (position >= kOutputPorts) return 1;
     const auto bit = static_cast<std::uint16_t>(1u << position);
     if (value != 0) {
-        outputImage_.fetch_or(bit);
+        grabState().line.outputImage.fetch_or(bit);
     } else {
-        outputImage_.fetch_and(static_cast<std::uint16_t>(~bit));
+        grabState().line.outputImage.fetch_and(static_cast<std::uint16_t>(~bit));
     }
     return 1;
 }
@@ -52,7 +55,7 @@ int IXGrab::SetOutputPort(unsigned int port, int value) {
 int CIGrab::GetOutputPortVal(unsigned int port) {
     const unsigned int position = port % kPortPositions;
     if (position >= kOutputPorts) return 0;
-    return static_cast<int>((outputImage_.load() >> position) & 1u);
+    return static_cast<int>((grabState().line.outputImage.load() >> position) & 1u);
 }
 
 int IXGrab::GeneratePulseOutPort(unsigned int, int, double, double) {
@@ -73,27 +76,29 @@ int CIGrab::GeneratePulseOutPort(unsigned int port, int value, double delay, dou
 }
 
 // An entry that cannot get the lock within 2,000 ms is dropped; the result is 1 in every case.
-int CIGrab::ScheduleIOEvent(unsigned int port, int value, double delay, double duration) {
+int CIGrab::ScheduleIOEvent(unsigned int port, int value, double delay, double duration) try {
     const double now = tamra::PerfTimeMs();
     {
-        tamra::IoScheduler::Guard guard(*ioScheduler_);
+        tamra::IoScheduler::Guard guard(*grabState().core.ioScheduler);
         if (!guard.owns()) return 1;
         auto event = std::make_unique<tamra::IoScheduler::Event>();
         event->dueTime = now + delay;
         event->port = port;
         event->value = value;
         event->duration = duration;
-        ioScheduler_->insert(std::move(event));
+        grabState().core.ioScheduler->insert(std::move(event));
     }
-    ioScheduler_->wake();
+    grabState().core.ioScheduler->wake();
     return 1;
+} catch (const std::exception&) {
+    return 1;  // dropped, as an entry that cannot get the lock is
 }
 
 // The scheduler thread. A pass runs every entry that is due while holding the I/O lock, which
 // ScheduleIOEvent re-enters for trailing edges; their wake signals make the next wait return at
 // once. The wait time is computed from the pass's clock reading, not a fresh one.
 std::uint32_t CIGrab::ScheduleIo() {
-    tamra::IoScheduler& scheduler = *ioScheduler_;
+    tamra::IoScheduler& scheduler = *grabState().core.ioScheduler;
     tamra::platform::setCurrentThreadPriority(tamra::platform::ThreadPriority::TimeCritical);
     if (scheduler.quitRequested()) return 0;
     std::uint32_t waitMs = tamra::platform::kInfinite;

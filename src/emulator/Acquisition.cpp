@@ -5,8 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include <tamra/CIGrabEmu.h>
-
+#include "core/GrabState.h"
 #include "emulator/FrameComposer.h"
 #include "platform/Clock.h"
 #include "platform/Sync.h"
@@ -19,9 +18,7 @@ constexpr std::size_t kWorkerStackBytes = 32 * 1024;
 constexpr std::uint32_t kProducerExitCode = 0;
 constexpr std::uint32_t kDeliveryExitCode = 213;
 constexpr std::uint32_t kTrashExitCode = 214;
-constexpr std::uint32_t kMaxPlanes = 8;
-constexpr const char* kOnAcquisitionThread =
-    "Called from an acquisition callback";  // one file list per camera, eight cameras
+constexpr std::uint32_t kMaxPlanes = 8;  // one file list per camera, eight cameras
 // After a trigger the producer pauses briefly before composing, as the camera it stands in for
 // settles; a stop is noticed right after the pause.
 constexpr std::uint32_t kTriggerSettleMs = 1;
@@ -174,24 +171,28 @@ bool Acquisition::createSemaphores(std::uint32_t bufferCount) {
     }
 }
 
-bool Acquisition::startThreads(CIGrabEmu& emu) {
+bool Acquisition::startThreads(GrabState& state, const FrameLayout& layout, ComposeFrame compose,
+                               void* owner) {
     // A ring that Create did not size for these semaphores cannot be run.
-    if (slotCount_ < 2 || slotCount_ != emu.bufferCount_ || !emu.imageArray_) return false;
-    prepareCrop(emu);
+    if (slotCount_ < 2 || slotCount_ != state.geometry.bufferCount || !state.ring.slots) {
+        return false;
+    }
+    state_ = &state;
+    compose_ = compose;
+    owner_ = owner;
+    prepareCrop(layout);
     writeIndex_ = 0;
     readIndex_ = 0;
     try {
         delivery_ = std::make_unique<platform::Thread>();
         trash_ = std::make_unique<platform::Thread>();
         producer_ = std::make_unique<platform::Thread>();
+        if (!delivery_->start([this] { return deliver(); }, kWorkerStackBytes)) return false;
+        if (!trash_->start([this] { return reportOverruns(); })) return false;
+        return producer_->start([this] { return produce(); }, kWorkerStackBytes);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    CIGrabEmu* grab = &emu;
-    if (!delivery_->start([grab] { return CIGrabEmu::EmuDeliverThread(grab); }, kWorkerStackBytes))
-        return false;
-    if (!trash_->start([grab] { return CIGrabEmu::EmuTrashThread(grab); })) return false;
-    return producer_->start([grab] { return CIGrabEmu::EmuGrabThread(grab); }, kWorkerStackBytes);
 }
 
 void Acquisition::stop() {
@@ -212,13 +213,27 @@ bool Acquisition::isOwnThread() const {
     return currentEngine == this;
 }
 
-// Operations that would wait for the calling thread, or free what it is using, are refused on
-// the engine's own threads. Each of them stops acquisition first, so that much is still done.
-bool Acquisition::refusedOnOwnThread(CIGrabEmu& emu, const char* operation) {
-    if (!isOwnThread()) return false;
-    emu.Stop();
-    emu.fail(operation, kOnAcquisitionThread);
-    return true;
+// The other two threads end as Stop made them; the calling thread cannot be joined by anyone, so
+// it takes the exit callback it still owes and deletes the engine when it ends.
+void Acquisition::orphan() {
+    wakeAll();
+    for (auto* thread : {producer_.get(), trash_.get(), delivery_.get()}) {
+        if (thread && thread->joinable() && !thread->isCurrent()) thread->join();
+    }
+    if (delivery_ && delivery_->isCurrent()) orphanExit_ = state_->callbacks.acqThreadExit.get();
+    state_ = nullptr;
+    owner_ = nullptr;
+    orphaned_ = true;
+}
+
+// The exit callback comes last, so that a client waiting for it knows that nothing of the grab
+// or its engine is left.
+std::uint32_t Acquisition::finishOrphaned(std::uint32_t exitCode) {
+    const CallbackRecord<IFW_ACQ_THREAD_EXIT_CALLBACK> exit = orphanExit_;
+    delete this;  // the thread objects free themselves once this body returns
+    currentEngine = nullptr;
+    if (exit.function) callClient([&exit] { exit.function(exit.context); });
+    return exitCode;
 }
 
 void Acquisition::releaseTrigger() {
@@ -244,43 +259,39 @@ void Acquisition::closeSemaphores() {
     trigger_.reset();
 }
 
-void Acquisition::prepareCrop(CIGrabEmu& emu) {
-    cameraCount_ = static_cast<std::uint32_t>(std::max(1, emu.GetNumCameras()));
+void Acquisition::prepareCrop(const FrameLayout& layout) {
+    const Geometry& stored = state_->geometry;
+    cameraCount_ = static_cast<std::uint32_t>(layout.cameras);
     CropGeometry geometry;
-    geometry.widthBytes = emu.widthByteCount_;
-    geometry.imageBytes = emu.imageSizeInBytes_;
-    geometry.offsetXBytes = emu.offsetXByteCount_;
-    geometry.offsetYRows = emu.offsetY_;
-    geometry.aoiWidthBytes = emu.aoiWidthByteCount_;
-    geometry.aoiRows = emu.aoiHeight_;
-    geometry.planes = std::uint64_t{emu.GetVertTiles()} * emu.GetHorzTiles() * cameraCount_;
-    // GrabSimplified grows frame slot 0, when needed, to the planes it composes.
-    const std::size_t composedPlanes = std::size_t{emu.GetVertTiles()} * emu.GetHorzTiles() *
-                                       static_cast<std::size_t>(std::max(emu.GetNumCameras(), 0));
-    geometry.frameSlotBytes =
-        std::max(emu.composer_->slotBytes(), composedPlanes * geometry.imageBytes);
-    // Slots 0 to n - 2 are written; the last of them may reach the end of the ring.
-    unsigned char* const* slots = emu.imageArray_.get();
-    const unsigned char* ringEnd = emu.ringBuffer_ + emu.ringBufferSize_;
-    const auto stride = static_cast<std::size_t>(slots[1] - slots[0]);
-    const auto lastRoom = static_cast<std::size_t>(ringEnd - slots[slotCount_ - 2]);
-    geometry.ringSlotBytes = std::min(stride, lastRoom);
+    geometry.widthBytes = stored.widthByteCount;
+    geometry.imageBytes = stored.imageSizeInBytes;
+    geometry.offsetXBytes = stored.offsetXByteCount;
+    geometry.offsetYRows = stored.offsetY;
+    geometry.aoiWidthBytes = stored.aoiWidthByteCount;
+    geometry.aoiRows = stored.aoiHeight;
+    geometry.planes = layout.planes;
+    geometry.frameSlotBytes = static_cast<std::size_t>(layout.frameSlotBytes);
+    geometry.ringSlotBytes = static_cast<std::size_t>(layout.ringSlotBytes);
     crop_ = planCrop(geometry);
 }
 
-std::uint32_t Acquisition::produce(CIGrabEmu& emu) {
+bool Acquisition::running() const {
+    return state_->life.running.load() != 0;
+}
+
+std::uint32_t Acquisition::produce() {
     currentEngine = this;
     // No frame before both consumers run.
     deliveryStarted_->wait(platform::kInfinite);
     trashStarted_->wait(platform::kInfinite);
-    while (emu.running_.load()) {
-        pace(emu);
-        if (!emu.running_.load()) break;
+    while (running()) {
+        pace();
+        if (!running()) break;
         if (isSlotLocked(writeIndex_)) {
             recordOverrun();
             continue;
         }
-        writeFrame(emu, writeIndex_);
+        writeFrame(writeIndex_);
         writeIndex_ = (writeIndex_ + 1) % (slotCount_ - 1);
         frameReady_->release();
     }
@@ -293,12 +304,12 @@ std::uint32_t Acquisition::produce(CIGrabEmu& emu) {
 // Triggered methods wait for a trigger; every other method free-runs, pausing the frame delay
 // after each frame. The pause is a wait on the trigger semaphore, which in free run only Stop
 // releases, so a stop ends the pause at once. The method is read afresh for every frame.
-void Acquisition::pace(CIGrabEmu& emu) {
-    if (isTriggered(emu.triggerMethod_.load())) {
+void Acquisition::pace() {
+    if (isTriggered(state_->line.triggerMethod.load())) {
         trigger_->wait(platform::kInfinite);
         platform::sleepMilliseconds(kTriggerSettleMs);
     } else {
-        trigger_->wait(emu.frameDelay_.load());
+        trigger_->wait(state_->source.frameDelay.load());
     }
 }
 
@@ -311,52 +322,57 @@ void Acquisition::recordOverrun() {
     spareReady_->release();
 }
 
-void Acquisition::writeFrame(CIGrabEmu& emu, std::uint32_t slot) {
+void Acquisition::writeFrame(std::uint32_t slot) {
     lockSlot(slot);
     frameTags_[slot].store(0, std::memory_order_relaxed);
     fillCounters_[slot].fetch_add(1, std::memory_order_relaxed);
     const unsigned char* frame = nullptr;
     try {
-        frame = emu.GrabSimplified(0);
+        frame = compose_(owner_);
     } catch (...) {
         frame = nullptr;  // the slot keeps its previous pixels; acquisition goes on
     }
-    if (frame) copyCropWindow(crop_, frame, emu.imageArray_[slot]);
+    if (frame) copyCropWindow(crop_, frame, state_->ring.slots[slot]);
 }
 
-std::uint32_t Acquisition::deliver(CIGrabEmu& emu) {
+// After every client call the thread checks whether that call deleted the grab.
+std::uint32_t Acquisition::deliver() {
     currentEngine = this;
     deliveryStarted_->release();
-    emu.acqThreadId_.store(platform::currentThreadId());
-    while (emu.running_.load()) {
+    state_->life.acqThreadId.store(platform::currentThreadId());
+    while (running()) {
         frameReady_->wait(platform::kInfinite);
-        if (!emu.running_.load()) break;
+        if (!running()) break;
         const std::uint32_t slot = readIndex_;
-        handOver(emu, slot);
+        handOver(slot);
+        if (orphaned_) return finishOrphaned(kDeliveryExitCode);
         readIndex_ = (slot + 1) % (slotCount_ - 1);
         unlockSlot(slot);
     }
-    callClient([&emu] { emu.AcqThreadExitting(); });
+    const auto exit = state_->callbacks.acqThreadExit.get();
+    if (exit.function) callClient([&exit] { exit.function(exit.context); });
+    if (orphaned_) {
+        orphanExit_ = {};  // owed no more
+        return finishOrphaned(kDeliveryExitCode);
+    }
     return kDeliveryExitCode;
 }
 
 // The plain buffer callback must be registered for anything to be delivered; in asynchronous
 // mode the extended callback then receives the frame once per camera instead.
-void Acquisition::handOver(CIGrabEmu& emu, std::uint32_t slot) {
-    const IFW_GRAB_CALLBACK callback = emu.bufferCallback_;
-    if (!callback) return;
-    unsigned char* buffer = emu.imageArray_[slot];
+void Acquisition::handOver(std::uint32_t slot) {
+    const auto plain = state_->callbacks.buffer.get();
+    if (!plain.function) return;
+    unsigned char* buffer = state_->ring.slots[slot];
     const unsigned int count = fillCounters_[slot].load(std::memory_order_relaxed);
     const std::int64_t tag = frameTags_[slot].load(std::memory_order_relaxed);
-    if (!emu.asyncMode_) {
-        void* context = emu.bufferContext_;
-        callClient([&] { callback(buffer, count, tag, context); });
+    if (!state_->camera.asyncMode) {
+        callClient([&] { plain.function(buffer, count, tag, plain.context); });
         return;
     }
-    const IFW_GRAB_CALLBACK_EX extended = emu.bufferCallbackEx_;
+    const auto [extended, context] = state_->callbacks.bufferEx.get();
     if (!extended) return;
-    void* context = emu.bufferContextEx_;
-    for (std::uint32_t camera = 0; camera < cameraCount_; ++camera) {
+    for (std::uint32_t camera = 0; camera < cameraCount_ && !orphaned_; ++camera) {
         IFW_GRAB_BUF_DESC desc{};
         desc.Buffer = buffer;
         desc.CameraIndex = camera;
@@ -364,20 +380,20 @@ void Acquisition::handOver(CIGrabEmu& emu, std::uint32_t slot) {
     }
 }
 
-std::uint32_t Acquisition::reportOverruns(CIGrabEmu& emu) {
+std::uint32_t Acquisition::reportOverruns() {
     currentEngine = this;
     trashStarted_->release();
     const std::uint32_t spare = slotCount_ - 1;
-    while (emu.running_.load()) {
+    while (running()) {
         spareReady_->wait(platform::kInfinite);
-        if (!emu.running_.load()) break;
-        const IFW_GRAB_CALLBACK callback = emu.trashCallback_;
+        if (!running()) break;
+        const auto [callback, context] = state_->callbacks.trash.get();
         if (!callback) continue;
-        unsigned char* buffer = emu.imageArray_[spare];
+        unsigned char* buffer = state_->ring.slots[spare];
         const unsigned int count = fillCounters_[spare].load(std::memory_order_relaxed);
         const std::int64_t tag = frameTags_[spare].load(std::memory_order_relaxed);
-        void* context = emu.trashContext_;
         callClient([&] { callback(buffer, count, tag, context); });
+        if (orphaned_) return finishOrphaned(kTrashExitCode);
     }
     return kTrashExitCode;
 }

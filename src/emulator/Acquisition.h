@@ -7,7 +7,14 @@
 #include <memory>
 #include <mutex>
 
-class CIGrabEmu;
+#include <tamra/Types.h>
+
+#include "core/CallbackTable.h"
+#include "core/FrameLayout.h"
+
+namespace tamra {
+struct GrabState;
+}  // namespace tamra
 
 namespace tamra::platform {
 class Semaphore;
@@ -58,9 +65,14 @@ void copyCropWindow(const CropPlan& plan, const unsigned char* frame, unsigned c
 // index to the delivery thread.
 //
 // Ownership: created by CIGrabEmu's constructor. Slot state lives from Create to Destroy;
-// semaphores and threads exist exactly while running (Start to Stop).
+// semaphores and threads exist exactly while running (Start to Stop). When a callback deletes
+// the grab, the engine outlives it (see orphan).
 class Acquisition {
 public:
+    // What the producer calls for each frame: composes it into memory that stays put while
+    // running and returns it, or null for no frame.
+    using ComposeFrame = const unsigned char* (*)(void* owner);
+
     Acquisition();
     ~Acquisition();
     Acquisition(const Acquisition&) = delete;
@@ -81,10 +93,11 @@ public:
     // (a ring of one slot gives a frame-ready maximum of 0); the caller then stops.
     bool createSemaphores(std::uint32_t bufferCount);
     void clearLocks();
-    // Fixes the crop plan, then starts delivery (32 KiB stack), overrun reporter (default
-    // stack) and producer (32 KiB). False when a thread cannot be started; the caller then
-    // stops, which wakes and joins whatever did start.
-    bool startThreads(CIGrabEmu& emu);
+    // Fixes the crop plan from the layout snapshot, then starts delivery (32 KiB stack),
+    // overrun reporter (default stack) and producer (32 KiB). False when a thread cannot be
+    // started; the caller then stops, which wakes and joins whatever did start.
+    bool startThreads(GrabState& state, const FrameLayout& layout, ComposeFrame compose,
+                      void* owner);
 
     // Stop, after the running flag was cleared: wakes every thread, joins producer, reporter
     // and delivery thread in that order and closes the semaphores. On one of this engine's
@@ -93,29 +106,41 @@ public:
     void stop();
     // True on one of this engine's threads, that is, inside one of the client's callbacks.
     bool isOwnThread() const;
-    // On an own thread: stops acquisition (as Stop from a callback does), writes
-    // "CIGrab::<operation>: Called from an acquisition callback" and returns true.
-    bool refusedOnOwnThread(CIGrabEmu& emu, const char* operation);
+    // The grab is being deleted from inside a callback, on one of this engine's threads, after
+    // Stop: joins the other two threads and takes what the calling thread still needs from the
+    // grab's state. The calling thread touches nothing of the grab after its callback returns,
+    // ends and deletes the engine. The owner lets go of the engine after this call.
+    void orphan();
 
     // Releases the trigger semaphore once, when it exists; a pending trigger absorbs the
     // call, so triggers that arrive while one is pending are lost.
     void releaseTrigger();
 
     // Thread bodies; their results are the threads' exit codes.
-    std::uint32_t produce(CIGrabEmu& emu);
-    std::uint32_t deliver(CIGrabEmu& emu);
-    std::uint32_t reportOverruns(CIGrabEmu& emu);
+    std::uint32_t produce();
+    std::uint32_t deliver();
+    std::uint32_t reportOverruns();
 
 private:
-    // Fixed at Start from the geometry and the memory that really exists, so that a layout
-    // change after Create can never make the copy leave its buffers.
-    void prepareCrop(CIGrabEmu& emu);
-    void pace(CIGrabEmu& emu);
+    // Fixed at Start from the layout snapshot and the ring that really exists.
+    void prepareCrop(const FrameLayout& layout);
+    bool running() const;
+    void pace();
     void recordOverrun();
-    void writeFrame(CIGrabEmu& emu, std::uint32_t slot);
-    void handOver(CIGrabEmu& emu, std::uint32_t slot);
+    void writeFrame(std::uint32_t slot);
+    void handOver(std::uint32_t slot);
+    // Ends a thread whose callback deleted the grab; returns its exit code.
+    std::uint32_t finishOrphaned(std::uint32_t exitCode);
     void wakeAll();
     void closeSemaphores();
+
+    // The grab's state and its frame source, set at Start; never touched once orphaned.
+    GrabState* state_ = nullptr;
+    ComposeFrame compose_ = nullptr;
+    void* owner_ = nullptr;
+    // Set on the thread that deletes the grab from its callback, read only by that thread.
+    bool orphaned_ = false;
+    CallbackRecord<IFW_ACQ_THREAD_EXIT_CALLBACK> orphanExit_;
 
     // Slot state: written by Create/Destroy on the client thread, used by the threads.
     std::uint32_t slotCount_ = 0;

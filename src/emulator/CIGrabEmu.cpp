@@ -3,9 +3,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include <tamra/CiOS.h>
 
+#include "core/GeometryRules.h"
+#include "core/GrabState.h"
+#include "core/LifecycleRules.h"
+#include "core/Reasons.h"
 #include "emulator/Acquisition.h"
 #include "emulator/FrameComposer.h"
 #include "emulator/ImageStore.h"
@@ -15,7 +20,8 @@ namespace {
 
 constexpr unsigned int kMinFrameDelayMs = 33;
 constexpr std::size_t kPathChars = 260;
-constexpr std::uint32_t kKeep = 0xFFFFFFFEu;
+using tamra::geometry::kKeep;
+using Op = tamra::GrabOperation;
 // "./images" with the native separator: the image root relative to the current directory.
 constexpr char kDefaultImageRoot[] = {
     '.', tamra::platform::kSeparator, 'i', 'm', 'a', 'g', 'e', 's', 0};
@@ -75,9 +81,17 @@ CIGrabEmu::CIGrabEmu(IGEMU_FILE_STORE kind)
     copyPath(imageRoot_, kDefaultImageRoot);
 }
 
-// Terminate stops and releases everything; the file lists go last.
+CIGrabEmu::CIGrabEmu(int kind) : CIGrabEmu(static_cast<IGEMU_FILE_STORE>(kind)) {}
+
+// Terminate stops and releases everything; the file lists go last. Inside one of its own
+// callbacks Terminate only stops, and the engine is handed to the thread running the callback,
+// which deletes it when it ends.
 CIGrabEmu::~CIGrabEmu() {
     CIGrabEmu::Terminate();
+    if (acquisition_->isOwnThread()) {
+        acquisition_->orphan();
+        acquisition_.release();  // deleted by its last thread
+    }
     ClearFileList();
 }
 
@@ -85,42 +99,51 @@ IFW_IGRABTYPE CIGrabEmu::GetGrabType() {
     return IFW_IGRAB_EMULATOR;
 }
 
-int CIGrabEmu::Initialize() {
+int CIGrabEmu::Initialize() try {
     const int result = CIGrab::Initialize();
     if (!result) return result;
-    frameDelay_ = kMinFrameDelayMs;
-    if (imagePath_[0] == '\0') CiOS::AppDataPath(imagePath_, productName_, kDefaultImageRoot);
-    if (!heightSet_) applyImageRegion(region_, width_, height_);
+    grabState().source.frameDelay = kMinFrameDelayMs;
+    if (imagePath_[0] == '\0')
+        CiOS::AppDataPath(imagePath_, grabState().camera.productName, kDefaultImageRoot);
+    if (!grabState().geometry.heightSet)
+        applyImageRegion(grabState().transform.region, grabState().geometry.width,
+                         grabState().geometry.height);
     scanWithFallback(imagePath_, imageRoot_,
                      [this](const char* path) { return CountImageFiles(path); });
-    initialized_ = 1;
+    grabState().life.initialized = 1;
     return 1;
+} catch (const std::exception&) {
+    return fail("Initialize", tamra::reason::kOutOfResources);
 }
 
 // Stops first, so that the scan never changes the lists under a running producer; the core's
 // Create would stop through Destroy anyway.
 int CIGrabEmu::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                       std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
-                      std::uint32_t timeOut) {
-    if (acquisition_->refusedOnOwnThread(*this, "Create")) return 0;
+                      std::uint32_t timeOut) try {
+    if (refusedInCallback(Op::Create, "Create")) return 0;
     Stop();
-    if (imagePath_[0] != '\0') CountImageFiles(imagePath_);
+    if (imagePath_[0] != '\0' && !keepFileLists_) CountImageFiles(imagePath_);
     // The negation is taken in unsigned arithmetic, so that the most negative value is defined.
     const bool asksForBits = static_cast<std::int32_t>(bitsPerPixel) <= kLargestBitsRequest;
     const std::uint32_t coreBits = asksForBits ? 0u - bitsPerPixel : kKeep;
     if (!CIGrab::Create(offsetX, offsetY, width, height, coreBits, bufferCount, timeOut)) return 0;
     SetFrameSlotCount(1);
-    if (!acquisition_->allocateSlotState(bufferCount_) || !AllocateFrameSlots()) {
+    if (!acquisition_->allocateSlotState(grabState().geometry.bufferCount) ||
+        !AllocateFrameSlots()) {
         Destroy();
         return 0;
     }
     if (CreateDIBSections()) LoadImageFiles();
-    created_ = 1;
+    grabState().life.created = 1;
     return 1;
+} catch (const std::exception&) {
+    Destroy();
+    return fail("Create", tamra::reason::kOutOfResources);
 }
 
 int CIGrabEmu::Destroy() {
-    if (acquisition_->refusedOnOwnThread(*this, "Destroy")) return 0;
+    if (refusedInCallback(Op::Destroy, "Destroy")) return 0;
     CIGrab::Destroy();
     DestroyDIBSections();
     acquisition_->releaseSlotState();
@@ -129,7 +152,7 @@ int CIGrabEmu::Destroy() {
 }
 
 int CIGrabEmu::Terminate() {
-    if (acquisition_->refusedOnOwnThread(*this, "Terminate")) return 0;
+    if (refusedInCallback(Op::Terminate, "Terminate")) return 0;
     CIGrab::Terminate();
     SetFrameSlotCount(0);
     return 1;
@@ -143,50 +166,68 @@ int CIGrabEmu::Stop() {
     return 1;
 }
 
-int CIGrabEmu::Start() {
-    if (acquisition_->refusedOnOwnThread(*this, "Start")) return 0;
+int CIGrabEmu::Start() try {
+    if (refusedInCallback(Op::Start, "Start")) return 0;
     if (!CIGrab::Start()) return 0;
-    if (!acquisition_->createSemaphores(bufferCount_)) {
+    // The layout frames are composed with while running, and a frame slot that holds it: the
+    // producer allocates nothing. A slot that cannot grow makes every frame keep the slot's
+    // previous pixels, as a failed composition does.
+    tamra::FrameLayout& layout = composer_->layout();
+    layout = currentFrameLayout();
+    composer_->fitSlots(layout);
+    if (!acquisition_->createSemaphores(grabState().geometry.bufferCount)) {
         Stop();
         return 0;
     }
-    running_ = 1;
+    grabState().life.running = 1;
     acquisition_->clearLocks();
-    if (!acquisition_->startThreads(*this)) {
+    const auto compose = [](void* owner) -> const unsigned char* {
+        auto* grab = static_cast<CIGrabEmu*>(owner);
+        return grab->composer_->composeFrame(grab->frameSource(), grab->composer_->layout());
+    };
+    if (!acquisition_->startThreads(grabState(), layout, compose, this)) {
         Stop();
         return 0;
     }
     return 1;
+} catch (const std::exception&) {
+    Stop();
+    return fail("Start", tamra::reason::kOutOfResources);
 }
 
-int CIGrabEmu::EmulateFromNewImagePath(char* path, std::uint32_t width, std::uint32_t height) {
-    if (acquisition_->refusedOnOwnThread(*this, "EmulateFromNewImagePath")) return 0;
+int CIGrabEmu::EmulateFromNewImagePath(char* path, std::uint32_t width, std::uint32_t height) try {
+    if (refusedInCallback(Op::EmulateFromNewImagePath, "EmulateFromNewImagePath")) return 0;
     copyPath(imageRoot_, path);
-    CiOS::AppDataPath(imagePath_, productName_, imageRoot_);
+    CiOS::AppDataPath(imagePath_, grabState().camera.productName, imageRoot_);
     if (width == 0 || height == 0) return 0;
     Destroy();
     scanWithFallback(imagePath_, imageRoot_,
                      [this](const char* folder) { return CountImageFiles(folder); });
     Create(0, 0, width, height, kKeep, kKeep, kKeep);
     return 1;
+} catch (const std::exception&) {
+    return fail("EmulateFromNewImagePath", tamra::reason::kOutOfResources);
 }
 
 int CIGrabEmu::EmulationTrigger() {
-    if (!initialized_) return fail("EmulationTrigger", "Grab not initialized");
-    if (isTriggered(triggerMethod_)) acquisition_->releaseTrigger();
+    if (!grabState().life.initialized) {
+        return fail("EmulationTrigger", tamra::reason::kNotInitialized);
+    }
+    if (isTriggered(grabState().line.triggerMethod)) acquisition_->releaseTrigger();
     return 1;
 }
 
 // The camera is ignored, and so is the initialised state.
 int CIGrabEmu::GenerateSoftTrigger(int /*camera*/) {
-    if (isTriggered(triggerMethod_)) acquisition_->releaseTrigger();
+    if (isTriggered(grabState().line.triggerMethod)) acquisition_->releaseTrigger();
     return 1;
 }
 
 // The frame delay is a pause between frames; a running emulator never pauses less than 33 ms.
 int CIGrabEmu::SetFrameDelay(unsigned int milliseconds) {
     if (!CIGrab::SetFrameDelay(milliseconds)) return 0;
-    if (frameDelay_ < kMinFrameDelayMs) frameDelay_ = kMinFrameDelayMs;
+    if (grabState().source.frameDelay < kMinFrameDelayMs)
+        grabState().source.frameDelay = kMinFrameDelayMs;
     return 1;
 }
 
@@ -216,17 +257,9 @@ int CIGrabEmu::IsBufferLocked(unsigned int slot) {
     return acquisition_->isSlotLocked(slot);
 }
 
-std::uint32_t CIGrabEmu::EmuGrabThread(void* emulator) {
-    auto* grab = static_cast<CIGrabEmu*>(emulator);
-    return grab->acquisition_->produce(*grab);
-}
-
-std::uint32_t CIGrabEmu::EmuDeliverThread(void* emulator) {
-    auto* grab = static_cast<CIGrabEmu*>(emulator);
-    return grab->acquisition_->deliver(*grab);
-}
-
-std::uint32_t CIGrabEmu::EmuTrashThread(void* emulator) {
-    auto* grab = static_cast<CIGrabEmu*>(emulator);
-    return grab->acquisition_->reportOverruns(*grab);
+bool CIGrabEmu::refusedInCallback(tamra::GrabOperation operation, const char* name) {
+    if (!acquisition_->isOwnThread()) return false;
+    Stop();
+    admitted(operation, name, true);
+    return true;
 }

@@ -3,11 +3,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <new>
 
 #include <tamra/CIGrabEmu.h>
 
+#include "core/GrabState.h"
+#include "core/LifecycleRules.h"
+#include "core/Reasons.h"
 #include "emulator/Acquisition.h"
 #include "emulator/BitmapFile.h"
 #include "emulator/ImageStore.h"
@@ -51,12 +55,6 @@ bool fileHolds(std::FILE* file, std::uint32_t offset, std::size_t bytes) {
     if (std::fseek(file, 0, SEEK_END) != 0) return false;
     const long size = std::ftell(file);
     return size >= 0 && std::uint64_t{offset} + bytes <= static_cast<std::uint64_t>(size);
-}
-
-bool multiplyWithin(std::uint64_t& product, std::uint64_t factor) {
-    if (factor != 0 && product > kMaxSlotBlockBytes / factor) return false;
-    product *= factor;
-    return true;
 }
 
 }  // namespace
@@ -199,18 +197,6 @@ bool FrameComposer::drawSource(const BITMAPINFOHEADER& target) {
     return drawn;
 }
 
-std::size_t FrameComposer::frameSlotBytes(CIGrabEmu& emulator) {
-    const std::uint64_t cameras = static_cast<std::uint64_t>(std::max(emulator.GetNumCameras(), 0));
-    std::uint64_t bytes = emulator.height_;
-    const bool fits =
-        multiplyWithin(bytes, emulator.width_) && multiplyWithin(bytes, emulator.GetVertTiles()) &&
-        multiplyWithin(bytes, emulator.GetHorzTiles()) &&
-        multiplyWithin(bytes, emulator.bytesPerPixel_) &&
-        multiplyWithin(
-            bytes, emulator.bytesPerPixel_ == 1 ? std::max<std::uint64_t>(cameras, 3) : cameras);
-    return fits ? static_cast<std::size_t>(bytes) : 0;
-}
-
 bool FrameComposer::allocateSlots(std::size_t slotBytes) {
     releaseSlots();
     if (slotCount_ == 0) slotCount_ = 1;
@@ -235,29 +221,56 @@ void FrameComposer::releaseSlots() {
     slotBytes_ = 0;
 }
 
-unsigned char* FrameComposer::frameSlot(std::size_t frameBytes) {
-    if (!slotBlock_) return nullptr;
-    // Only a layout change after Create (cameras or tiles) can make a frame outgrow its slot.
-    if (frameBytes > slotBytes_ && !allocateSlots(frameBytes)) return nullptr;
-    return slotTable_[0];
+// Only a layout change after Create (cameras or tiles) can make a frame outgrow its slot; Start
+// and a direct composition outside acquisition grow it here.
+bool FrameComposer::fitSlots(const FrameLayout& layout) {
+    if (!slotBlock_) return false;
+    const std::uint64_t frameBytes = layoutProduct(layout.planes, layout.planeBytes);
+    if (frameBytes <= slotBytes_) return true;
+    return frameBytes <= kMaxSlotBlockBytes && allocateSlots(static_cast<std::size_t>(frameBytes));
 }
 
-void FrameComposer::composePlane(CIGrabEmu& emulator, int plane, unsigned char* out,
+unsigned char* FrameComposer::composeFrame(const FrameSource& source, const FrameLayout& layout) {
+    const auto planeBytes = static_cast<std::size_t>(layout.planeBytes);
+    const std::uint64_t planes = layout.planes;
+    if (!slotBlock_ || layoutProduct(planes, planeBytes) > slotBytes_) return nullptr;
+    unsigned char* const frame = slotTable_[0];
+    const Geometry& geometry = source.state.geometry;
+    platform::bitBlt(destinationDc_,
+                     platform::Rect{0, 0, static_cast<std::int32_t>(geometry.width),
+                                    static_cast<std::int32_t>(geometry.height)},
+                     nullptr, 0, 0, platform::kBlackness);
+    for (std::uint64_t plane = 0; plane < planes; ++plane) {
+        composePlane(source, static_cast<int>(plane), frame + plane * planeBytes, planeBytes);
+    }
+    advanceFrameCounter();
+    return frame;
+}
+
+void FrameComposer::composePlane(const FrameSource& source, int plane, unsigned char* out,
                                  std::size_t bytes) {
-    const std::string* file = emulator.store_->next(plane, emulator.imageCategory_);
+    const GrabState& state = source.state;
+    const Geometry& geometry = state.geometry;
+    const std::string* file = source.store.next(plane, state.source.imageCategory);
     const bool loaded = file != nullptr &&
-                        emulator.LoadBitmapFromFile(file->c_str(), targetFormat()) != 0 &&
+                        load(file->c_str(), targetFormat(), conformRule(state)) &&
                         surface_.sizeInBytes() == bytes;
     if (!loaded) {
-        writeSubstitutePattern(out, bytes, emulator.width_, emulator.bytesPerPixel_, frameCounter_);
+        writeSubstitutePattern(out, bytes, geometry.width, geometry.bytesPerPixel, frameCounter_);
         return;
     }
     std::memcpy(out, surface_.bits(), bytes);
-    if (plane == emulator.clientActiveCamera_) {
+    if (plane == state.camera.clientActiveCamera) {
         const std::size_t length = std::min(file->size(), kPathCapacity - 1);
-        std::memcpy(emulator.currentFileName_, file->data(), length);
-        emulator.currentFileName_[length] = '\0';
+        std::memcpy(source.currentFileName, file->data(), length);
+        source.currentFileName[length] = '\0';
     }
+}
+
+ConformRule conformRule(const GrabState& state) {
+    const Geometry& geometry = state.geometry;
+    return ConformRule{state.source.conformEnable != 0, geometry.width, geometry.height,
+                       geometry.bitsPerPixel};
 }
 
 void writeSubstitutePattern(unsigned char* out, std::size_t bytes, std::uint32_t width,
@@ -285,7 +298,11 @@ void writeSubstitutePattern(unsigned char* out, std::size_t bytes, std::uint32_t
 
 int CIGrabEmu::CreateDIBSections() {
     DestroyDIBSections();
-    return composer_->createSurface(width_, height_, bitsPerPixel_, bytesPerPixel_) ? 1 : 0;
+    return composer_->createSurface(grabState().geometry.width, grabState().geometry.height,
+                                    grabState().geometry.bitsPerPixel,
+                                    grabState().geometry.bytesPerPixel)
+               ? 1
+               : 0;
 }
 
 int CIGrabEmu::DestroyDIBSections() {
@@ -302,27 +319,18 @@ unsigned char* CIGrabEmu::GetLoadedImagePtr(IFW_EMULATOR_IMAGETYPE, int, int) {
 }
 
 int CIGrabEmu::LoadBitmapFromFile(const char* path, BITMAPINFO* target) {
-    const tamra::emulator::ConformRule rule{conformEnable_ != 0, width_, height_, bitsPerPixel_};
-    return composer_->load(path, target, rule) ? 1 : 0;
+    return composer_->load(path, target, tamra::emulator::conformRule(grabState())) ? 1 : 0;
 }
 
+// Outside acquisition the frame slot first grows to the current layout; while running the
+// producer composes with the layout Start fixed, and so does this call.
 unsigned char* CIGrabEmu::GrabSimplified(int) {
-    tamra::emulator::FrameComposer& composer = *composer_;
-    const std::size_t planeBytes = imageSizeInBytes_;
-    const std::size_t planes = std::size_t{GetVertTiles()} * GetHorzTiles() *
-                               static_cast<std::size_t>(std::max(GetNumCameras(), 0));
-    unsigned char* const frame = composer.frameSlot(planes * planeBytes);
-    if (frame == nullptr) return nullptr;
-    tamra::platform::bitBlt(composer.destinationDc(),
-                            tamra::platform::Rect{0, 0, static_cast<std::int32_t>(width_),
-                                                  static_cast<std::int32_t>(height_)},
-                            nullptr, 0, 0, tamra::platform::kBlackness);
-    for (std::size_t plane = 0; plane < planes; ++plane) {
-        composer.composePlane(*this, static_cast<int>(plane), frame + plane * planeBytes,
-                              planeBytes);
+    tamra::FrameLayout& layout = composer_->layout();
+    if (grabState().life.running.load() == 0) {
+        layout = currentFrameLayout();
+        if (!composer_->fitSlots(layout)) return nullptr;
     }
-    composer.advanceFrameCounter();
-    return frame;
+    return composer_->composeFrame(frameSource(), layout);
 }
 
 unsigned char* CIGrabEmu::Grab(int index) {
@@ -338,8 +346,9 @@ std::uint32_t CIGrabEmu::GetHeight() {
 }
 
 bool CIGrabEmu::AllocateFrameSlots() {
-    const std::size_t bytes = tamra::emulator::FrameComposer::frameSlotBytes(*this);
-    return bytes != 0 && composer_->allocateSlots(bytes);
+    const std::uint64_t bytes = grabState().layout.frameSlotBytes;
+    return bytes != 0 && bytes <= tamra::kLayoutTooLarge - 1 &&
+           composer_->allocateSlots(static_cast<std::size_t>(bytes));
 }
 
 void CIGrabEmu::ReleaseFrameSlots() {
@@ -350,21 +359,47 @@ void CIGrabEmu::SetFrameSlotCount(std::uint32_t count) {
     composer_->setSlotCount(count);
 }
 
-// The core's change re-lays the ring; the emulator rebuilds its surface for the new pixel
-// format and, when the new layout needs more bytes per frame than Create gave the frame slot,
-// re-sizes the slot so that a composed frame never overruns it. A callback is still reading
-// the ring it would re-lay, so there the change is refused.
-int CIGrabEmu::SetImageColor(IFW_IMAGE_COLOR_TYPE type) {
-    if (acquisition_->refusedOnOwnThread(*this, "SetImageColor")) return 0;
-    if (CIGrab::SetImageColor(type) == 0) return 0;
-    const bool wasRunning = running_ != 0;
+// One restart: stops a running grab, re-lays the ring (re-creating it without a new scan of the
+// unchanged folder when the ring is too small), rebuilds the surface for the new pixel format,
+// grows the frame slot to the new layout, and starts again. A callback is still reading the
+// ring it would re-lay, so there the change is refused.
+int CIGrabEmu::SetImageColor(IFW_IMAGE_COLOR_TYPE type) try {
+    if (refusedInCallback(tamra::GrabOperation::SetImageColor, "SetImageColor")) return 0;
+    if (admitted(tamra::GrabOperation::SetImageColor, "SetImageColor") == 0) return 0;
+    if (type == grabState().geometry.imageColor) return 0;
+    const bool wasRunning = grabState().life.running.load() != 0;
     if (wasRunning) Stop();
+    keepFileLists_ = true;
+    relayImageColor(type, true);
+    keepFileLists_ = false;
     if (CreateDIBSections()) LoadImageFiles();
     tamra::emulator::FrameComposer& composer = *composer_;
-    if (composer.hasSlots() &&
-        tamra::emulator::FrameComposer::frameSlotBytes(*this) > composer.slotBytes()) {
+    if (composer.hasSlots() && grabState().layout.frameSlotBytes > composer.slotBytes()) {
         AllocateFrameSlots();
     }
     if (wasRunning) Start();
     return 1;
+} catch (const std::exception&) {
+    keepFileLists_ = false;
+    return fail("SetImageColor", tamra::reason::kOutOfResources);
+}
+
+// The layout of a frame composed now: cameras and tiles may have changed since Create.
+tamra::FrameLayout CIGrabEmu::currentFrameLayout() {
+    const tamra::GrabState& state = grabState();
+    tamra::LayoutInput in;
+    in.width = state.geometry.width;
+    in.height = state.geometry.height;
+    in.bytesPerPixel = state.geometry.bytesPerPixel;
+    in.cameras = static_cast<std::uint32_t>(std::max(GetNumCameras(), 0));
+    in.tiles = tamra::layoutProduct(GetVertTiles(), GetHorzTiles());
+    tamra::FrameLayout layout = tamra::layOutFrames(in);
+    // The ring that exists, not the one this layout would make.
+    layout.ringSlotBytes = state.layout.ringSlotBytes;
+    layout.ringBytes = state.layout.ringBytes;
+    return layout;
+}
+
+tamra::emulator::FrameSource CIGrabEmu::frameSource() {
+    return tamra::emulator::FrameSource{*store_, grabState(), currentFileName_};
 }

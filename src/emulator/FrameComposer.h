@@ -11,9 +11,15 @@
 
 #include "platform/raster/DeviceContext.h"
 
-class CIGrabEmu;
+#include "core/FrameLayout.h"
+
+namespace tamra {
+struct GrabState;
+}  // namespace tamra
 
 namespace tamra::emulator {
+
+class ImageStore;
 
 struct BitmapFileHeader;
 struct ConformRule;
@@ -22,6 +28,14 @@ struct ConformRule;
 struct TargetFormat {
     BITMAPINFOHEADER bmiHeader;
     RGBQUAD bmiColors[256];
+};
+
+// Where the planes of a frame come from: the emulator's file lists, the grab's settings, and the
+// name of the active camera's file, written back for GetImageFileName.
+struct FrameSource {
+    ImageStore& store;
+    const GrabState& state;
+    char* currentFileName;  // kPathCapacity characters
 };
 
 // Everything a frame is composed with. Owned by one emulator and used by one thread at a time:
@@ -56,9 +70,6 @@ public:
     bool load(const char* path, const BITMAPINFO* target, const ConformRule& rule);
 
     // ---- Frame slots.
-    // Frame-slot size for the emulator's current layout, or 0 when it would exceed what can
-    // be allocated.
-    static std::size_t frameSlotBytes(CIGrabEmu& emulator);
     // Allocates frame-slot-count slots (at least one) of slotBytes each, zero-filled.
     bool allocateSlots(std::size_t slotBytes);
     void releaseSlots();
@@ -66,12 +77,18 @@ public:
     std::size_t slotBytes() const { return slotBytes_; }
     void setSlotCount(std::uint32_t count) { slotCount_ = count; }
     std::uint32_t slotCount() const { return slotCount_; }
-    // Slot 0, grown first when a frame of frameBytes would not fit; null without slots.
-    unsigned char* frameSlot(std::size_t frameBytes);
+    // Grows the slots, outside acquisition, to hold a frame of the layout; false when they
+    // cannot be had.
+    bool fitSlots(const FrameLayout& layout);
 
     // ---- Composition.
+    // Composes every plane of the layout into slot 0 and returns it; null when slot 0 cannot
+    // hold them. Allocates nothing once the slots fit the layout.
+    unsigned char* composeFrame(const FrameSource& source, const FrameLayout& layout);
     // Loads camera plane's next file into out, or writes the substitute pattern there.
-    void composePlane(CIGrabEmu& emulator, int plane, unsigned char* out, std::size_t bytes);
+    void composePlane(const FrameSource& source, int plane, unsigned char* out, std::size_t bytes);
+    // The layout frames are composed with: fixed at Start while running.
+    FrameLayout& layout() { return layout_; }
     void resetFrameCounter() { frameCounter_ = 0; }
     void advanceFrameCounter() { ++frameCounter_; }
     std::uint32_t frameCounter() const { return frameCounter_; }
@@ -97,7 +114,11 @@ private:
     std::size_t slotBytes_ = 0;
     std::uint32_t slotCount_ = 0;
     std::uint32_t frameCounter_ = 0;
+    FrameLayout layout_;
 };
+
+// The conform rule of the grab's current geometry.
+ConformRule conformRule(const GrabState& state);
 
 // The substitute pattern of a plane: byte b of the pixel at row r, column c is
 // ((B + b) x (r + c + (n x 10) / B)) modulo 256 for frame counter n and B bytes per pixel,

@@ -6,6 +6,7 @@
 
 #include <tamra/CIGrabEmu.h>
 
+#include "core/GrabState.h"
 #include "emulator/BitmapFile.h"
 #include "emulator/FrameComposer.h"
 #include "platform/FileSystem.h"
@@ -145,8 +146,8 @@ char* CIGrabEmu::GetImageFileName(int, int, int) {
 }
 
 int CIGrabEmu::GetNumCameras() {
-    if (explicitNumCameras_ != 0) return explicitNumCameras_;
-    return imageColor_ == IFW_IMAGE_COLOR_PLANES ? 3 : 1;
+    if (grabState().camera.explicitNumCameras != 0) return grabState().camera.explicitNumCameras;
+    return grabState().geometry.imageColor == IFW_IMAGE_COLOR_PLANES ? 3 : 1;
 }
 
 unsigned int CIGrabEmu::CountImageFiles(const char* path) {
@@ -164,15 +165,17 @@ unsigned int CIGrabEmu::CountImageFilesSimplified(const char* path) {
     // the loader would refuse for its size leaves the geometry alone.
     rules.firstMainCandidate = [this](const std::string& candidate) {
         BITMAPINFOHEADER header{};
-        if (widthSet_ != 0 || !ReadBitmapInfoHeader(candidate.c_str(), &header)) return;
+        if (grabState().geometry.widthSet != 0 || !ReadBitmapInfoHeader(candidate.c_str(), &header))
+            return;
         const std::uint32_t height = tamra::emulator::heightMagnitude(header.biHeight);
         if (header.biWidth <= 0 || height == 0 ||
             static_cast<std::uint32_t>(header.biWidth) > tamra::platform::kMaxBitmapDimension ||
             height > tamra::platform::kMaxBitmapDimension) {
             return;
         }
-        width_ = static_cast<std::uint32_t>(tamra::emulator::roundedWidth(header.biWidth));
-        height_ = height;
+        grabState().geometry.width =
+            static_cast<std::uint32_t>(tamra::emulator::roundedWidth(header.biWidth));
+        grabState().geometry.height = height;
     };
     rules.conforms = [this](const std::string& candidate) {
         return ImageConform(candidate.c_str()) != 0;
@@ -191,7 +194,7 @@ int CIGrabEmu::ReadBitmapInfoHeader(const char* path, BITMAPINFOHEADER* header) 
 }
 
 int CIGrabEmu::ImageConform(const char* path) {
-    if (conformEnable_ != 0) return 1;
+    if (grabState().source.conformEnable != 0) return 1;
     BITMAPINFOHEADER header{};
     if (!ReadBitmapInfoHeader(path, &header)) return 0;
     return ImageConform(&header);
@@ -202,6 +205,8 @@ int CIGrabEmu::ImageConform(const char* path) {
 // matches.
 int CIGrabEmu::ImageConform(BITMAPINFOHEADER* header) {
     if (header == nullptr) return 0;
-    const tamra::emulator::ConformRule rule{conformEnable_ != 0, width_, height_, bitsPerPixel_};
+    const tamra::emulator::ConformRule rule{grabState().source.conformEnable != 0,
+                                            grabState().geometry.width, grabState().geometry.height,
+                                            grabState().geometry.bitsPerPixel};
     return rule.accepts(*header) ? 1 : 0;
 }

@@ -3,20 +3,24 @@
 #include <tamra/CIGrabEmu.h>
 
 #include <algorithm>
+#include <memory>
 #include <new>
+
+#include "core/GeometryRules.h"
+#include "core/GrabState.h"
 
 namespace {
 
-constexpr std::uint32_t kKeep = 0xFFFFFFFEu;
+using tamra::geometry::kKeep;
 
 }  // namespace
 
 void IXGrab::SetImgSrcConformEnable(int enable) {
-    conformEnable_ = enable;
+    grabState().source.conformEnable = enable;
 }
 
 void IXGrab::SetImgInterjectState(int state) {
-    interjectState_ = state;
+    grabState().source.interjectState = state;
 }
 
 unsigned char* IXGrab::GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE, int, int) {
@@ -30,23 +34,24 @@ char* IXGrab::GetImageFileName(int, int, int) {
 // The private emulator finds its images by its own default image path, is created with this
 // grab's window and is never started: each call composes one frame on the calling thread.
 unsigned char* CIGrab::GetNextInterjectImage(IFW_EMULATOR_IMAGETYPE, int, int) {
+    std::unique_ptr<IXGrab>& source = grabState().core.interjectSource;
     try {
-        if (!interjectSource_) {
-            auto source = std::make_unique<CIGrabEmu>(IGEMU_FILE_STORE_DISK);
-            source->Initialize();
-            source->Create(offsetX_, offsetY_, width_, height_, kKeep, kKeep, kKeep);
-            interjectCopy_.assign(
-                static_cast<std::size_t>(std::max(GetNumCameras(), 0)) * imageSizeInBytes_, 0);
-            interjectSource_ = std::move(source);
+        if (!source) {
+            auto emulator = std::make_unique<CIGrabEmu>(IGEMU_FILE_STORE_DISK);
+            emulator->Initialize();
+            const tamra::Geometry& geometry = grabState().geometry;
+            emulator->Create(geometry.offsetX, geometry.offsetY, geometry.width, geometry.height,
+                             kKeep, kKeep, kKeep);
+            source = std::move(emulator);
         }
-        return static_cast<CIGrabEmu*>(interjectSource_.get())->GrabSimplified(0);
+        return static_cast<CIGrabEmu*>(source.get())->GrabSimplified(0);
     } catch (const std::bad_alloc&) {
-        // No copy buffer: no interjection frame, and the next call tries again.
-        return nullptr;
+        return nullptr;  // no frame this time; the next call tries again
     }
 }
 
 char* CIGrab::GetImageFileName(int, int category, int index) {
-    if (interjectState_ == 0 || !interjectSource_) return nullptr;
-    return interjectSource_->GetImageFileName(0, std::max(category, 0), std::max(index, 0));
+    if (grabState().source.interjectState == 0 || !grabState().core.interjectSource) return nullptr;
+    return grabState().core.interjectSource->GetImageFileName(0, std::max(category, 0),
+                                                              std::max(index, 0));
 }

@@ -3,6 +3,7 @@
 
 #include <tamra/CIGrab.h>
 
+#include "core/GrabState.h"
 #include "imaging/FrameTransform.h"
 
 namespace {
@@ -15,38 +16,38 @@ std::atomic<std::uint32_t> rootCallCounter{0};
 }  // namespace
 
 void IXGrab::SetImgTransform(IFW_IMG_TRANSFORM_TYPE type) {
-    transformType_ = type;
+    grabState().transform.transformType = type;
 }
 
 // The client's angle is clockwise as displayed; the stored turn is the same one counted
 // counter-clockwise, the sense of the rotation primitives.
 int IXGrab::SetRotateTransform(std::uint32_t angle) {
-    rotation_ = ((angle / 360 + 1) * 360 - angle) % 360;
+    grabState().transform.rotation = ((angle / 360 + 1) * 360 - angle) % 360;
     return 1;
 }
 
 void IXGrab::SetImgRegion(IFW_IMG_REGION_TYPE region) {
-    region_ = region;
+    grabState().transform.region = region;
 }
 
 unsigned char* IXGrab::transformFrame(unsigned char* frame, bool coreRules) {
     const int cameras = GetNumCameras();
     const tamra::imaging::FrameGeometry geometry{
-        width_,
-        height_,
-        bytesPerPixel_,
-        horzTiles_ == 0 ? 1 : horzTiles_,
-        vertTiles_ == 0 ? 1 : vertTiles_,
+        grabState().geometry.width,
+        grabState().geometry.height,
+        grabState().geometry.bytesPerPixel,
+        grabState().transform.horzTiles == 0 ? 1 : grabState().transform.horzTiles,
+        grabState().transform.vertTiles == 0 ? 1 : grabState().transform.vertTiles,
         cameras > 0 ? static_cast<std::uint32_t>(cameras) : 1,
         GetWidth(),
         GetHeight(),
-        rotation_ % 360,
+        grabState().transform.rotation % 360,
         isTransposing(),
-        transformType_};
+        grabState().transform.transformType};
     using tamra::imaging::TransformRules;
     return tamra::imaging::transformFrame(
-        geometry, coreRules ? TransformRules::Core : TransformRules::RootDefault, transformBuffer_,
-        coreRules ? coreCallCounter : rootCallCounter, frame);
+        geometry, coreRules ? TransformRules::Core : TransformRules::RootDefault,
+        grabState().transform.buffer, coreRules ? coreCallCounter : rootCallCounter, frame);
 }
 
 unsigned char* IXGrab::ApplyImageTransform(unsigned char* frame, int /*camera*/) {

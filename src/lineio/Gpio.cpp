@@ -7,6 +7,8 @@
 
 #include <tamra/CIGrab.h>
 
+#include "core/GrabState.h"
+
 namespace {
 
 // One stored field of a record: its key format and where it lives. A float field has
@@ -95,17 +97,7 @@ void loadGpo(XiStorage& storage, std::uint32_t index, IFW_GPO_CONFIG& record) {
 
 // ---- Records.
 
-std::array<IFW_GPI_CONFIG, IXGrab::kGpioCount> IXGrab::defaultGpiTable() {
-    std::array<IFW_GPI_CONFIG, kGpioCount> table;
-    table.fill(IFW_GPI_CONFIG{1, 200, 0, 3.0f, 0});
-    return table;
-}
-
-std::array<IFW_GPO_CONFIG, IXGrab::kGpioCount> IXGrab::defaultGpoTable() {
-    std::array<IFW_GPO_CONFIG, kGpioCount> table;
-    table.fill(IFW_GPO_CONFIG{1, 0, 1000, 0, 0});
-    return table;
-}
+using tamra::kGpioCount;
 
 int IXGrab::GetGpioAttr(IFW_GPIO_ATTR* attr) {
     if (attr != nullptr) std::memset(attr, 0, sizeof(*attr));
@@ -114,7 +106,7 @@ int IXGrab::GetGpioAttr(IFW_GPIO_ATTR* attr) {
 
 void IXGrab::GetGPIConfig(std::uint32_t index, IFW_GPI_CONFIG* config) {
     if (config == nullptr || index >= kGpioCount) return;
-    *config = gpiConfig_[index];
+    *config = grabState().line.gpiConfig[index];
     // The stored level is never reported: the input is read live, bit n for input n.
     const auto levels = static_cast<std::uint32_t>(GetGPInputValue(1));
     config->Level = static_cast<int>((levels >> index) & 1u);
@@ -123,17 +115,17 @@ void IXGrab::GetGPIConfig(std::uint32_t index, IFW_GPI_CONFIG* config) {
 void IXGrab::SetGPIConfig(std::uint32_t index, IFW_GPI_CONFIG* config) {
     if (config == nullptr || index >= kGpioCount) return;
     // LoadStorage re-applies the object's own entry; copying it onto itself is a no-op.
-    if (config != &gpiConfig_[index]) gpiConfig_[index] = *config;
+    if (config != &grabState().line.gpiConfig[index]) grabState().line.gpiConfig[index] = *config;
 }
 
 void IXGrab::GetGPOConfig(std::uint32_t index, IFW_GPO_CONFIG* config) {
     if (config == nullptr || index >= kGpioCount) return;
-    *config = gpoConfig_[index];
+    *config = grabState().line.gpoConfig[index];
 }
 
 void IXGrab::SetGPOConfig(std::uint32_t index, IFW_GPO_CONFIG* config) {
     if (config == nullptr || index >= kGpioCount) return;
-    if (config != &gpoConfig_[index]) gpoConfig_[index] = *config;
+    if (config != &grabState().line.gpoConfig[index]) grabState().line.gpoConfig[index] = *config;
 }
 
 // ---- Persistence: the root class keeps nothing; the core writes and reads both tables.
@@ -150,21 +142,21 @@ int IXGrab::LoadStorage(XiStorage*) {
 int CIGrab::SaveStorage(XiStorage* storage) {
     bool saving = true;
     for (std::uint32_t i = 0; saving && i < kGpioCount; ++i)
-        saving = saveGpi(*storage, i, gpiConfig_[i]);
+        saving = saveGpi(*storage, i, grabState().line.gpiConfig[i]);
     for (std::uint32_t i = 0; saving && i < kGpioCount; ++i)
-        saving = saveGpo(*storage, i, gpoConfig_[i]);
+        saving = saveGpo(*storage, i, grabState().line.gpoConfig[i]);
     return 1;
 }
 
 // Every entry is re-applied through the virtual setters so a back end sees each loaded record.
 int CIGrab::LoadStorage(XiStorage* storage) {
     for (std::uint32_t i = 0; i < kGpioCount; ++i) {
-        loadGpi(*storage, i, gpiConfig_[i]);
-        SetGPIConfig(i, &gpiConfig_[i]);
+        loadGpi(*storage, i, grabState().line.gpiConfig[i]);
+        SetGPIConfig(i, &grabState().line.gpiConfig[i]);
     }
     for (std::uint32_t i = 0; i < kGpioCount; ++i) {
-        loadGpo(*storage, i, gpoConfig_[i]);
-        SetGPOConfig(i, &gpoConfig_[i]);
+        loadGpo(*storage, i, grabState().line.gpoConfig[i]);
+        SetGPOConfig(i, &grabState().line.gpoConfig[i]);
     }
     return 1;
 }

@@ -5,6 +5,8 @@
 // client makes before Initialize are in force afterwards.
 #include <tamra/CIGrab.h>
 
+#include "core/GrabState.h"
+#include "core/Reasons.h"
 #include "platform/Thread.h"
 
 namespace {
@@ -24,14 +26,14 @@ bool isSelectableMethod(std::uint32_t method) {
 // ---- Trigger method.
 
 int IXGrab::SetTriggerMethod(TriggerMethod method) {
-    if (method != triggerMethod_.load()) {
-        const bool wasRunning = running_.load() != 0;
+    if (method != grabState().line.triggerMethod.load()) {
+        const bool wasRunning = grabState().life.running.load() != 0;
         if (wasRunning && Stop() == 0) return 0;
         if (isSelectableMethod(method)) {
-            triggerMethod_.store(method);
-            if (initialized_.load() != 0) SetTriggerParams();
+            grabState().line.triggerMethod.store(method);
+            if (grabState().life.initialized.load() != 0) SetTriggerParams();
         } else {
-            fail("SetTriggerMethod", "No trigger method specified");
+            fail("SetTriggerMethod", tamra::reason::kNoTriggerMethod);
         }
         if (wasRunning) Start();
     }
@@ -45,98 +47,102 @@ int IXGrab::SetCamTriggerMethod(TriggerMethod method, int camera) {
 }
 
 IXGrab::TriggerMethod IXGrab::GetTriggerMethod() {
-    return static_cast<TriggerMethod>(triggerMethod_.load());
+    return static_cast<TriggerMethod>(grabState().line.triggerMethod.load());
 }
 
 int IXGrab::GenerateSoftTrigger(int) {
-    return triggerMethod_.load() == TRIG_SOFTWARE ? 1 : 0;
+    return grabState().line.triggerMethod.load() == TRIG_SOFTWARE ? 1 : 0;
 }
 
 void IXGrab::GenerateManualTrigger(int) {
-    manualTriggerRequest_ = 1;
+    grabState().line.manualTriggerRequest = 1;
 }
 
 void IXGrab::SetMaxTrigFreq(int frequency) {
-    maxTrigFreq_ = frequency;
+    grabState().line.maxTrigFreq = frequency;
 }
 
 // ---- External trigger delay and strobe.
 
 int IXGrab::SetExternalTriggerDelay(unsigned int delay) {
-    externalTriggerDelay_ = atLeastOne(delay);
+    grabState().line.externalTriggerDelay = atLeastOne(delay);
     if (requireInitialized("SetExternalTriggerDelay") == 0) return 0;
-    return externalTriggerDelayEnable_ != 0 ? 1 : 0;
+    return grabState().line.externalTriggerDelayEnable != 0 ? 1 : 0;
 }
 
 unsigned int IXGrab::GetExternalTriggerDelay() {
-    return externalTriggerDelay_;
+    return grabState().line.externalTriggerDelay;
 }
 
 int IXGrab::SetExternalTriggerDelayEnable(int enable) {
-    externalTriggerDelayEnable_ = enable;
+    grabState().line.externalTriggerDelayEnable = enable;
     return 1;
 }
 
 int IXGrab::GetExternalTriggerDelayEnable() {
-    return externalTriggerDelayEnable_;
+    return grabState().line.externalTriggerDelayEnable;
 }
 
 void IXGrab::SetStrobeEnable(int enable) {
-    const bool wasRunning = running_.load() != 0;
+    const bool wasRunning = grabState().life.running.load() != 0;
     if (wasRunning) Stop();
-    strobeEnable_ = enable;
+    grabState().line.strobeEnable = enable;
     SetTriggerParams();
     if (wasRunning) Start();
 }
 
 int IXGrab::GetStrobeEnable() {
-    return strobeEnable_;
+    return grabState().line.strobeEnable;
 }
 
 int IXGrab::SetStrobeOffset(unsigned int offset) {
-    strobeOffset_ = atLeastOne(offset);
+    grabState().line.strobeOffset = atLeastOne(offset);
     return requireInitialized("SetStrobeOffset");
 }
 
 unsigned int IXGrab::GetStrobeOffset() {
-    return strobeOffset_;
+    return grabState().line.strobeOffset;
 }
 
 int IXGrab::SetStrobeDuration(unsigned int duration) {
-    strobeDuration_ = atLeastOne(duration);
+    grabState().line.strobeDuration = atLeastOne(duration);
     return requireInitialized("SetStrobeDuration");
 }
 
 unsigned int IXGrab::GetStrobeDuration() {
-    return strobeDuration_;
+    return grabState().line.strobeDuration;
 }
 
 // ---- Rejector and recycler.
 
 int IXGrab::SetRejectorDelay(unsigned int delay) {
-    rejectorDelay_ = atLeastOne(delay);
+    grabState().line.rejectorDelay = atLeastOne(delay);
     if (requireInitialized("SetRejectorDelay") == 0) return 0;
-    return rejectorPresent_ != 0 ? 1 : fail("SetRejectorDelay", "Rejector not enabled");
+    return grabState().line.rejectorPresent != 0
+               ? 1
+               : fail("SetRejectorDelay", tamra::reason::kRejectorNotEnabled);
 }
 
 int IXGrab::SetRecycleDelay(unsigned int delay) {
-    recycleDelay_ = atLeastOne(delay);
+    grabState().line.recycleDelay = atLeastOne(delay);
     if (requireInitialized("SetRecycleDelay") == 0) return 0;
-    return recyclerPresent_ != 0 ? 1 : fail("SetRecycleDelay", "Recycler not enabled");
+    return grabState().line.recyclerPresent != 0
+               ? 1
+               : fail("SetRecycleDelay", tamra::reason::kRecyclerNotEnabled);
 }
 
 int IXGrab::RejectorControl(int state) {
     if (requireInitialized("RejectorControl") == 0) return 0;
-    appRunning_.store(state);
-    return rejectorPresent_ != 0 ? 1 : 0;
+    grabState().life.appRunning.store(state);
+    return grabState().line.rejectorPresent != 0 ? 1 : 0;
 }
 
 int IXGrab::RejectorTestControl(int state) {
     if (requireInitialized("RejectorTestControl") == 0) return 0;
-    if (rejectorPresent_ == 0) return 0;
-    rejectorTestState_ = state;
+    if (grabState().line.rejectorPresent == 0) return 0;
+    grabState().line.rejectorTestState = state;
     // Start restarts a running acquisition so the device picks up the test state.
-    if (running_.load() != 0) Start();
+    if (grabState().life.running.load() != 0) Start();
     return 1;
 }
 
@@ -188,64 +194,62 @@ int IXGrab::GetGPInputValue(int) {
 // ---- Solution selection.
 
 int IXGrab::SetHwSolutionIDNumBits(int bits) {
-    solutionIdNumBits_ = bits;
+    grabState().line.solutionIdNumBits = bits;
     return 1;
 }
 
 int IXGrab::SetSolutionChangeState(int state) {
-    solutionChangeState_ = state;
+    grabState().line.solutionChangeState = state;
     return 1;
 }
 
 int IXGrab::SetSolutionLoaded(int first, int second) {
-    solutionLoaded_[0] = first;
-    solutionLoaded_[1] = second;
+    grabState().line.solutionLoaded[0] = first;
+    grabState().line.solutionLoaded[1] = second;
     return 1;
 }
 
 // ---- Re-delivery of frames to the buffer callback.
 
 void IXGrab::ReTrigger(int index) {
-    const IFW_GRAB_CALLBACK callback = bufferCallback_;
-    void* const context = bufferContext_;
+    const auto [callback, context] = grabState().callbacks.buffer.get();
     if (callback == nullptr || context == nullptr) return;
     if (GetFramePtr(index) == nullptr) return;
     // On the acquisition thread this would re-enter the callback from inside a delivery.
-    if (tamra::platform::currentThreadId() == acqThreadId_.load()) return;
+    if (tamra::platform::currentThreadId() == grabState().life.acqThreadId.load()) return;
     const unsigned int count = GetFrameCount(index);
     callback(GetFramePtr(index), count, 0, context);
 }
 
 void IXGrab::ReTrigger(unsigned char* frame, int index) {
-    const IFW_GRAB_CALLBACK callback = bufferCallback_;
-    void* const context = bufferContext_;
+    const auto [callback, context] = grabState().callbacks.buffer.get();
     if (callback == nullptr || context == nullptr || frame == nullptr) return;
     // The guard stops a callback that calls ReTrigger again from recursing without end.
-    if (reDeliveryGuard_ != 0) return;
-    reDeliveryGuard_ = 1;
+    if (grabState().line.reDeliveryGuard != 0) return;
+    grabState().line.reDeliveryGuard = 1;
     callback(frame, GetFrameCount(index), 0, context);
-    reDeliveryGuard_ = 0;
+    grabState().line.reDeliveryGuard = 0;
 }
 
 // ---- Settings that only the core class reports.
 
 unsigned int CIGrab::GetPartsBetweenSensors() {
-    return partsBetweenSensors_;
+    return grabState().line.partsBetweenSensors;
 }
 
 int CIGrab::SetPartsBetweenSensors(unsigned int count) {
-    partsBetweenSensors_ = count;
+    grabState().line.partsBetweenSensors = count;
     return 1;
 }
 
 int CIGrab::IsAppRunning() {
-    return appRunning_.load();
+    return grabState().life.appRunning.load();
 }
 
 std::uint32_t CIGrab::GetRecycleDelay() {
-    return recycleDelay_;
+    return grabState().line.recycleDelay;
 }
 
 std::uint32_t CIGrab::GetRejectorDelay() {
-    return rejectorDelay_;
+    return grabState().line.rejectorDelay;
 }

@@ -5,6 +5,8 @@
 // that overrides those two gets working field access unchanged.
 #include <tamra/CIGrab.h>
 
+#include "core/GrabState.h"
+#include "core/Reasons.h"
 #include "lineio/RegisterField.h"
 
 namespace {
@@ -44,13 +46,13 @@ std::uint32_t replaceField(std::uint32_t old, std::uint32_t shift, std::uint32_t
 // ---- Brightness, contrast and exposure: one value per grab; the camera argument is ignored.
 
 int IXGrab::SetBrightness(unsigned int value) {
-    if (value > kMaxPercent) return fail("SetBrightness", "Invalid brightness value");
-    brightness_ = value;
+    if (value > kMaxPercent) return fail("SetBrightness", tamra::reason::kInvalidBrightness);
+    grabState().line.brightness = value;
     return requireInitialized("SetBrightness");
 }
 
 unsigned int IXGrab::GetBrightness() {
-    return brightness_;
+    return grabState().line.brightness;
 }
 
 int IXGrab::SetCamBrightness(unsigned int value, int) {
@@ -58,40 +60,40 @@ int IXGrab::SetCamBrightness(unsigned int value, int) {
 }
 
 unsigned int IXGrab::GetCamBrightness(int) {
-    return brightness_;
+    return grabState().line.brightness;
 }
 
 int IXGrab::SetContrast(unsigned int value) {
-    if (value > kMaxPercent) return fail("SetContrast", "Invalid contrast value");
-    contrast_ = value;
+    if (value > kMaxPercent) return fail("SetContrast", tamra::reason::kInvalidContrast);
+    grabState().line.contrast = value;
     return requireInitialized("SetContrast");
 }
 
 unsigned int IXGrab::GetContrast() {
-    return contrast_;
+    return grabState().line.contrast;
 }
 
 int IXGrab::SetExposure(double value, int) {
-    exposure_ = value;
+    grabState().line.exposure = value;
     return requireInitialized("SetExposure");
 }
 
 double IXGrab::GetExposure() {
-    return exposure_;
+    return grabState().line.exposure;
 }
 
 double IXGrab::GetCamExposure(int) {
-    return exposure_;
+    return grabState().line.exposure;
 }
 
 // ---- Lookup table: only its floor and ceiling are kept; no table of entries.
 
 unsigned int IXGrab::GetLUTFloor() {
-    return lutFloor_;
+    return grabState().line.lutFloor;
 }
 
 unsigned int IXGrab::GetLUTCeiling() {
-    return lutCeiling_;
+    return grabState().line.lutCeiling;
 }
 
 int IXGrab::WriteLUTBuf(std::uint32_t, std::uint32_t size, unsigned char* table) {
@@ -100,25 +102,25 @@ int IXGrab::WriteLUTBuf(std::uint32_t, std::uint32_t size, unsigned char* table)
 }
 
 int CIGrab::SetLUTFloor(unsigned int value) {
-    lutFloor_ = value;
+    grabState().line.lutFloor = value;
     return requireInitialized("SetLUTFloor");
 }
 
 int CIGrab::SetLUTCeiling(unsigned int value) {
-    lutCeiling_ = value;
+    grabState().line.lutCeiling = value;
     return requireInitialized("SetLUTCeiling");
 }
 
 int CIGrab::LinearizeLUT() {
-    lutFloor_ = 0;
-    lutCeiling_ = 255;
+    grabState().line.lutFloor = 0;
+    grabState().line.lutCeiling = 255;
     return requireInitialized("LinearizeLUT");
 }
 
 // Floor above ceiling: an inverting table.
 int CIGrab::InvLinearizeLUT() {
-    lutFloor_ = 255;
-    lutCeiling_ = 0;
+    grabState().line.lutFloor = 255;
+    grabState().line.lutCeiling = 0;
     return requireInitialized("InvLinearizeLUT");
 }
 

@@ -56,9 +56,7 @@ TEST_F(EmulatorDelivery, FramesCycleThroughAllButTheSpareSlotInOrder) {
 TEST_F(EmulatorDelivery, CallbacksRunOnOneLibraryThreadThatEndsWithTheExitCallback) {
     writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
     playFolder();
-    grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
-    log_.attach(*grab_);
-    ASSERT_EQ(grab_->Start(), 1);
+    startTriggered();
     ASSERT_TRUE(triggerAndWait(1));
     ASSERT_TRUE(triggerAndWait(2));
     EXPECT_NE(grab_->GetAcqThreadID(), 0u);
@@ -81,9 +79,7 @@ TEST_F(EmulatorDelivery, TwoTriggersDuringOneCompositionGiveOneMoreFrame) {
     const std::string makePipe = "mkfifo '" + pipe.string() + "' 2>/dev/null";
     if (std::system(makePipe.c_str()) != 0) GTEST_SKIP() << "no named pipes here";
     playFolder();
-    grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
-    log_.attach(*grab_);
-    ASSERT_EQ(grab_->Start(), 1);
+    startTriggered();
     ASSERT_TRUE(triggerAndWait(1));
 
     grab_->GenerateSoftTrigger(0);  // the producer takes it and blocks on the pipe

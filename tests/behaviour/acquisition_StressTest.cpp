@@ -79,51 +79,6 @@ TEST_F(EmulatorStress, StopFromInsideTheCallbackEndsAcquisitionWithoutWaiting) {
     EXPECT_EQ(log_.frameCount(), 50u);
 }
 
-TEST_F(EmulatorStress, CallsThatWouldReleaseTheRunningThreadsAreRefusedInACallback) {
-    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
-    playFolder();
-    grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
-    struct Attempt {
-        const char* operation;
-        std::function<int(CIGrabEmu&)> call;
-    };
-    const Attempt attempts[] = {
-        {"Destroy", [](CIGrabEmu& g) { return g.Destroy(); }},
-        {"Terminate", [](CIGrabEmu& g) { return g.Terminate(); }},
-        {"Start", [](CIGrabEmu& g) { return g.Start(); }},
-        {"Create", [](CIGrabEmu& g) { return g.Create(0, 0, 64, 48, 8, 5, 5000); }},
-        {"SetImageColor", [](CIGrabEmu& g) { return g.SetImageColor(IFW_IMAGE_COLOR_COLOR32); }},
-        {"EmulateFromNewImagePath",
-         [](CIGrabEmu& g) {
-             char path[] = "/";
-             return g.EmulateFromNewImagePath(path, 64, 48);
-         }},
-    };
-    log_.attach(*grab_);
-    std::size_t frames = 0;
-    for (const Attempt& attempt : attempts) {
-        SCOPED_TRACE(attempt.operation);
-        std::atomic<int> result{-1};
-        std::string message;
-        log_.setAction([&](const Delivery&) {
-            result = attempt.call(*grab_);
-            message = grab_->GetLastErrorMsg();
-        });
-        ASSERT_EQ(grab_->Start(), 1);
-        ASSERT_TRUE(triggerAndWait(++frames));
-        ASSERT_TRUE(log_.waitForExits(frames));
-        EXPECT_EQ(result.load(), 0);
-        EXPECT_EQ(message, std::string("CIGrab::") + attempt.operation +
-                               ": Called from an acquisition callback");
-        EXPECT_EQ(grab_->IsGrabRunning(), 0);
-        EXPECT_EQ(grab_->IsGrabCreated(), 1);
-        ASSERT_EQ(grab_->Stop(), 1);
-    }
-    log_.setAction(nullptr);
-    EXPECT_EQ(grab_->Destroy(), 1);
-    EXPECT_EQ(grab_->IsGrabCreated(), 0);
-}
-
 TEST_F(EmulatorStress, OverrunReporterMayStopAcquisitionToo) {
     writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
     playFolder(kWidth, kHeight, 3);

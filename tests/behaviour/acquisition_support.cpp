@@ -221,6 +221,12 @@ void EmulatorTest::playFolder(std::uint32_t width, std::uint32_t height,
     ASSERT_EQ(grab_->IsGrabCreated(), 1) << grab_->GetLastErrorMsg();
 }
 
+void EmulatorTest::startTriggered() {
+    grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
+    log_.attach(*grab_);
+    ASSERT_EQ(grab_->Start(), 1);
+}
+
 bool EmulatorTest::triggerAndWait(std::size_t expected) {
     grab_->GenerateSoftTrigger(0);
     return log_.waitForFrames(expected);

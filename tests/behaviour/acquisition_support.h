@@ -125,6 +125,8 @@ protected:
     // running), then re-creates with the buffer count unless it is kKeep.
     void playFolder(std::uint32_t width = kWidth, std::uint32_t height = kHeight,
                     std::uint32_t bufferCount = kKeep);
+    // Software trigger, log_ attached, started.
+    void startTriggered();
     // Sends one software trigger and waits until the frame count reaches expected.
     bool triggerAndWait(std::size_t expected);
     // Slot i of the ring, with slots of one mono image each.

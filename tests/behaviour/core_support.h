@@ -14,6 +14,7 @@
 
 #include <tamra/Tamra.h>
 
+#include "core/GrabState.h"
 #include "support/ProcessInfo.h"
 
 namespace core_test {
@@ -63,7 +64,7 @@ public:
 
     int Initialize() override {
         if (Base::Initialize() == 0) return 0;
-        this->initialized_ = 1;
+        this->setInitializedFlag(1);
         return 1;
     }
     int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
@@ -72,13 +73,13 @@ public:
         record("Create");
         createArgs.push_back({offsetX, offsetY, width, height, bits, count, timeOut});
         if (Base::Create(offsetX, offsetY, width, height, bits, count, timeOut) == 0) return 0;
-        this->created_ = 1;
+        this->setCreatedFlag(1);
         return 1;
     }
     int Start() override {
         record("Start");
         if (Base::Start() == 0) return 0;
-        this->running_ = 1;
+        this->setRunningFlag(1);
         return 1;
     }
     int Stop() override {
@@ -129,36 +130,44 @@ public:
     }
 
     // Protected state a back end reads.
-    unsigned char* ring() const { return this->ringBuffer_; }
-    unsigned char* slot(std::uint32_t i) const { return this->imageArray_[i]; }
-    int hookSupplied() const { return this->ringHookSupplied_; }
-    void setRotation(std::uint32_t degrees) { this->rotation_ = degrees; }
+    unsigned char* ring() const { return this->grabState().ring.buffer; }
+    unsigned char* slot(std::uint32_t i) const { return this->grabState().ring.slots[i]; }
+    int hookSupplied() const { return this->grabState().ring.hookSupplied; }
+    void setRotation(std::uint32_t degrees) { this->grabState().transform.rotation = degrees; }
     void setTiles(std::uint32_t horizontal, std::uint32_t vertical) {
-        this->horzTiles_ = horizontal;
-        this->vertTiles_ = vertical;
+        this->grabState().transform.horzTiles = horizontal;
+        this->grabState().transform.vertTiles = vertical;
     }
-    void setInitialized(int value) { this->initialized_ = value; }
-    void markRunning() { this->running_ = 1; }
-    const char* productName() const { return this->productName_; }
-    std::size_t transformBufferSize() const { return this->transformBuffer_.size(); }
-    void giveTransformBuffer(std::size_t size) { this->transformBuffer_.resize(size); }
-    std::uint32_t offsetXBytes() const { return this->offsetXByteCount_; }
-    std::uint32_t aoiWidthBytes() const { return this->aoiWidthByteCount_; }
-    std::uint32_t widthBytes() const { return this->widthByteCount_; }
-    std::uint32_t ringBytes() const { return this->ringBufferSize_; }
-    std::uint32_t imageBytes() const { return this->imageSizeInBytes_; }
-    std::uint32_t bitsPerPixel() const { return this->bitsPerPixel_; }
-    std::uint32_t aoiWidth() const { return this->aoiWidth_; }
-    std::uint32_t offsetX() const { return this->offsetX_; }
-    std::uint32_t timeOut() const { return this->timeOut_; }
-    int widthSet() const { return this->widthSet_; }
-    int heightSet() const { return this->heightSet_; }
-    IFW_GRAB_CALLBACK bufferCallback() const { return this->bufferCallback_; }
-    void* bufferContext() const { return this->bufferContext_; }
-    IFW_GRAB_CALLBACK_EX bufferCallbackEx() const { return this->bufferCallbackEx_; }
-    IFW_GRAB_CALLBACK trashCallback() const { return this->trashCallback_; }
-    IFW_GRAB_CALLBACK changeSolutionCallback() const { return this->changeSolutionCallback_; }
-    void setAcqThreadId(std::uint32_t id) { this->acqThreadId_ = id; }
+    void setInitialized(int value) { this->setInitializedFlag(value); }
+    void markRunning() { this->setRunningFlag(1); }
+    const char* productName() const { return this->grabState().camera.productName; }
+    std::size_t transformBufferSize() const { return this->grabState().transform.buffer.size(); }
+    void giveTransformBuffer(std::size_t size) { this->grabState().transform.buffer.resize(size); }
+    std::uint32_t offsetXBytes() const { return this->grabState().geometry.offsetXByteCount; }
+    std::uint32_t aoiWidthBytes() const { return this->grabState().geometry.aoiWidthByteCount; }
+    std::uint32_t widthBytes() const { return this->grabState().geometry.widthByteCount; }
+    std::uint32_t ringBytes() const { return this->grabState().geometry.ringBufferSize; }
+    std::uint32_t imageBytes() const { return this->grabState().geometry.imageSizeInBytes; }
+    std::uint32_t bitsPerPixel() const { return this->grabState().geometry.bitsPerPixel; }
+    std::uint32_t aoiWidth() const { return this->grabState().geometry.aoiWidth; }
+    std::uint32_t offsetX() const { return this->grabState().geometry.offsetX; }
+    std::uint32_t timeOut() const { return this->grabState().geometry.timeOut; }
+    int widthSet() const { return this->grabState().geometry.widthSet; }
+    int heightSet() const { return this->grabState().geometry.heightSet; }
+    IFW_GRAB_CALLBACK bufferCallback() const {
+        return this->grabState().callbacks.buffer.get().function;
+    }
+    void* bufferContext() const { return this->grabState().callbacks.buffer.get().context; }
+    IFW_GRAB_CALLBACK_EX bufferCallbackEx() const {
+        return this->grabState().callbacks.bufferEx.get().function;
+    }
+    IFW_GRAB_CALLBACK trashCallback() const {
+        return this->grabState().callbacks.trash.get().function;
+    }
+    IFW_GRAB_CALLBACK changeSolutionCallback() const {
+        return this->grabState().callbacks.changeSolution.get().function;
+    }
+    void setAcqThreadId(std::uint32_t id) { this->grabState().life.acqThreadId = id; }
 
     std::vector<PortChange> changesSnapshot() {
         std::lock_guard<std::mutex> lock(changesLock_);

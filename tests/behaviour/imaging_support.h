@@ -16,14 +16,14 @@ public:
     ~Backend() override { this->Terminate(); }
     int Initialize() override {
         if (Base::Initialize() == 0) return 0;
-        this->initialized_ = 1;
+        this->setInitializedFlag(1);
         return 1;
     }
     int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
                std::uint32_t height, std::uint32_t bits, std::uint32_t count,
                std::uint32_t timeOut) override {
         if (Base::Create(offsetX, offsetY, width, height, bits, count, timeOut) == 0) return 0;
-        this->created_ = 1;
+        this->setCreatedFlag(1);
         return 1;
     }
 };

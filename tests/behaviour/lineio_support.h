@@ -23,7 +23,7 @@ public:
 
     int Initialize() override {
         if (Base::Initialize() == 0) return 0;
-        this->initialized_ = 1;
+        this->setInitializedFlag(1);
         return 1;
     }
     int Stop() override {
@@ -33,14 +33,14 @@ public:
     }
     int Start() override {
         calls.push_back("Start");
-        this->running_ = 1;
+        this->setRunningFlag(1);
         return 1;
     }
     int SetTriggerParams() override {
         calls.push_back("SetTriggerParams");
         return Base::SetTriggerParams();
     }
-    void markRunning() { this->running_ = 1; }
+    void markRunning() { this->setRunningFlag(1); }
 
     std::vector<std::string> calls;
     int stopResult = 1;

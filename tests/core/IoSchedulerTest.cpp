@@ -78,7 +78,7 @@ TEST(IoSchedulerThread, StopIsPromptAndRepeatable) {
 // A core whose test can reach the scheduler's list directly.
 class ListGrab : public core_test::CoreGrab {
 public:
-    tamra::IoScheduler& scheduler() { return *ioScheduler_; }
+    tamra::IoScheduler& scheduler() { return *grabState().core.ioScheduler; }
 };
 
 TEST(IoSchedulerThread, EqualDueTimesRunInTheReverseOrderOfScheduling) {

@@ -1,7 +1,8 @@
 // Composing frames allocates nothing once the emulator has seen each file of its lists: the
-// file bitmap, the stretch's column map and the frame slot keep their memory. This executable
+// file bitmap, the stretch's column map and the frame slot keep their memory; and an allocation
+// that fails inside a lifecycle operation never lets an exception out of it. This executable
 // replaces the global allocation functions to count the calls made on the test's own thread
-// (the grab's own threads may allocate as they please).
+// (the grab's own threads may allocate as they please) and to make one of them fail.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,9 +17,11 @@
 namespace {
 
 thread_local std::size_t allocationsOnThisThread = 0;
+// When not 0: the allocation on this thread whose count reaches it fails.
+thread_local std::size_t failingAllocation = 0;
 
 void* countedAllocation(std::size_t size) {
-    ++allocationsOnThisThread;
+    if (++allocationsOnThisThread == failingAllocation) return nullptr;
     return std::malloc(size == 0 ? 1 : size);
 }
 
@@ -109,6 +112,57 @@ TEST(ComposeAllocations, SteadyStateFramesAllocateNothingInAnyLayout) {
         allocationsWhileComposing(grab, 22);
         EXPECT_EQ(allocationsWhileComposing(grab, 33), 0u) << "colour layout " << colour;
     }
+}
+
+// Makes the n-th allocation from now on this thread fail, for the life of the object.
+class FailingAllocation {
+public:
+    explicit FailingAllocation(std::size_t n) : start_(allocationsOnThisThread) {
+        failingAllocation = start_ + n;
+    }
+    ~FailingAllocation() { failingAllocation = 0; }
+    bool reached() const { return allocationsOnThisThread >= failingAllocation; }
+
+private:
+    std::size_t start_;
+};
+
+// Each allocation on the client's thread in turn fails, until a run needs fewer: the operations
+// answer 0 with a message, or 1, and nothing is thrown at the client.
+TEST(AllocationFailures, NoLifecycleOperationLetsAnExceptionOut) {
+    TempDir root("failures");
+    samples::writeBmp(root.file("part_00.bmp"),
+                      samples::renderScene(samples::Scene::Pass, 0, 0, 64, 48),
+                      samples::BmpLayout{8, true, false});
+    std::string path = root.str();
+    bool everyAllocationFailedOnce = false;
+    std::size_t n = 1;
+    for (; n < 100000 && !everyAllocationFailedOnce; ++n) {
+        SCOPED_TRACE("allocation " + std::to_string(n));
+        CIGrabEmu grab;
+        int results[4] = {-1, -1, -1, -1};
+        bool threw = false;
+        {
+            FailingAllocation failing(n);
+            try {
+                results[0] = grab.Initialize();
+                results[1] = grab.EmulateFromNewImagePath(path.data(), 64, 48);
+                results[2] = grab.SetImageColor(IFW_IMAGE_COLOR_COLOR24);
+                results[3] = grab.Start();
+            } catch (...) {
+                threw = true;
+            }
+            everyAllocationFailedOnce = !failing.reached();
+        }
+        ASSERT_FALSE(threw);
+        for (int result : results) {
+            EXPECT_TRUE(result == 0 || result == 1);
+        }
+        EXPECT_EQ(grab.Terminate(), 1);
+    }
+    EXPECT_TRUE(everyAllocationFailedOnce);
+    // Scanning, creating, re-laying and starting allocate: many runs failed somewhere.
+    EXPECT_GT(n, 50u);
 }
 
 }  // namespace

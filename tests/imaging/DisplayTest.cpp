@@ -16,8 +16,8 @@ namespace {
 class CreatedGrab : public CIGrab {
 public:
     CreatedGrab() {
-        initialized_ = 1;
-        created_ = 1;
+        setInitializedFlag(1);
+        setCreatedFlag(1);
     }
 };
 

@@ -8,21 +8,23 @@
 
 #include <tamra/CIGrab.h>
 
+#include "core/GrabState.h"
+
 namespace {
 
 class WorkBufferGrab : public CIGrab {
 public:
     WorkBufferGrab() {
-        initialized_ = 1;
-        created_ = 1;
+        setInitializedFlag(1);
+        setCreatedFlag(1);
     }
     void setTile(std::uint32_t width, std::uint32_t height, std::uint32_t bytesPerPixel) {
-        width_ = width;
-        height_ = height;
-        bytesPerPixel_ = bytesPerPixel;
-        imageSizeInBytes_ = width * height * bytesPerPixel;
+        grabState().geometry.width = width;
+        grabState().geometry.height = height;
+        grabState().geometry.bytesPerPixel = bytesPerPixel;
+        grabState().geometry.imageSizeInBytes = width * height * bytesPerPixel;
     }
-    std::size_t workBufferSize() const { return transformBuffer_.size(); }
+    std::size_t workBufferSize() const { return grabState().transform.buffer.size(); }
 };
 
 TEST(WorkBuffer, IdentityAllocatesNothing) {

@@ -7,6 +7,8 @@
 
 #include <tamra/Tamra.h>
 
+#include "core/GrabState.h"
+
 #include "platform/Thread.h"
 
 namespace {
@@ -22,7 +24,7 @@ class FrameGrab : public CIGrab {
 public:
     unsigned char* GetFramePtr(int) override { return hasFrame ? frame : nullptr; }
     unsigned int GetFrameCount(int index) override { return 40u + static_cast<unsigned>(index); }
-    void markAcquisitionThread(std::uint32_t id) { acqThreadId_ = id; }
+    void markAcquisitionThread(std::uint32_t id) { grabState().life.acqThreadId = id; }
 
     unsigned char frame[16] = {};
     bool hasFrame = true;
