@@ -115,7 +115,8 @@ Verdict layoutVerdict(const BITMAPINFOHEADER& info, std::int32_t storedWidth) {
         return refused("height %u is more than the %u rows played", height, kMaxBitmapDimension);
     }
     if (info.biClrUsed > kMaxPaletteEntries) {
-        return refused("a palette of %u entries is more than the 256 played", info.biClrUsed);
+        return refused("a palette of %u entries is more than the 256 played",
+                       static_cast<unsigned>(info.biClrUsed));
     }
     return Verdict{};
 }
@@ -201,7 +202,8 @@ Verdict examineBitmap(std::FILE* file, const char* path, const ConformRule& rule
     info.biSizeImage =
         heightMagnitude(info.biHeight) * static_cast<std::uint32_t>(info.biWidth) * bytesPerPixel;
     if (info.biSize != kInfoHeaderBytes) {
-        return refused("%s (%u bytes) is refused", headerName(info.biSize), info.biSize);
+        return refused("%s (%u bytes) is refused", headerName(info.biSize),
+                       static_cast<unsigned>(info.biSize));
     }
     verdict = layoutVerdict(info, layout.storedWidth);
     if (!verdict.plays) return verdict;
@@ -217,8 +219,8 @@ Verdict conformVerdict(const ConformRule& rule, const BITMAPINFOHEADER& header) 
     return refused(
         "the file is %d x %d at %u bits, the grab %u x %u at %u bits, and conforming "
         "is off",
-        header.biWidth, header.biHeight, unsigned{header.biBitCount}, rule.width, rule.height,
-        rule.bitsPerPixel);
+        static_cast<int>(header.biWidth), static_cast<int>(header.biHeight),
+        unsigned{header.biBitCount}, rule.width, rule.height, rule.bitsPerPixel);
 }
 
 }  // namespace tamra::emulator
