@@ -10,6 +10,7 @@ class ImageStore;
 class FrameComposer;
 class Acquisition;
 struct FrameSource;
+class Observation;
 }  // namespace emulator
 }  // namespace tamra
 
@@ -67,6 +68,10 @@ public:
     // Composes the next frame into frame slot 0 and returns slot 0.
     unsigned char* Grab(int index);
     unsigned char* GrabSimplified(int index);
+
+protected:
+    // The counters and frame records that <tamra/Observe.h> reads.
+    static tamra::emulator::Observation& observationOf(CIGrabEmu& grab);
 
 private:
     // On one of acquisition's own threads: stops acquisition (as Stop from a callback does),

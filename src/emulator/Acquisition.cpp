@@ -108,7 +108,7 @@ bool Acquisition::allocateSlotState(std::uint32_t bufferCount) {
     frameTags_ = zeroedAtomics<std::int64_t>(bufferCount);
     fillCounters_ = zeroedAtomics<std::uint32_t>(bufferCount);
     lockFlags_ = zeroedAtomics<std::uint32_t>(lockCount);
-    if (!frameTags_ || !fillCounters_ || !lockFlags_) {
+    if (!frameTags_ || !fillCounters_ || !lockFlags_ || !observation_.allocate(bufferCount)) {
         releaseSlotState();
         return false;
     }
@@ -117,6 +117,7 @@ bool Acquisition::allocateSlotState(std::uint32_t bufferCount) {
 }
 
 void Acquisition::releaseSlotState() {
+    observation_.release();
     lockFlags_.reset();
     fillCounters_.reset();
     frameTags_.reset();
@@ -151,6 +152,7 @@ void Acquisition::clearLocks() {
 }
 
 bool Acquisition::createSemaphores(std::uint32_t bufferCount) {
+    observation_.restart();
     try {
         const auto ringSlots = static_cast<std::int32_t>(bufferCount) - 1;
         spareReady_ = makeSemaphore(1);
@@ -181,6 +183,7 @@ bool Acquisition::startThreads(GrabState& state, const FrameLayout& layout, Comp
     compose_ = compose;
     owner_ = owner;
     prepareCrop(layout);
+    observation_.noteSlots(state.ring.slots.get());
     writeIndex_ = 0;
     readIndex_ = 0;
     try {
@@ -207,6 +210,7 @@ void Acquisition::stop() {
     trash_.reset();
     delivery_.reset();
     closeSemaphores();
+    observation_.settleAtStop();
 }
 
 bool Acquisition::isOwnThread() const {
@@ -236,16 +240,22 @@ std::uint32_t Acquisition::finishOrphaned(std::uint32_t exitCode) {
     return exitCode;
 }
 
+// Counted: every client trigger the running engine accepts ends as a frame or as merged.
 void Acquisition::releaseTrigger() {
     std::lock_guard<std::mutex> guard(triggerLock_);
-    if (trigger_) trigger_->release();
+    if (!trigger_) return;
+    observation_.triggerOffered();
+    if (!trigger_->release()) observation_.triggerMerged();
 }
 
 // Wakes a producer waiting for a trigger or pausing, and both consumers, so that each of them
 // sees the cleared running flag. A release past a maximum fails harmlessly: the waiter it was
 // meant for has a count pending already.
 void Acquisition::wakeAll() {
-    releaseTrigger();
+    {
+        std::lock_guard<std::mutex> guard(triggerLock_);
+        if (trigger_) trigger_->release();
+    }
     if (frameReady_) frameReady_->release();
     if (spareReady_) spareReady_->release();
 }
@@ -285,13 +295,15 @@ std::uint32_t Acquisition::produce() {
     deliveryStarted_->wait(platform::kInfinite);
     trashStarted_->wait(platform::kInfinite);
     while (running()) {
-        pace();
+        const bool triggered = pace();
         if (!running()) break;
+        const std::uint64_t number = observation_.startFrame(triggered);
         if (isSlotLocked(writeIndex_)) {
+            observation_.frameDropped(number);
             recordOverrun();
             continue;
         }
-        writeFrame(writeIndex_);
+        writeFrame(writeIndex_, number);
         writeIndex_ = (writeIndex_ + 1) % (slotCount_ - 1);
         frameReady_->release();
     }
@@ -304,13 +316,13 @@ std::uint32_t Acquisition::produce() {
 // Triggered methods wait for a trigger; every other method free-runs, pausing the frame delay
 // after each frame. The pause is a wait on the trigger semaphore, which in free run only Stop
 // releases, so a stop ends the pause at once. The method is read afresh for every frame.
-void Acquisition::pace() {
+bool Acquisition::pace() {
     if (isTriggered(state_->line.triggerMethod.load())) {
-        trigger_->wait(platform::kInfinite);
+        const bool taken = trigger_->wait(platform::kInfinite) == platform::WaitResult::Signaled;
         platform::sleepMilliseconds(kTriggerSettleMs);
-    } else {
-        trigger_->wait(state_->source.frameDelay.load());
+        return taken;
     }
+    return trigger_->wait(state_->source.frameDelay.load()) == platform::WaitResult::Signaled;
 }
 
 // The client still holds the slot the next frame would go to: drop this frame and tell the
@@ -322,8 +334,9 @@ void Acquisition::recordOverrun() {
     spareReady_->release();
 }
 
-void Acquisition::writeFrame(std::uint32_t slot) {
+void Acquisition::writeFrame(std::uint32_t slot, std::uint64_t number) {
     lockSlot(slot);
+    observation_.beginCompose(slot, number);
     frameTags_[slot].store(0, std::memory_order_relaxed);
     fillCounters_[slot].fetch_add(1, std::memory_order_relaxed);
     const unsigned char* frame = nullptr;
@@ -333,6 +346,7 @@ void Acquisition::writeFrame(std::uint32_t slot) {
         frame = nullptr;  // the slot keeps its previous pixels; acquisition goes on
     }
     if (frame) copyCropWindow(crop_, frame, state_->ring.slots[slot]);
+    observation_.endCompose();
 }
 
 // After every client call the thread checks whether that call deleted the grab.
@@ -344,6 +358,7 @@ std::uint32_t Acquisition::deliver() {
         frameReady_->wait(platform::kInfinite);
         if (!running()) break;
         const std::uint32_t slot = readIndex_;
+        observation_.frameDelivered();
         handOver(slot);
         if (orphaned_) return finishOrphaned(kDeliveryExitCode);
         readIndex_ = (slot + 1) % (slotCount_ - 1);

@@ -16,6 +16,8 @@ namespace tamra {
 struct GrabState;
 }  // namespace tamra
 
+#include "emulator/Observation.h"
+
 namespace tamra::platform {
 class Semaphore;
 class Thread;
@@ -121,13 +123,17 @@ public:
     std::uint32_t deliver();
     std::uint32_t reportOverruns();
 
+    // Counters and frame records (see Observation).
+    Observation& observation() { return observation_; }
+
 private:
     // Fixed at Start from the layout snapshot and the ring that really exists.
     void prepareCrop(const FrameLayout& layout);
     bool running() const;
-    void pace();
+    // True when the wait took a trigger.
+    bool pace();
     void recordOverrun();
-    void writeFrame(std::uint32_t slot);
+    void writeFrame(std::uint32_t slot, std::uint64_t number);
     void handOver(std::uint32_t slot);
     // Ends a thread whose callback deleted the grab; returns its exit code.
     std::uint32_t finishOrphaned(std::uint32_t exitCode);
@@ -151,6 +157,7 @@ private:
     std::uint32_t readIndex_ = 0;   // delivery thread only
     std::uint32_t cameraCount_ = 1;
     CropPlan crop_;
+    Observation observation_;
 
     // Kernel objects, existing only while running. The trigger semaphore is released by
     // client threads at any time, so its lifetime is guarded by triggerLock_.

@@ -79,6 +79,7 @@ CIGrabEmu::CIGrabEmu(IGEMU_FILE_STORE kind)
       composer_(std::make_unique<tamra::emulator::FrameComposer>()),
       acquisition_(std::make_unique<tamra::emulator::Acquisition>()) {
     copyPath(imageRoot_, kDefaultImageRoot);
+    composer_->observe(&acquisition_->observation());
 }
 
 CIGrabEmu::CIGrabEmu(int kind) : CIGrabEmu(static_cast<IGEMU_FILE_STORE>(kind)) {}

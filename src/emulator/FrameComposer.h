@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <tamra/PlatformTypes.h>
 
+#include "emulator/BitmapVerdict.h"
 #include "platform/raster/DeviceContext.h"
 
 #include "core/FrameLayout.h"
@@ -20,6 +22,7 @@ struct GrabState;
 namespace tamra::emulator {
 
 class ImageStore;
+class Observation;
 
 struct BitmapFileHeader;
 struct ConformRule;
@@ -65,9 +68,12 @@ public:
     // there, the header (with its width rounded up to a multiple of 4) passes the conform
     // rule, the header size is 40; then the layout must be one the loader reads (8, 16, 24 or
     // 32 bits, uncompressed or 16/32-bit bit fields, at most 256 palette entries, sizes the
-    // raster layer holds), the palette or masks and every pixel row must lie in the file, and
-    // the stretch must succeed. Any failure: false, and the surface may be partly drawn.
+    // raster layer holds), the palette or masks and every pixel row must lie in the file, the
+    // pixels must start after the headers, masks and palette, and the stretch must succeed (see
+    // examineBitmap). Any failure: false, and the surface may be partly drawn.
     bool load(const char* path, const BITMAPINFO* target, const ConformRule& rule);
+    // The latest load's verdict: whether the file played and, if not, why.
+    const Verdict& verdict() const { return verdict_; }
 
     // ---- Frame slots.
     // Allocates frame-slot-count slots (at least one) of slotBytes each, zero-filled.
@@ -89,17 +95,20 @@ public:
     void composePlane(const FrameSource& source, int plane, unsigned char* out, std::size_t bytes);
     // The layout frames are composed with: fixed at Start while running.
     FrameLayout& layout() { return layout_; }
+    // Where composePlane notes each plane's source and verdict; none by default.
+    void observe(Observation* observation) { observation_ = observation; }
     void resetFrameCounter() { frameCounter_ = 0; }
     void advanceFrameCounter() { ++frameCounter_; }
     std::uint32_t frameCounter() const { return frameCounter_; }
 
 private:
-    bool readSource(std::FILE* file, const BitmapFileHeader& fileHeader,
-                    const BITMAPINFOHEADER& info, std::int32_t storedWidth);
-    bool drawSource(const BITMAPINFOHEADER& target);
-    bool readColourTables(std::FILE* file, const BITMAPINFOHEADER& info,
-                          platform::BitmapFormat& format);
+    // Why composePlane wrote the pattern for a listed file; null when it was played or unlisted.
+    const char* substituteReason(const std::string* file, bool loaded) const;
+    Verdict loadVerdict(const char* path, const BITMAPINFO* target, const ConformRule& rule);
+    Verdict readSource(std::FILE* file, const BitmapLayout& layout);
+    bool readPalette(std::FILE* file, std::uint32_t entries);
     bool readRows(std::FILE* file, std::size_t fileRowBytes);
+    bool drawSource(const BITMAPINFOHEADER& target);
 
     platform::Bitmap surface_;
     platform::Bitmap source_;
@@ -108,6 +117,8 @@ private:
     TargetFormat target_{};
     std::vector<platform::PaletteColour> palette_ = std::vector<platform::PaletteColour>(256);
     std::vector<char> streamBuffer_ = std::vector<char>(16384);
+    Verdict verdict_;
+    Observation* observation_ = nullptr;
 
     std::unique_ptr<unsigned char[]> slotBlock_;
     std::vector<unsigned char*> slotTable_;
