@@ -70,8 +70,6 @@ void FrameComposer::destroySurface() {
     source_.release();
 }
 
-}
-
 bool FrameComposer::allocateSlots(std::size_t slotBytes) {
     releaseSlots();
     if (slotCount_ == 0) slotCount_ = 1;
