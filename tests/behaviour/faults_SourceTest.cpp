@@ -1,12 +1,17 @@
 // Source faults during acquisition: the file a camera plays is deleted, cut short, replaced by a
 // folder or made unreadable while the grab runs. Each such frame is the stand-in pattern, the
-// run goes on, and the file's picture comes back with the file.
+// run goes on, the frame's record says why, and the file's picture comes back with the file.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include <tamra/Observe.h>
 #include <tamra/Tamra.h>
 
 #include "behaviour/acquisition_support.h"
@@ -29,6 +34,13 @@ const std::string kPicture = "the file's picture";
 const std::string kStandIn = "the stand-in pattern";
 const std::string kNoFrame = "no frame";
 
+// What one frame showed, and what its record says.
+struct Seen {
+    std::string what;
+    std::string reason;  // the record's reason for the stand-in; empty when the file played
+    std::string source;  // the file the record names
+};
+
 // A running, software-triggered emulator playing a folder of one uniform grey file.
 class SourcePlayer {
 public:
@@ -36,6 +48,14 @@ public:
         restoreFile();
         EXPECT_EQ(grab_.Initialize(), 1);
         log_.attach(grab_);
+        // The record is valid only inside the callback that received the frame.
+        log_.setAction([this](const acquisition_test::Delivery& delivery) {
+            TamraFrameRecord record{};
+            const int found = TamraGetFrameRecord(&grab_, delivery.buffer, &record);
+            std::lock_guard<std::mutex> lock(mutex_);
+            records_.push_back(found == 1 ? record : TamraFrameRecord{});
+            recorded_.notify_all();
+        });
         std::string path = folder.string();
         EXPECT_EQ(grab_.EmulateFromNewImagePath(path.data(), kWidth, kHeight), 1);
         EXPECT_EQ(grab_.SetTriggerMethod(IXGrab::TRIG_SOFTWARE), 1);
@@ -47,15 +67,24 @@ public:
         grab_.Terminate();
     }
 
-    // Triggers one frame and tells what it shows.
-    std::string nextFrame() {
+    // Triggers one frame and tells what it shows and why.
+    Seen nextFrame() {
         const std::size_t expected = log_.frameCount() + 1;
         grab_.GenerateSoftTrigger(0);
-        if (!log_.waitForFrames(expected)) return kNoFrame;
-        const std::vector<std::uint8_t>& pixels = log_.frames().back().pixels;
-        for (const std::uint8_t value : pixels)
-            if (value != levelOf(0)) return kStandIn;
-        return kPicture;
+        if (!log_.waitForFrames(expected)) return {kNoFrame, "", ""};
+        TamraFrameRecord record{};
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            recorded_.wait(lock, [&] { return records_.size() >= expected; });
+            record = records_.back();
+        }
+        Seen seen{kPicture, record.planes[0].reason, record.planes[0].sourceFile};
+        const std::vector<acquisition_test::Delivery> frames = log_.frames();
+        for (const std::uint8_t value : frames.back().pixels)
+            if (value != levelOf(0)) seen.what = kStandIn;
+        EXPECT_EQ(record.planeCount, 1u);
+        EXPECT_EQ(record.planes[0].substituted, seen.what == kStandIn ? 1 : 0) << seen.reason;
+        return seen;
     }
     const fs::path& file() const { return file_; }
     void restoreFile() {
@@ -63,47 +92,70 @@ public:
         fs::remove_all(file_, ignored);
         acquisition_test::writeNumberedFiles(file_.parent_path(), 1, kWidth, kHeight);
     }
+    // A frame of the file's own picture, from the file.
+    void expectPicture() {
+        const Seen seen = nextFrame();
+        EXPECT_EQ(seen.what, kPicture);
+        EXPECT_EQ(seen.reason, "");
+        EXPECT_EQ(seen.source, file_.string());
+    }
+    // The stand-in, with a reason that says what went wrong.
+    void expectStandIn(const std::string& reason) {
+        const Seen seen = nextFrame();
+        EXPECT_EQ(seen.what, kStandIn);
+        EXPECT_NE(seen.reason.find(reason), std::string::npos)
+            << "the reason '" << seen.reason << "' does not say '" << reason << "'";
+    }
 
 private:
     fs::path file_;
     FrameLog log_{kWidth * kHeight};
     CIGrabEmu grab_;
+    std::mutex mutex_;
+    std::condition_variable recorded_;
+    std::vector<TamraFrameRecord> records_;
 };
 
 TEST(SourceFaults, ADeletedFileGivesTheStandInUntilItReturns) {
     TempFolder folder;
     SourcePlayer player(folder.path());
-    EXPECT_EQ(player.nextFrame(), kPicture);
+    player.expectPicture();
     fs::remove(player.file());
-    EXPECT_EQ(player.nextFrame(), kStandIn);
-    EXPECT_EQ(player.nextFrame(), kStandIn);
+    player.expectStandIn("file not found");
+    player.expectStandIn("file not found");
     player.restoreFile();
-    EXPECT_EQ(player.nextFrame(), kPicture);
+    player.expectPicture();
 }
 
 TEST(SourceFaults, AFileCutShortGivesTheStandInUntilItIsWhole) {
     TempFolder folder;
     SourcePlayer player(folder.path());
-    EXPECT_EQ(player.nextFrame(), kPicture);
+    player.expectPicture();
     const std::uintmax_t size = fs::file_size(player.file());
-    // Cut inside the headers, inside the pixel rows, and to nothing.
-    for (const std::uintmax_t cut : {std::uintmax_t{30}, size / 2, size - 1, std::uintmax_t{0}}) {
+    // Cut inside the pixel rows, inside the headers, and to nothing.
+    const std::pair<std::uintmax_t, std::string> cuts[] = {
+        {size - 1, "pixel data ends 1 bytes early"},
+        {size / 2, "pixel data ends"},
+        {30, "the file ends inside the 40-byte information header"},
+        {0, "the file ends inside the 14-byte file header"}};
+    for (const auto& [cut, reason] : cuts) {
+        SCOPED_TRACE("file cut to " + std::to_string(cut) + " of " + std::to_string(size));
         fs::resize_file(player.file(), cut);
-        EXPECT_EQ(player.nextFrame(), kStandIn) << "file cut to " << cut << " of " << size;
+        player.expectStandIn(reason);
     }
     player.restoreFile();
-    EXPECT_EQ(player.nextFrame(), kPicture);
+    player.expectPicture();
 }
 
 TEST(SourceFaults, AFolderInPlaceOfTheFileGivesTheStandIn) {
     TempFolder folder;
     SourcePlayer player(folder.path());
-    EXPECT_EQ(player.nextFrame(), kPicture);
+    player.expectPicture();
     fs::remove(player.file());
     fs::create_directories(player.file() / "inside");
-    EXPECT_EQ(player.nextFrame(), kStandIn);
+    player.expectStandIn("not a regular file");
     player.restoreFile();
-    EXPECT_EQ(player.nextFrame(), kPicture);
+    player.expectPicture();
 }
 
 #if !defined(_WIN32)
@@ -113,11 +165,11 @@ constexpr int kCannotRunAsOther = 77;
 void unreadableFileScenario() {
     TempFolder folder;
     SourcePlayer player(folder.path());
-    EXPECT_EQ(player.nextFrame(), kPicture);
+    player.expectPicture();
     fs::permissions(player.file(), fs::perms::none);
-    EXPECT_EQ(player.nextFrame(), kStandIn);
+    player.expectStandIn("cannot be opened for reading");
     fs::permissions(player.file(), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(player.nextFrame(), kPicture);
+    player.expectPicture();
 }
 #endif
 
