@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <unistd.h>
 
+#include <tamra/Observe.h>
 #include <tamra/Tamra.h>
 
 namespace {
@@ -45,6 +47,18 @@ CIGrabEmu& player() {
     return *grab;
 }
 
+// The loader's verdict in words: always terminated within its buffer, empty exactly when the
+// file plays.
+void checkVerdict(const Layout& layout, std::uint32_t bytesPerPixel, int conform) {
+    char reason[TAMRA_REASON_CHARS];
+    std::memset(reason, 'x', sizeof reason);
+    const std::string path = (folder() / "fuzzed.bmp").string();
+    const int plays = TamraCheckImageFile(path.c_str(), layout.width, layout.height, bytesPerPixel,
+                                          conform, reason, sizeof reason);
+    if (std::memchr(reason, '\0', sizeof reason) == nullptr) std::abort();
+    if ((plays == 1) != (reason[0] == '\0')) std::abort();
+}
+
 void playAt(const Layout& layout, std::size_t expectedBytes) {
     CIGrabEmu& grab = player();
     grab.SetImageColor(layout.colour);
@@ -66,6 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream file(folder() / "fuzzed.bmp", std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    for (const Layout& layout : kLayouts) playAt(layout, std::size_t{layout.width} * layout.height);
+    for (const Layout& layout : kLayouts) {
+        playAt(layout, std::size_t{layout.width} * layout.height);
+        checkVerdict(layout, player().GetBytesPP(), 1);
+        checkVerdict(layout, player().GetBytesPP(), 0);
+    }
     return 0;
 }
