@@ -28,14 +28,23 @@ struct Layout {
 constexpr Layout kLayouts[] = {{160, 120, IFW_IMAGE_COLOR_MONO8},
                                {61, 47, IFW_IMAGE_COLOR_COLOR24}};
 
+void removeFolder();
+
+// Never destroyed, so the exit handler that removes the folder can still name it.
 const fs::path& folder() {
-    static const fs::path path = [] {
-        fs::path made =
-            fs::temp_directory_path() / ("tamra-fuzz-bitmap-" + std::to_string(getpid()));
-        fs::create_directories(made);
+    static const fs::path* path = [] {
+        auto* made = new fs::path(fs::temp_directory_path() /
+                                  ("tamra-fuzz-bitmap-" + std::to_string(getpid())));
+        fs::create_directories(*made);
+        std::atexit(removeFolder);
         return made;
     }();
-    return path;
+    return *path;
+}
+
+void removeFolder() {
+    std::error_code ignored;
+    fs::remove_all(folder(), ignored);
 }
 
 CIGrabEmu& player() {

@@ -17,11 +17,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
+void removeFile();
+
+// Never destroyed, so the exit handler that removes the file can still name it.
 const std::string& filePath() {
-    static const std::string path =
-        (fs::temp_directory_path() / ("tamra-fuzz-gpio-" + std::to_string(getpid()) + ".txt"))
-            .string();
-    return path;
+    static const std::string* path = [] {
+        auto* made = new std::string(
+            (fs::temp_directory_path() / ("tamra-fuzz-gpio-" + std::to_string(getpid()) + ".txt"))
+                .string());
+        std::atexit(removeFile);
+        return made;
+    }();
+    return *path;
+}
+
+void removeFile() {
+    std::error_code ignored;
+    fs::remove(filePath(), ignored);
 }
 
 }  // namespace

@@ -20,12 +20,23 @@ namespace fs = std::filesystem;
 // The documented capacity of a path buffer.
 constexpr std::size_t kPathChars = 260;
 
+// Never destroyed, so the exit handler that removes the folder can still name it.
+const fs::path& ownFolder() {
+    static const fs::path* made =
+        new fs::path(fs::temp_directory_path() / ("tamra-fuzz-oem-" + std::to_string(getpid())));
+    return *made;
+}
+
+void removeOwnFolder() {
+    std::error_code ignored;
+    fs::remove_all(ownFolder(), ignored);
+}
+
 void enterOwnFolder() {
     static const bool entered = [] {
-        const fs::path made =
-            fs::temp_directory_path() / ("tamra-fuzz-oem-" + std::to_string(getpid()));
-        fs::create_directories(made);
-        fs::current_path(made);
+        fs::create_directories(ownFolder());
+        fs::current_path(ownFolder());
+        std::atexit(removeOwnFolder);
         return true;
     }();
     (void)entered;
