@@ -4,8 +4,11 @@
 #include <tamra/CiOS.h>
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <thread>
 #include <vector>
+
+#include "support/ProcessInfo.h"
 
 namespace {
 
@@ -74,8 +77,13 @@ TEST(HandleTest, ReleaseWakesAWaiterOnAnotherThread) {
     Handle semaphore(CiOS::CreateSemaphoreW(nullptr, 0, 1, nullptr));
     ASSERT_NE(semaphore.get(), nullptr);
     std::uint32_t result = kWaitFailed;
-    std::thread waiter([&] { result = CiOS::WaitForSingleObject(semaphore.get(), kInfinite); });
-    CiOS::Sleep(20);
+    std::promise<long> waiterId;
+    std::thread waiter([&] {
+        waiterId.set_value(tamra::testing::currentThreadId());
+        result = CiOS::WaitForSingleObject(semaphore.get(), kInfinite);
+    });
+    // Where the system tells, the release comes once the waiter is asleep in its wait.
+    tamra::testing::waitUntilThreadBlocks(waiterId.get_future().get());
     EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore.get(), 1, nullptr), 1);
     waiter.join();
     EXPECT_EQ(result, kWaitObject0);
@@ -160,16 +168,29 @@ TEST(HandleTest, ClosedUnknownAndMismatchedHandlesFailCleanly) {
 
 #ifndef _WIN32
 // Windows leaves a wait on a handle closed under it undefined, so this holds only for the
-// library's own handles.
+// library's own handles. The object lives on through a second handle of the same name, which
+// ends the wait once the first handle has been closed under it.
 TEST(HandleTest, ClosingWhileAnotherThreadWaitsIsSafe) {
-    void* semaphore = CiOS::CreateSemaphoreW(nullptr, 0, 1, nullptr);
-    ASSERT_NE(semaphore, nullptr);
+    const wchar_t* name = L"tamra-os-test-closed-under-wait";
+    void* waitedOn = CiOS::CreateSemaphoreW(nullptr, 0, 1, name);
+    Handle other(CiOS::CreateSemaphoreW(nullptr, 0, 1, name));
+    ASSERT_NE(waitedOn, nullptr);
+    ASSERT_NE(other.get(), nullptr);
+    std::promise<long> waiterId;
     std::uint32_t result = kWaitFailed;
-    std::thread waiter([&] { result = CiOS::WaitForSingleObject(semaphore, 200); });
-    CiOS::Sleep(20);
-    EXPECT_EQ(CiOS::CloseHandle(semaphore), 1);
+    std::thread waiter([&] {
+        waiterId.set_value(tamra::testing::currentThreadId());
+        result = CiOS::WaitForSingleObject(waitedOn, kInfinite);
+    });
+    if (!tamra::testing::waitUntilThreadBlocks(waiterId.get_future().get())) {
+        CiOS::ReleaseSemaphore(other.get(), 1, nullptr);
+        waiter.join();
+        GTEST_SKIP() << "the system does not tell when a thread blocks";
+    }
+    EXPECT_EQ(CiOS::CloseHandle(waitedOn), 1);
+    EXPECT_EQ(CiOS::ReleaseSemaphore(other.get(), 1, nullptr), 1);
     waiter.join();
-    EXPECT_EQ(result, kWaitTimeout);
+    EXPECT_EQ(result, kWaitObject0);
 }
 #endif
 

@@ -8,10 +8,21 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <tamra/Tamra.h>
 
 #include "platform/Serial.h"
+
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#endif
 
 // The program links the same source; compiling it here lets the checks run without the program.
 #include "../../tools/tamra-grab/LineTools.cpp"
@@ -161,6 +172,81 @@ TEST(LineToolsGpio, BadFilesAndPathsGiveAClearMessageAndAFailure) {
     result = run(grab, load);
     EXPECT_EQ(result.result, 1);
     EXPECT_NE(result.err.find("GPI0.Debounce: 'fast'"), std::string::npos) << result.err;
+}
+
+// Everything in the folder but the named file: what a save left behind.
+std::vector<std::string> othersIn(const TempFolder& folder, const std::string& keep) {
+    std::vector<std::string> others;
+    for (const auto& entry : fs::directory_iterator(fs::path(folder.file(keep)).parent_path()))
+        if (entry.path().filename() != keep) others.push_back(entry.path().filename().string());
+    return others;
+}
+
+// A save that fails part-way leaves the profile it would have replaced whole, says so, and
+// leaves no partial file behind. The file-size limit cuts the write after a few hundred bytes;
+// it applies to a child process only.
+TEST(LineToolsGpio, ASaveCutShortLeavesThePreviousProfileWhole) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "cuts the write with a POSIX file-size limit; the rename path is checked "
+                    "by ASaveThatCannotReplaceItsTargetChangesNothing";
+#else
+    TempFolder folder;
+    const std::string profile = folder.file("gpio.txt");
+    const std::string previous = "GPI0.Debounce=5\n";
+    writeFile(profile, previous);
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+        const rlimit limit{300, 300};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        CIGrab grab;
+        LineOptions save;
+        save.gpioSaveFile = profile;
+        const CheckRun saved = run(grab, save);
+        const std::string message = saved.err;
+        if (::write(report[1], message.data(), message.size()) < 0) ::_exit(3);
+        ::_exit(saved.result);
+    }
+    ::close(report[1]);
+    std::string message;
+    char chunk[256];
+    for (ssize_t n; (n = ::read(report[0], chunk, sizeof chunk)) > 0;) message.append(chunk, n);
+    ::close(report[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "the failure is reported";
+    EXPECT_NE(message.find("cannot write '" + profile + "'"), std::string::npos) << message;
+    EXPECT_NE(message.find(std::strerror(EFBIG)), std::string::npos) << message;
+    EXPECT_EQ(contentsOf(profile), previous);
+    EXPECT_TRUE(othersIn(folder, "gpio.txt").empty());
+#endif
+}
+
+TEST(LineToolsGpio, ASaveThatCannotReplaceItsTargetChangesNothing) {
+    TempFolder folder;
+    const std::string target = folder.file("profile");
+    fs::create_directories(fs::path(target) / "inside");
+    CIGrab grab;
+    LineOptions save;
+    save.gpioSaveFile = target;
+    const CheckRun result = run(grab, save);
+    EXPECT_EQ(result.result, 1);
+    EXPECT_NE(result.err.find("cannot replace '" + target + "'"), std::string::npos) << result.err;
+    EXPECT_TRUE(fs::is_directory(fs::path(target) / "inside"));
+    EXPECT_TRUE(othersIn(folder, "profile").empty());
+
+    // A save that succeeds replaces the file whole and leaves nothing else.
+    const std::string profile = folder.file("gpio.txt");
+    writeFile(profile, "old=1\n");
+    save.gpioSaveFile = profile;
+    ASSERT_EQ(run(grab, save).result, 0);
+    EXPECT_EQ(contentsOf(profile).rfind("GPI0.Debounce=200\n", 0), 0u);
+    EXPECT_EQ(othersIn(folder, "gpio.txt"), std::vector<std::string>{"profile"});
 }
 
 TEST(LineToolsSerial, SendsALineAndReportsTheReply) {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include <tamra/Tamra.h>
 
 #include "platform/Serial.h"
+#include "support/ProcessInfo.h"
 
 namespace {
 
@@ -242,7 +244,9 @@ TEST_F(SerialPort, ATotalTimeOutReturnsWhatHasArrived) {
 }
 
 TEST_F(SerialPort, AnIntervalTimeOutEndsTheReadSoonAfterTheLastByte) {
-    setPortTimeouts(100, 0, 20000);
+    // The gap between the two sends must stay inside the interval however late the device
+    // thread runs on a loaded machine, so the interval is far longer than the pause.
+    setPortTimeouts(1000, 0, 20000);
     std::thread device([this] {
         deviceSends("12");
         std::this_thread::sleep_for(milliseconds(40));
@@ -407,6 +411,42 @@ TEST(SerialPortErrors, OperationsOnAClosedHandleFailWithTheSystemReason) {
     EXPECT_EQ(grab.WriteComPort(port, buffer, 4, &count), 0);
     EXPECT_EQ(errno, EBADF);  // the write's reason, not the flush's
     platform::closeSerialPort(device);
+}
+
+// The device vanishes while a read waits for it (the controlling side of the terminal closes):
+// the read ends at once with an error rather than waiting out its time-out, keeps what had
+// arrived, and the port still closes cleanly.
+TEST_F(SerialPort, ADeviceVanishingMidReadEndsTheReadWithAnError) {
+    setPortTimeouts(0, 0, 60000);
+    deviceSends("ab");
+    ASSERT_EQ(queuedInputAfterSettling(2), 2u);
+    std::promise<long> readerId;
+    char buffer[64] = {};
+    std::uint32_t read = 99;
+    int result = -1;
+    int error = 0;
+    std::thread reader([&] {
+        readerId.set_value(tamra::testing::currentThreadId());
+        result = grab_.ReadComPort(port_, buffer, sizeof buffer, &read);
+        error = errno;
+    });
+    const long id = readerId.get_future().get();
+    // The two bytes are taken, then the read waits for the rest.
+    if (!tamra::testing::waitUntilThreadBlocks(id)) ADD_FAILURE() << "cannot see the reader block";
+    const auto start = Clock::now();
+    platform::closeSerialPort(device_);
+    device_ = INVALID_HANDLE_VALUE;
+    reader.join();
+    EXPECT_LT(msSince(start), kLateBound.count());
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(error, EIO) << std::strerror(error);
+    EXPECT_EQ(std::string(buffer, read), "ab");
+    // Later calls fail at once, and the port still closes.
+    EXPECT_EQ(grab_.ReadComPort(port_, buffer, sizeof buffer, &read), 0);
+    std::uint32_t written = 0;
+    EXPECT_EQ(grab_.WriteComPort(port_, "x", 1, &written), 0);
+    grab_.CloseComPort(port_);
+    port_ = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace

@@ -9,8 +9,12 @@
 // The Toolhelp header needs the declarations above.
 #include <tlhelp32.h>
 #else
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <fstream>
+#include <thread>
 #endif
 
 namespace tamra::testing {
@@ -61,6 +65,14 @@ std::filesystem::path pathOf(const std::wstring& name) {
     return std::filesystem::path(name);
 }
 
+long currentThreadId() {
+    return -1;
+}
+
+bool waitUntilThreadBlocks(long) {
+    return false;
+}
+
 unsigned int ansiCodePage() {
     return GetACP();
 }
@@ -74,6 +86,34 @@ int processThreadCount() {
         if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
     }
     return -1;
+}
+
+long currentThreadId() {
+    return static_cast<long>(::syscall(SYS_gettid));
+}
+
+namespace {
+
+// The state letter of /proc/self/task/<id>/stat: after the name in parentheses, which may
+// itself hold blanks and parentheses.
+char threadState(long threadId) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(threadId) + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    const std::size_t close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() ? '?' : text[close + 2];
+}
+
+}  // namespace
+
+bool waitUntilThreadBlocks(long threadId) {
+    if (threadId < 0) return false;
+    for (;;) {
+        const char state = threadState(threadId);
+        if (state == 'S') return true;
+        if (state == '?' || state == 'Z' || state == 'X') return false;  // gone
+        std::this_thread::yield();
+    }
 }
 
 std::filesystem::path executableFolder() {

@@ -9,6 +9,14 @@ namespace tamra::testing {
 // Threads of this process, or -1 where the system does not tell.
 int processThreadCount();
 
+// Kernel id of the calling thread, or -1 where the system does not tell.
+long currentThreadId();
+
+// Waits, without a time limit, until the thread of this process with the given kernel id is
+// blocked in the kernel (asleep in a wait). The handshake for "the other thread is now inside
+// its wait"; false at once where the system does not tell.
+bool waitUntilThreadBlocks(long threadId);
+
 // Folder of the running test executable.
 std::filesystem::path executableFolder();
 

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <ostream>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -29,6 +31,13 @@ std::string trim(const std::string& text) {
 
 std::string reason() {
     return std::strerror(errno);
+}
+
+// A name in the target's own folder (so the rename stays on one file system) that no other
+// writer picks.
+std::string temporaryNameBeside(const std::string& path) {
+    std::random_device entropy;
+    return path + ".tmp-" + std::to_string(std::uint64_t{entropy()} << 32 | entropy());
 }
 
 // Device paths come as UTF-8; the port interface takes wide names.
@@ -235,17 +244,33 @@ bool KeyValueFileStore::load(const std::string& path, std::string* problem) {
     return true;
 }
 
+// Written beside the target and renamed over it, so that a write failing part-way (a full disk,
+// a file-size limit) leaves the previous profile whole.
 bool KeyValueFileStore::save(const std::string& path, std::string* problem) const {
-    std::ofstream file(path, std::ios::trunc);
-    if (file) {
-        for (const auto& entry : entries_) file << entry.first << '=' << entry.second << '\n';
-        file.flush();
-    }
-    if (!file) {
+    const std::string temporary = temporaryNameBeside(path);
+    if (!writeEntries(temporary)) {
         *problem = "cannot write '" + path + "': " + reason();
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        return false;
+    }
+    std::error_code renamed;
+    std::filesystem::rename(temporary, path, renamed);
+    if (renamed) {
+        *problem = "cannot replace '" + path + "': " + renamed.message();
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
         return false;
     }
     return true;
+}
+
+bool KeyValueFileStore::writeEntries(const std::string& path) const {
+    std::ofstream file(path, std::ios::trunc);
+    if (!file) return false;
+    for (const auto& entry : entries_) file << entry.first << '=' << entry.second << '\n';
+    file.close();
+    return !file.fail();
 }
 
 int KeyValueFileStore::WriteFloat(const char* key, float value) {

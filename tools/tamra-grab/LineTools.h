@@ -42,7 +42,7 @@ class KeyValueFileStore : public XiStorage {
 public:
     // False with a reason when the file cannot be read or a line is not key=value.
     bool load(const std::string& path, std::string* problem);
-    // False with a reason when the file cannot be written.
+    // False with a reason when the file cannot be written; the file at path is then as it was.
     bool save(const std::string& path, std::string* problem) const;
 
     int WriteFloat(const char* key, float value) override;
@@ -59,6 +59,7 @@ public:
     std::vector<std::string> unusedKeys() const;
 
 private:
+    bool writeEntries(const std::string& path) const;
     const std::string* find(const std::string& key) const;
     void put(const std::string& key, std::string value);
 

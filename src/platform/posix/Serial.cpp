@@ -451,7 +451,13 @@ bool readSerial(void* handle, void* buffer, std::uint32_t count, std::uint32_t* 
             lastByte = Clock::now();
             continue;
         }
-        if (n == 0) break;  // end of file: what arrived is all there is
+        if (n == 0) {
+            // A non-blocking terminal answers "no data" with EAGAIN, so end of file means the
+            // device went away (hang-up): a failure, with what arrived before it kept.
+            errno = EIO;
+            ok = false;
+            break;
+        }
         if (!isRetry(errno)) {
             ok = false;
             break;
