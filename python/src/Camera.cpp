@@ -31,13 +31,19 @@ double monotonicSeconds() {
 
 class Reaper {
 public:
-    void post(std::shared_ptr<Camera> camera, bool thenClose) {
+    struct Job {
+        std::shared_ptr<Camera> camera;
+        bool thenClose;
+        std::uint64_t epoch;
+    };
+
+    void post(Job job) {
         std::lock_guard<std::mutex> guard(lock_);
         if (!thread_.joinable()) {
             quit_ = false;
             thread_ = std::thread([this] { run(); });
         }
-        jobs_.emplace_back(std::move(camera), thenClose);
+        jobs_.push_back(std::move(job));
         signal_.notify_one();
     }
 
@@ -60,15 +66,15 @@ private:
             auto job = std::move(jobs_.front());
             jobs_.pop_front();
             lock.unlock();
-            job.first->finishDeferred(job.second);
-            job.first.reset();
+            job.camera->finishDeferred(job.thenClose, job.epoch);
+            job.camera.reset();
             lock.lock();
         }
     }
 
     std::mutex lock_;
     std::condition_variable signal_;
-    std::deque<std::pair<std::shared_ptr<Camera>, bool>> jobs_;
+    std::deque<Job> jobs_;
     bool quit_ = false;
     std::thread thread_;
 };
@@ -84,8 +90,8 @@ bool onLibraryThread() {
     return callbackDepth > 0;
 }
 
-void reap(std::shared_ptr<Camera> camera, bool thenClose) {
-    reaper().post(std::move(camera), thenClose);
+void reap(std::shared_ptr<Camera> camera, bool thenClose, std::uint64_t epoch) {
+    reaper().post({std::move(camera), thenClose, epoch});
 }
 
 void shutdownReaper() {
@@ -215,6 +221,7 @@ void Camera::start(IXGrab::TriggerMethod method, std::int64_t frameDelayMs) {
     discarded_ = 0;
     reported_ = 0;
     overrunsAtStart_ = overrunCount_.load();
+    ++runEpoch_;
     accepting_ = true;
     if (!grab_->Start()) {
         accepting_ = false;
@@ -270,12 +277,12 @@ void Camera::deferStop(bool thenClose) {
     handSignal_.notify_all();
     if (!closed_) grab_->Stop();
     if (thenClose) closed_ = true;
-    reap(shared_from_this(), thenClose);
+    reap(shared_from_this(), thenClose, runEpoch_.load());
 }
 
-void Camera::finishDeferred(bool thenClose) {
+void Camera::finishDeferred(bool thenClose, std::uint64_t epoch) {
     std::lock_guard<std::mutex> guard(lifecycle_);
-    if (!grab_) return;
+    if (!grab_ || (!thenClose && epoch != runEpoch_)) return;
     grab_->Stop();
     if (thenClose) grab_.reset();
 }
@@ -307,8 +314,9 @@ py::object Camera::libraryCounters() {
 }
 
 void Camera::setCallback(py::object callback, py::object onEscape, bool view) {
-    callback_ = std::move(callback);
-    onEscape_ = std::move(onEscape);
+    // None arrives as a live handle; only a real callable counts.
+    callback_ = callback.is_none() ? py::object() : std::move(callback);
+    onEscape_ = onEscape.is_none() ? py::object() : std::move(onEscape);
     view_ = view;
     hasCallback_ = static_cast<bool>(callback_);
 }

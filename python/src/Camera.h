@@ -89,7 +89,8 @@ public:
     // callback(array, meta, is_view) on the delivery thread; onEscape() when a view outlived it.
     void setCallback(py::object callback, py::object onEscape, bool view);
     // Reaper thread: the joining half of a stop or close asked for from a callback.
-    void finishDeferred(bool thenClose);
+    // Does nothing to a run started after the stop was asked for (epoch tells them apart).
+    void finishDeferred(bool thenClose, std::uint64_t epoch);
 
     bool running() const { return accepting_.load(); }
     bool closed() const { return closed_.load(); }
@@ -124,6 +125,7 @@ private:
     std::mutex lifecycle_;
     std::atomic<bool> closed_{false};
     std::atomic<bool> accepting_{false};
+    std::atomic<std::uint64_t> runEpoch_{0};  // one more with every start
     bool transforms_ = false;
     FrameShape shape_;
     std::uint32_t ringSlots_ = 1;
@@ -157,7 +159,7 @@ bool onLibraryThread();
 
 // Runs stops and closes asked for from inside callbacks, on a thread of its own, so that they
 // can wait for the callback that asked. Joined by shutdownReaper (at interpreter exit).
-void reap(std::shared_ptr<Camera> camera, bool thenClose);
+void reap(std::shared_ptr<Camera> camera, bool thenClose, std::uint64_t epoch);
 void shutdownReaper();
 
 template <typename Body>

@@ -500,12 +500,11 @@ def transform(array: np.ndarray, *, mirror: bool = False, flip: bool = False, ro
     """
     data = np.ascontiguousarray(array, dtype=np.uint8)
     if pixel_format is None:
-        colour = data.ndim in (3, 4) and data.shape[-1] in (3, 4) and data.ndim == (
-            4 if data.ndim == 4 else 3)
-        if data.ndim == 3 and data.shape[-1] not in (3, 4):
-            colour = False
+        colour = data.ndim >= 3 and data.shape[-1] in (3, 4) and (data.ndim == 4 or data.ndim == 3)
         pixel_format = {3: "rgb24", 4: "rgb32"}[data.shape[-1]] if colour else "mono8"
     fmt = _enum_value(PixelFormat, pixel_format)
+    if fmt == int(PixelFormat.PLANES):
+        fmt = int(PixelFormat.MONO8)
     bpp = {int(PixelFormat.RGB24): 3, int(PixelFormat.RGB32): 4}.get(fmt, 1)
     image_dims = 2 if bpp == 1 else 3
     if data.ndim not in (image_dims, image_dims + 1):
@@ -513,11 +512,12 @@ def transform(array: np.ndarray, *, mirror: bool = False, flip: bool = False, ro
     planes = data.shape[0] if data.ndim == image_dims + 1 else 1
     height, width = data.shape[-image_dims:][:2]
     horizontal, vertical = int(tiles[0]), int(tiles[1])
-    if planes % (horizontal * vertical):
+    if horizontal < 1 or vertical < 1 or planes % (horizontal * vertical):
         raise ValueError("the number of planes is not a multiple of the tile count")
     cameras = planes // (horizontal * vertical)
-    if fmt == int(PixelFormat.PLANES):
-        fmt = int(PixelFormat.MONO8)
+    if int(rotate) % 180 == 90:
+        # The library takes the displayed size, which a quarter turn transposes.
+        width, height = height, width
     return _tamra.transform(data, width, height, fmt, cameras, bool(mirror), bool(flip),
                             int(rotate) % 360, horizontal, vertical)
 
