@@ -138,7 +138,9 @@ PYBIND11_MODULE(_tamra, m) {
                  const Setting& setting = settingNamed(name);
                  if (setting.set == nullptr) throw py::attribute_error(name + " is read-only");
                  camera.withGrab([&](IXGrab& g) {
-                     if (!setting.set(g, value)) throw TamraError(g.GetLastErrorMsg());
+                     if (!setting.set(g, value) && setting.checked) {
+                         throw TamraError(g.GetLastErrorMsg());
+                     }
                      return 0;
                  });
              })

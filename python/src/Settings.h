@@ -12,12 +12,15 @@
 namespace tamra_python {
 
 // One scalar setting. Values travel as double (every integer setting fits exactly); set is null
-// for a read-only one and returns the library's 1 or 0.
+// for a read-only one and returns the library's 1 or 0. The line-I/O setters store the value and
+// then report the state of the line (0: that output is not enabled), so only a 0 from a setter
+// marked checked is a failure.
 struct Setting {
     const char* name;
     bool isFloat;
     double (*get)(IXGrab&);
     int (*set)(IXGrab&, double);
+    bool checked = false;
 };
 
 const std::vector<Setting>& settings();
