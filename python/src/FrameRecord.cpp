@@ -7,8 +7,6 @@ namespace tamra_python {
 
 namespace py = pybind11;
 
-#if TAMRA_PYTHON_OBSERVE
-
 bool readFrameRecord(IXGrab& grab, const unsigned char* frame, FrameMeta& meta) {
     if (!TamraGetFrameRecord(&grab, frame, &meta.record)) return false;
     meta.recorded = true;
@@ -44,21 +42,5 @@ py::object libraryCounters(IXGrab& grab) {
     result["frames_substituted"] = counters.framesSubstituted;
     return std::move(result);
 }
-
-#else
-
-bool readFrameRecord(IXGrab&, const unsigned char*, FrameMeta&) {
-    return false;
-}
-
-py::tuple planeRecords(const FrameMeta&) {
-    return py::make_tuple(py::tuple(), py::tuple(), py::tuple());
-}
-
-py::object libraryCounters(IXGrab&) {
-    return py::none();
-}
-
-#endif
 
 }  // namespace tamra_python

@@ -100,7 +100,6 @@ PYBIND11_MODULE(_tamra, m) {
             error(e.what());
         }
     });
-    m.attr("observes_frames") = observesFrames();
 
     py::class_<Camera, std::shared_ptr<Camera>>(m, "Camera")
         .def(py::init<>())

@@ -119,10 +119,10 @@ class Frame:
 
     ``number`` counts frames since ``start()``, ``slot`` is the ring slot the frame came in,
     ``time`` the delivery time on the ``time.monotonic()`` clock, ``source_files`` the bitmap file
-    of each plane (None for a plane that got the substitute pattern), ``substituted`` and
-    ``reasons`` say which planes were substituted and why. Source files, substitution and
-    ``compose_us`` (time to compose, in microseconds) come from the library's frame records and
-    are empty (or -1) when the library does not keep them.
+    of each plane (the one tried, for a substituted plane; None when there was none),
+    ``substituted`` and
+    ``reasons`` say which planes were substituted and why, and ``compose_us`` is the time the
+    library took to compose the frame, in microseconds; all from the library's frame records.
     """
 
     __slots__ = ("_array", "number", "slot", "time", "compose_us", "source_files",
@@ -147,7 +147,7 @@ class Frame:
     @property
     def sets(self) -> Tuple[Optional[str], ...]:
         """For each plane: "pass", "fail", "calib", "loose" (a file of the camera folder itself)
-        or None (substituted)."""
+        or None (no file)."""
         result = []
         for path in self.source_files:
             if path is None:
@@ -374,15 +374,32 @@ class Emulator:
 
     @property
     def stats(self) -> Dict[str, Any]:
-        """Counts since ``start()``: ``triggers`` given through this object, ``delivered``
-        (buffer callbacks), ``handed`` (frames given to Python), ``discarded`` (let go because
-        of a stop), ``dropped`` (overruns: the ring was full) and ``reported`` (overrun
-        reports; fewer than drops when they come faster than they are reported), and
-        ``produced`` = delivered + dropped. ``library`` holds the library's own counters when
-        it keeps them, else None."""
+        """What happened since ``start()``.
+
+        ``triggers``: software triggers given through this object. ``delivered``: frames the
+        library handed to the binding (buffer callbacks); ``handed``: of those, the frames given
+        to Python; ``discarded``: the ones let go because a stop came first. ``dropped``:
+        overruns, frames lost because the ring was full; ``reported``: overrun reports (fewer
+        than the drops when they come faster than they are reported). ``produced`` = delivered
+        + dropped (+ the frames still in the ring at stop). Where the library keeps its own
+        counters (``library``, read while the camera is open), ``delivered`` and ``dropped`` are
+        the library's, and
+        ``discarded_at_stop``, ``merged`` (triggers that came while one was pending) and
+        ``substituted`` (frames with a stand-in plane) come from it too; after ``close()`` only
+        the binding's own counts remain and these are None.
+        """
         counts: Dict[str, Any] = dict(self._core.counters())
-        counts["produced"] = counts["delivered"] + counts["dropped"]
-        counts["library"] = None if self._core.closed else self._core.library_counters()
+        library = None if self._core.closed else self._core.library_counters()
+        counts["library"] = library
+        counts["discarded_at_stop"] = counts["merged"] = counts["substituted"] = None
+        if library is not None:
+            counts["delivered"] = library["frames_delivered"]
+            counts["dropped"] = library["frames_dropped"]
+            counts["discarded_at_stop"] = library["frames_discarded_at_stop"]
+            counts["merged"] = library["triggers_merged"]
+            counts["substituted"] = library["frames_substituted"]
+        counts["produced"] = (counts["delivered"] + counts["dropped"]
+                              + (counts["discarded_at_stop"] or 0))
         return counts
 
     # ---- layout

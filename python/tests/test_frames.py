@@ -66,7 +66,6 @@ def test_metadata_counts_from_start_and_cycles_the_ring(tree):
             assert times == sorted(times)
 
 
-@pytest.mark.skipif(not tamra._tamra.observes_frames, reason="the library keeps no frame records")
 def test_source_files_name_each_plane_and_its_set(tree):
     frames = grab(tree, 11, cameras=2)
     for frame in frames:
@@ -77,6 +76,16 @@ def test_source_files_name_each_plane_and_its_set(tree):
     sets = [f.sets[0] for f in frames]
     assert sets[:5] == ["loose"] * 5 and sets[5:9] == ["pass", "pass", "fail", "fail"]
     assert not any(any(f.substituted) for f in frames)
+
+
+def test_a_plane_without_a_usable_file_is_substituted_and_says_why(tmp_path):
+    (tmp_path / "broken.bmp").write_bytes(b"BM" + bytes(100))
+    frames = grab(tmp_path, 2, width=64, height=48)
+    broken = str(tmp_path / "broken.bmp")
+    assert all(f.substituted == (True,) and f.source_files == (broken,) for f in frames)
+    assert "header" in frames[0].reasons[0]
+    # The stand-in pattern moves from frame to frame.
+    assert not np.array_equal(frames[0].array, frames[1].array)
 
 
 def test_timeout_without_a_trigger(tree):

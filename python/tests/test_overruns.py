@@ -30,19 +30,39 @@ def test_a_busy_callback_costs_frames_and_every_one_is_counted(small_tree):
         cam.on_frame(busy)
         cam.start(trigger="free_run", frame_delay=0.033)
         assert first.wait(10.0)
-        wait_until(lambda: cam.stats["dropped"] >= 3)
+        wait_until(lambda: cam.stats["reported"] >= 3)
         release.set()
         cam.stop()
         stats = cam.stats
-    assert stats["produced"] == stats["delivered"] + stats["dropped"]
+    # Every frame the library delivered reached Python or was let go at the stop.
     assert stats["delivered"] == stats["handed"] + stats["discarded"]
     assert 1 <= stats["reported"] <= stats["dropped"]
     library = stats["library"]
-    if library is not None:
-        assert library["frames_dropped"] == stats["dropped"]
-        assert library["frames_delivered"] == stats["delivered"]
-        assert library["frames_composed"] == (library["frames_delivered"]
-                                              + library["frames_discarded_at_stop"])
+    assert library["frames_composed"] == (library["frames_delivered"]
+                                          + library["frames_discarded_at_stop"])
+    assert stats["produced"] == library["frames_composed"] + library["frames_dropped"]
+
+
+def test_every_trigger_is_accounted_for(small_tree):
+    """Triggers given as fast as Python can while the callback dawdles: each one becomes a
+    delivered, dropped, merged or discarded frame."""
+    release = threading.Event()
+
+    def slow(frame):
+        release.wait(0.002)
+
+    with tamra.Emulator(small_tree, buffers=3) as cam:
+        cam.on_frame(slow)
+        cam.start(trigger="software")
+        for _ in range(300):
+            cam.trigger()
+        cam.stop()
+        stats = cam.stats
+    assert stats["library"]["triggers_given"] == stats["triggers"] == 300
+    assert stats["triggers"] == (stats["delivered"] + stats["dropped"] + stats["merged"]
+                                 + stats["discarded_at_stop"])
+    assert stats["delivered"] == stats["handed"] + stats["discarded"]
+    assert stats["merged"] > 0
 
 
 def test_frames_queue_in_the_ring_while_the_loop_body_runs(small_tree):
@@ -56,8 +76,7 @@ def test_frames_queue_in_the_ring_while_the_loop_body_runs(small_tree):
         cam.stop()
         stats = cam.stats
     assert [f.number for f in queued] == [first.number + 1, first.number + 2, first.number + 3]
-    # The queued frames were composed before the waiting began, the first drop after them.
-    assert stats["produced"] == stats["delivered"] + stats["dropped"]
+    assert stats["dropped"] >= 2 and stats["delivered"] >= 4
 
 
 def test_software_triggers_one_at_a_time_never_drop(small_tree):
