@@ -306,11 +306,11 @@ RunCounters Camera::counters() const {
     return counters;
 }
 
+// Read under the lifecycle lock without the GIL, turned into Python objects after.
 py::object Camera::libraryCounters() {
-    return withGrab([](IXGrab& grab) {
-        py::gil_scoped_acquire gil;
-        return tamra_python::libraryCounters(grab);
-    });
+    TamraCounters counters{};
+    const bool ok = withGrab([&](IXGrab& grab) { return TamraGetCounters(&grab, &counters) != 0; });
+    return counterDict(counters, ok);
 }
 
 void Camera::setCallback(py::object callback, py::object onEscape, bool view) {

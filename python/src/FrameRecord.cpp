@@ -29,9 +29,8 @@ py::tuple planeRecords(const FrameMeta& meta) {
     return py::make_tuple(files, substituted, reasons);
 }
 
-py::object libraryCounters(IXGrab& grab) {
-    TamraCounters counters{};
-    if (!TamraGetCounters(&grab, &counters)) return py::none();
+py::object counterDict(const TamraCounters& counters, bool ok) {
+    if (!ok) return py::none();
     py::dict result;
     result["triggers_given"] = counters.triggersGiven;
     result["triggers_merged"] = counters.triggersMerged;

@@ -30,7 +30,8 @@ bool readFrameRecord(IXGrab& grab, const unsigned char* frame, FrameMeta& meta);
 // record. Needs the GIL.
 pybind11::tuple planeRecords(const FrameMeta& meta);
 
-// The library's own counters as a dict, or None when the grab keeps none.
-pybind11::object libraryCounters(IXGrab& grab);
+// The library's own counters as a dict, or None when the grab keeps none. Needs the GIL; ok
+// tells whether counters were read.
+pybind11::object counterDict(const TamraCounters& counters, bool ok);
 
 }  // namespace tamra_python
