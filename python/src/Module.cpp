@@ -246,6 +246,17 @@ PYBIND11_MODULE(_tamra, m) {
             return transformArray(input, openOptions("", width, height, color, cameras, 2, mirror,
                                                      flip, rotate, tilesH, tilesV, true));
         });
+    m.def("check_image", [](const std::string& path, std::uint32_t width, std::uint32_t height,
+                            std::uint32_t bytesPerPixel, bool conform) {
+        char reason[TAMRA_REASON_CHARS] = {};
+        int plays = 0;
+        {
+            py::gil_scoped_release released;
+            plays = TamraCheckImageFile(path.c_str(), width, height, bytesPerPixel, conform ? 1 : 0,
+                                        reason, sizeof reason);
+        }
+        return py::make_tuple(plays != 0, std::string(reason));
+    });
     m.def("in_callback", &onLibraryThread);
     m.def("shutdown", [] {
         py::gil_scoped_release released;

@@ -37,6 +37,7 @@ __all__ = [
     "GrabType",
     "PixelFormat",
     "Trigger",
+    "check_image",
     "hardware_classes",
     "transform",
 ]
@@ -203,6 +204,10 @@ class Emulator:
     ``tiles`` (horizontal, vertical) transform each delivered frame as the library's
     ApplyImageTransform does. With ``conform=False`` files that do not match the geometry are
     left out instead of scaled.
+
+    Each frame's ``sets`` tells which set each plane came from. The ``calib/`` files form the
+    calibration list, which the library serves only under its calibration category; the public
+    interface selects none, so they are not played.
 
     Use it as a context manager, or call ``close()``; closing stops a running camera.
     """
@@ -537,6 +542,16 @@ def transform(array: np.ndarray, *, mirror: bool = False, flip: bool = False, ro
         width, height = height, width
     return _tamra.transform(data, width, height, fmt, cameras, bool(mirror), bool(flip),
                             int(rotate) % 360, horizontal, vertical)
+
+
+def check_image(path: PathLike, width: int = 640, height: int = 480,
+                pixel_format: Union[str, int] = "mono8", conform: bool = True) -> Tuple[bool, str]:
+    """Whether the emulator plays the bitmap at ``path`` in a camera of that geometry, by the
+    loader's own test: (True, "") when it does, else (False, the reason in words). With
+    ``conform=False`` a file that does not match the geometry is refused instead of scaled."""
+    fmt = _enum_value(PixelFormat, pixel_format)
+    bpp = {int(PixelFormat.RGB24): 3, int(PixelFormat.RGB32): 4}.get(fmt, 1)
+    return _tamra.check_image(os.fspath(path), int(width), int(height), bpp, bool(conform))
 
 
 def hardware_classes() -> Dict[str, Dict[str, Any]]:

@@ -148,6 +148,27 @@ def test_stop_from_the_callback_ends_delivery_and_the_camera_restarts(tree):
         assert next(cam.frames(count=1, trigger=True, timeout=5.0)).number == 1
 
 
+def test_stop_from_another_thread_while_the_callback_runs_python(tree):
+    inside, go, finished = threading.Event(), threading.Event(), threading.Event()
+
+    def working(frame):
+        inside.set()
+        go.wait(10.0)
+        sum(range(100_000))  # needs the GIL while stop() waits for this callback
+        finished.set()
+
+    with tamra.Emulator(tree, cameras=1) as cam:
+        cam.on_frame(working)
+        cam.start(trigger="software")
+        cam.trigger()
+        assert inside.wait(10.0)
+        stopper = threading.Thread(target=cam.stop)
+        stopper.start()
+        go.set()
+        stopper.join(20.0)
+        assert not stopper.is_alive() and finished.is_set() and not cam.running
+
+
 def test_close_from_the_callback(tree):
     closed = threading.Event()
 

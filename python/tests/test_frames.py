@@ -88,6 +88,17 @@ def test_a_plane_without_a_usable_file_is_substituted_and_says_why(tmp_path):
     assert not np.array_equal(frames[0].array, frames[1].array)
 
 
+def test_check_image_gives_the_loaders_verdict(tree, tmp_path):
+    assert tamra.check_image(tree / "part_00.bmp") == (True, "")
+    broken = tmp_path / "broken.bmp"
+    broken.write_bytes(b"BM" + bytes(100))
+    plays, reason = tamra.check_image(broken, 64, 48)
+    assert not plays and "header" in reason
+    # Without conforming, a file of another size is refused rather than scaled.
+    plays, reason = tamra.check_image(tree / "part_00.bmp", 320, 240, conform=False)
+    assert not plays and reason
+
+
 def test_timeout_without_a_trigger(tree):
     with tamra.Emulator(tree) as cam:
         cam.start(trigger="software")
