@@ -18,8 +18,6 @@ import atexit
 import enum
 import json
 import os
-import sys
-import threading
 import weakref
 from typing import Any, Callable, Dict, Iterator, List, Mapping, Optional, Tuple, Union
 
