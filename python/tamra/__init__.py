@@ -53,8 +53,8 @@ class FrameTimeout(Error, TimeoutError):
 class CallbackError(Error):
     """An ``on_frame`` callback raised; raised by ``stop()`` or ``close()`` afterwards.
 
-    ``errors`` holds every exception the callback raised since ``start()`` (the first is also the
-    ``__cause__``). Each one was also reported through ``sys.unraisablehook`` when it happened.
+    ``errors`` holds every exception the callback raised since errors were last raised this way
+    (the first is also the ``__cause__``). Each one was also reported through ``sys.unraisablehook`` when it happened.
     """
 
     def __init__(self, message: str, errors: List[BaseException]) -> None:
@@ -258,7 +258,6 @@ class Emulator:
         True)``). Triggers given while one is still pending merge into one frame.
         """
         delay = -1 if frame_delay is None else int(round(frame_delay * 1000))
-        self._errors = []
         self._core.start(_enum_value(Trigger, trigger), delay)
 
     def stop(self, raise_callback_errors: bool = True) -> None:
@@ -266,7 +265,8 @@ class Emulator:
 
         Works from any thread and from inside an ``on_frame`` callback (the stop is then
         finished on a thread of the module once the callback has returned). Raises
-        ``CallbackError`` when the callback raised since ``start()``.
+        ``CallbackError`` when the callback raised since errors were last raised (not from
+        inside the callback itself: they wait for the next stop() or close()).
         """
         self._core.stop()
         if raise_callback_errors and not _tamra.in_callback():
@@ -365,7 +365,8 @@ class Emulator:
 
     @property
     def callback_errors(self) -> List[BaseException]:
-        """Exceptions raised by the on_frame callback since ``start()``."""
+        """Exceptions raised by the on_frame callback and not yet raised again by ``stop()`` or
+        ``close()``."""
         return list(self._errors)
 
     def _raise_callback_errors(self) -> None:

@@ -169,6 +169,24 @@ def test_stop_from_another_thread_while_the_callback_runs_python(tree):
         assert not stopper.is_alive() and finished.is_set() and not cam.running
 
 
+def test_errors_of_a_callback_that_stopped_the_camera_wait_for_the_next_close(tree):
+    stopped = threading.Event()
+
+    def fail_and_stop(frame):
+        cam.stop()
+        stopped.set()
+        raise OSError("disk full")
+
+    cam = tamra.Emulator(tree, cameras=1)
+    cam.on_frame(fail_and_stop)
+    cam.start(trigger="free_run")
+    assert stopped.wait(10.0)
+    cam.start(trigger="software")  # a new run does not forget them
+    with pytest.raises(tamra.CallbackError) as raised:
+        cam.close()
+    assert isinstance(raised.value.__cause__, OSError)
+
+
 def test_close_from_the_callback(tree):
     closed = threading.Event()
 
