@@ -8,6 +8,7 @@ namespace emulator {
 class ImageStore;
 class FrameComposer;
 class Acquisition;
+class Observation;
 }  // namespace emulator
 }  // namespace tamra
 
@@ -56,6 +57,10 @@ public:
     // Composes the next frame into frame slot 0 and returns slot 0.
     unsigned char* Grab(int index);
     unsigned char* GrabSimplified(int index);
+
+protected:
+    // The counters and frame records that <tamra/Observe.h> reads.
+    static tamra::emulator::Observation& observationOf(CIGrabEmu& grab);
 
 private:
     friend class tamra::emulator::ImageStore;

@@ -21,12 +21,17 @@ struct Verdict {
     char reason[kReasonChars] = {};
 };
 
-// A refusal whose reason is formatted like printf, cut to kReasonChars - 1 characters.
-Verdict refused(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
+// The format check of printf-like functions; MinGW names the printf its headers chose.
+#if defined(__MINGW32__)
+#define TAMRA_PRINTF_LIKE __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)))
+#elif defined(__GNUC__)
+#define TAMRA_PRINTF_LIKE __attribute__((format(printf, 1, 2)))
+#else
+#define TAMRA_PRINTF_LIKE
 #endif
-    ;
+
+// A refusal whose reason is formatted like printf, cut to kReasonChars - 1 characters.
+Verdict refused(const char* format, ...) TAMRA_PRINTF_LIKE;
 
 // The file as the loader reads it, filled in by examineBitmap as far as the checks went.
 struct BitmapLayout {

@@ -4,6 +4,7 @@
 // when the file returns.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -31,15 +32,17 @@ struct Seen {
     std::string latestFile;  // GetImageFileName during the callback
 };
 
-// Reads, inside every buffer callback, the record of the frame received.
+// Reads, inside every buffer callback, the record of the frame received, and from the given
+// frame on GetImageFileName (a test asks for it only once the producer is idle: the producer
+// writes that name while it composes).
 class RecordReader {
 public:
-    void attach(IXGrab& grab, acquisition_test::FrameLog& log) {
-        log.setAction([this, &grab](const Delivery& delivery) {
+    void attach(IXGrab& grab, acquisition_test::FrameLog& log, std::size_t nameFrom = SIZE_MAX) {
+        log.setAction([this, &grab, nameFrom](const Delivery& delivery) {
             Seen seen;
             EXPECT_EQ(TamraGetFrameRecord(&grab, delivery.buffer, &seen.record), 1);
-            seen.latestFile = grab.GetImageFileName(0, 0, 0);
             std::lock_guard<std::mutex> guard(lock_);
+            if (seen_.size() >= nameFrom) seen.latestFile = grab.GetImageFileName(0, 0, 0);
             seen_.push_back(seen);
         });
     }
@@ -65,7 +68,7 @@ TEST_F(EmulatorRecords, EachRecordNamesTheFileInItsOwnFrame) {
     playFolder(kWidth, kHeight, 5);
     grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
     RecordReader reader;
-    reader.attach(*grab_, log_);
+    reader.attach(*grab_, log_, 1);  // frames 2 to 4 come after the producer's last frame
     log_.attach(*grab_);
     log_.holdGate();
     ASSERT_EQ(grab_->Start(), 1);
