@@ -154,18 +154,58 @@ void transposeBlock(const QuarterPlan& p, std::int64_t xa, std::int64_t ya) {
 }
 #endif
 
+// Square side-by-side blocks of the tile by block(p, x, y), the uncovered edges by gathers.
+template <Layout L, class Block>
+void transposeInBlocks(const QuarterPlan& p, std::int64_t side, Block block, std::int64_t xa,
+                       std::int64_t xb, std::int64_t ya, std::int64_t yb) {
+    const std::int64_t xFull = xa + (xb - xa + 1) / side * side;
+    const std::int64_t yFull = ya + (yb - ya + 1) / side * side;
+    for (std::int64_t y = ya; y < yFull; y += side) {
+        for (std::int64_t x = xa; x < xFull; x += side) block(p, x, y);
+    }
+    if (xFull <= xb) gatherBlock<L>(p, xFull, xb, ya, yb);
+    if (yFull <= yb && xa < xFull) gatherBlock<L>(p, xa, xFull - 1, yFull, yb);
+}
+
+// The wide kernels' 8 x 8 blocks of 3- and 4-byte pixels, null where the processor lacks them.
+// Chosen once: the processor does not change between frames.
+template <Layout L>
+BlockTranspose wideBlockTranspose() {
+    if constexpr (L == Layout::C3) {
+        static const BlockTranspose chosen = tripleBlockTransposeWide();
+        return chosen;
+    } else if constexpr (L == Layout::AC4) {
+        static const BlockTranspose chosen = quadBlockTransposeWide(true);
+        return chosen;
+    } else {
+        return nullptr;
+    }
+}
+
+// One 8 x 8 block through a wide kernel, laid out as transposeBlock lays out its blocks.
+template <Layout L>
+void wideBlock(const QuarterPlan& p, BlockTranspose transpose, std::int64_t xa, std::int64_t ya) {
+    constexpr int kPixel = LayoutTraits<L>::kPixelBytes;
+    const bool columnsRise = p.colY > 0;
+    const std::int64_t firstRow = columnsRise ? ya : ya + 7;
+    const std::int64_t from = sourceOffset(p, xa, firstRow, kPixel);
+    const std::int64_t srcStride = sourceOffset(p, xa + 1, firstRow, kPixel) - from;
+    transpose(p.src + from, srcStride, p.dst + firstRow * p.dstStep + xa * kPixel,
+              columnsRise ? p.dstStep : -p.dstStep);
+}
+
 template <Layout L>
 void transposeTile(const QuarterPlan& p, std::int64_t xa, std::int64_t xb, std::int64_t ya,
                    std::int64_t yb) {
+    if (const BlockTranspose wide = wideBlockTranspose<L>()) {
+        const auto block = [wide](const QuarterPlan& plan, std::int64_t x, std::int64_t y) {
+            wideBlock<L>(plan, wide, x, y);
+        };
+        return transposeInBlocks<L>(p, 8, block, xa, xb, ya, yb);
+    }
     constexpr std::int64_t kSide = kBlockSide<L>;
     if constexpr (kSide > 0) {
-        const std::int64_t xFull = xa + (xb - xa + 1) / kSide * kSide;
-        const std::int64_t yFull = ya + (yb - ya + 1) / kSide * kSide;
-        for (std::int64_t y = ya; y < yFull; y += kSide) {
-            for (std::int64_t x = xa; x < xFull; x += kSide) transposeBlock<L>(p, x, y);
-        }
-        if (xFull <= xb) gatherBlock<L>(p, xFull, xb, ya, yb);
-        if (yFull <= yb && xa < xFull) gatherBlock<L>(p, xa, xFull - 1, yFull, yb);
+        transposeInBlocks<L>(p, kSide, transposeBlock<L>, xa, xb, ya, yb);
     } else {
         gatherBlock<L>(p, xa, xb, ya, yb);
     }

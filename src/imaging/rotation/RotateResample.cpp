@@ -209,11 +209,25 @@ bool chunkOffsets(FixedPoint& p, const Stepping& s, std::int64_t count, std::int
 
 // Copies count pixels from src + offsets[k]. Four offsets are read before any byte is stored,
 // since the stores (bytes, which may alias anything) would otherwise order every later read.
+// Three-byte pixels move as 4-byte words while the word's extra byte is readable (offsets below
+// wordLimit) and the byte it spills onto is the next pixel's, rewritten by the next store.
 template <Layout L>
 void gatherPixels(std::uint8_t* out, const std::uint8_t* src, const std::int64_t* offsets,
-                  std::int64_t count) {
+                  std::int64_t count, std::int64_t wordLimit) {
     constexpr int kPixel = LayoutTraits<L>::kPixelBytes;
     std::int64_t k = 0;
+    if constexpr (L == Layout::C3) {
+        for (; k + 1 < count; ++k, out += kPixel) {
+            const std::int64_t o = offsets[k];
+            if (o >= wordLimit) {
+                copyPixel<L>(out, src + o);
+                continue;
+            }
+            std::uint32_t word;
+            std::memcpy(&word, src + o, 4);
+            std::memcpy(out, &word, 4);
+        }
+    }
     for (; k + 4 <= count; k += 4, out += 4 * kPixel) {
         const std::int64_t o0 = offsets[k], o1 = offsets[k + 1];
         const std::int64_t o2 = offsets[k + 2], o3 = offsets[k + 3];
@@ -243,6 +257,8 @@ void stepSpan(const RotateJob& job, const RowSampler& sampler, std::uint32_t mar
         0xFFFFFFFFu - 2 * margin,
         job.srcStep};
     std::uint8_t* out = job.dst + y * job.dstStep + first * kPixel;
+    // The last pixel of the source rectangle may end the caller's buffer.
+    const std::int64_t wordLimit = job.srcY1 * job.srcStep + job.srcX1 * kPixel;
     std::int64_t offsets[kChunk];
     for (std::int64_t x = first; x <= last; x += kChunk) {
         const std::int64_t count = std::min(kChunk, last - x + 1);
@@ -257,7 +273,7 @@ void stepSpan(const RotateJob& job, const RowSampler& sampler, std::uint32_t mar
                 offsets[k] = row * job.srcStep + col * kPixel;
             }
         }
-        gatherPixels<L>(out, job.src, offsets, count);
+        gatherPixels<L>(out, job.src, offsets, count, wordLimit);
         at = p;
         out += count * kPixel;
     }

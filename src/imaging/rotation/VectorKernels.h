@@ -22,6 +22,17 @@ std::int64_t reverseTriplesWide(std::uint8_t* dst, const std::uint8_t* src, std:
 std::int64_t reverseQuadsWide(std::uint8_t* dst, const std::uint8_t* src, std::int64_t count,
                               bool keepFourth);
 
+// Transposes an 8 x 8 block of pixels: block row j is read from src + j x srcStride and block row
+// i written to dst + i x dstStride, destination pixel (i, j) taking source pixel (j, i). Only
+// the block's own bytes are read and written; keeping the fourth byte of 4-byte pixels leaves
+// it as the destination held it.
+using BlockTranspose = void (*)(const std::uint8_t* src, std::int64_t srcStride, std::uint8_t* dst,
+                                std::int64_t dstStride);
+// The transposes of 3- and 4-byte pixels where the processor has 32-byte vectors; null
+// elsewhere, and the caller then moves the pixels its own way.
+BlockTranspose tripleBlockTransposeWide();
+BlockTranspose quadBlockTransposeWide(bool keepFourth);
+
 }  // namespace tamra::imaging::detail
 
 #ifdef TAMRA_IMAGING_SSE2

@@ -91,6 +91,73 @@ __attribute__((target("ssse3"))) std::int64_t reverseTriplesSsse3(std::uint8_t* 
     return i;
 }
 
+// Eight rows of eight 32-bit lanes: afterwards row i holds what was lane i of every row.
+__attribute__((target("avx2"), always_inline)) inline void transposeLanes(__m256i (&r)[8]) {
+    __m256i t[8], u[8];
+    for (int k = 0; k < 8; k += 2) {
+        t[k] = _mm256_unpacklo_epi32(r[k], r[k + 1]);
+        t[k + 1] = _mm256_unpackhi_epi32(r[k], r[k + 1]);
+    }
+    for (int k = 0; k < 8; k += 4) {
+        u[k] = _mm256_unpacklo_epi64(t[k], t[k + 2]);
+        u[k + 1] = _mm256_unpackhi_epi64(t[k], t[k + 2]);
+        u[k + 2] = _mm256_unpacklo_epi64(t[k + 1], t[k + 3]);
+        u[k + 3] = _mm256_unpackhi_epi64(t[k + 1], t[k + 3]);
+    }
+    for (int k = 0; k < 4; ++k) {
+        r[k] = _mm256_permute2x128_si256(u[k], u[k + 4], 0x20);
+        r[k + 4] = _mm256_permute2x128_si256(u[k], u[k + 4], 0x31);
+    }
+}
+
+// 3-byte pixels travel one per 32-bit lane: 8 pixels (24 bytes) are spread with two 16-byte
+// loads that stay inside them, and packed back to 24 bytes after the transpose.
+__attribute__((target("avx2"))) void transposeTriplesAvx2(const std::uint8_t* src,
+                                                          std::int64_t srcStride, std::uint8_t* dst,
+                                                          std::int64_t dstStride) {
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 4,
+                                            5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
+                                          1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+    __m256i rows[8];
+    for (int j = 0; j < 8; ++j) {
+        const std::uint8_t* p = src + j * srcStride;
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+        rows[j] = _mm256_shuffle_epi8(_mm256_set_m128i(high, low), spread);
+    }
+    transposeLanes(rows);
+    for (int i = 0; i < 8; ++i) {
+        const __m256i packed =
+            _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(rows[i], pack), join);
+        std::uint8_t* out = dst + i * dstStride;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(packed, 1));
+    }
+}
+
+template <bool kKeepFourth>
+__attribute__((target("avx2"))) void transposeQuadsAvx2(const std::uint8_t* src,
+                                                        std::int64_t srcStride, std::uint8_t* dst,
+                                                        std::int64_t dstStride) {
+    __m256i rows[8];
+    for (int j = 0; j < 8; ++j) {
+        rows[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + j * srcStride));
+    }
+    transposeLanes(rows);
+    const __m256i colour = _mm256_set1_epi32(0x00FFFFFF);
+    for (int i = 0; i < 8; ++i) {
+        auto* out = reinterpret_cast<__m256i*>(dst + i * dstStride);
+        __m256i v = rows[i];
+        if constexpr (kKeepFourth) {
+            v = _mm256_or_si256(_mm256_and_si256(v, colour),
+                                _mm256_andnot_si256(colour, _mm256_loadu_si256(out)));
+        }
+        _mm256_storeu_si256(out, v);
+    }
+}
+
 bool hasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2") != 0;
     return has;
@@ -116,6 +183,15 @@ std::int64_t reverseQuadsWide(std::uint8_t* dst, const std::uint8_t* src, std::i
     return hasAvx2() ? reverseQuadsAvx2(dst, src, count, keepFourth) : 0;
 }
 
+BlockTranspose tripleBlockTransposeWide() {
+    return hasAvx2() ? transposeTriplesAvx2 : nullptr;
+}
+
+BlockTranspose quadBlockTransposeWide(bool keepFourth) {
+    if (!hasAvx2()) return nullptr;
+    return keepFourth ? transposeQuadsAvx2<true> : transposeQuadsAvx2<false>;
+}
+
 }  // namespace tamra::imaging::detail
 
 #else
@@ -132,6 +208,14 @@ std::int64_t reverseTriplesWide(std::uint8_t*, const std::uint8_t*, std::int64_t
 
 std::int64_t reverseQuadsWide(std::uint8_t*, const std::uint8_t*, std::int64_t, bool) {
     return 0;
+}
+
+BlockTranspose tripleBlockTransposeWide() {
+    return nullptr;
+}
+
+BlockTranspose quadBlockTransposeWide(bool) {
+    return nullptr;
 }
 
 }  // namespace tamra::imaging::detail

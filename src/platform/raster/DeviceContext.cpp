@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
+
+#include "platform/raster/PixelKernels.h"
 
 namespace tamra::platform {
 
@@ -230,8 +233,60 @@ void drawRows(const Job& job, ConvertRow convertRow) {
     }
 }
 
+// Byte offset in a source row of the first drawn column of an unscaled copy.
+std::size_t firstSourceByte(const Job& job) {
+    return static_cast<std::size_t>(job.from.x + (job.x0 - job.to.x)) * job.source.bytesPerPixel();
+}
+
+// Colour rows matched to the grey ramp by the row kernels; false for a layout they lack
+// (scaled 4-byte rows), which the general loop then draws.
+bool drawGreyRows(const Job& job) {
+    const kernels::RowKernels& rows = kernels::bestKernels();
+    const std::size_t count = static_cast<std::size_t>(job.x1 - job.x0);
+    const std::size_t step = job.source.bytesPerPixel();
+    if (job.from.width == job.to.width) {
+        const std::size_t first = firstSourceByte(job);
+        const kernels::GreyRow row = step == 3 ? rows.greyFromBgr : rows.greyFromBgrx;
+        drawRows(job,
+                 [&](const std::uint8_t* in, std::uint8_t* out) { row(in + first, out, count); });
+        return true;
+    }
+    if (step != 3) return false;
+    const std::size_t readable = job.source.stride();
+    drawRows(job, [&](const std::uint8_t* in, std::uint8_t* out) {
+        rows.greyFromBgrColumns(in, readable, job.columns, out, count);
+    });
+    return true;
+}
+
+void drawPaletteRows(const Job& job, const Colour* colours) {
+    const kernels::PaletteRow row = kernels::bestKernels().bgrFromPalette;
+    const std::size_t count = static_cast<std::size_t>(job.x1 - job.x0);
+    const std::size_t first = firstSourceByte(job);
+    drawRows(job, [&](const std::uint8_t* in, std::uint8_t* out) {
+        row(colours, in + first, out, count);
+    });
+}
+
+void drawMappedRows(const Job& job, const std::uint8_t* map) {
+    const kernels::MappedRow row = kernels::bestKernels().mapIndices;
+    const std::size_t count = static_cast<std::size_t>(job.x1 - job.x0);
+    const std::size_t first = firstSourceByte(job);
+    drawRows(job,
+             [&](const std::uint8_t* in, std::uint8_t* out) { row(map, in + first, out, count); });
+}
+
 template <class Read, class Write>
 void drawPixels(const Job& job, Read read, Write write) {
+    if constexpr (std::is_same_v<Read, ReadBgr> && std::is_same_v<Write, WriteGrey>) {
+        if (drawGreyRows(job)) return;
+    }
+    if constexpr (std::is_same_v<Read, ReadPalette> && std::is_same_v<Write, WriteBgr>) {
+        if (job.from.width == job.to.width) return drawPaletteRows(job, read.colours);
+    }
+    if constexpr (std::is_same_v<Read, ReadIndex> && std::is_same_v<Write, WriteMapped>) {
+        if (job.from.width == job.to.width) return drawMappedRows(job, write.map);
+    }
     const std::size_t count = static_cast<std::size_t>(job.x1 - job.x0);
     if (job.from.width == job.to.width) {
         // Unscaled columns: walk the source row instead of looking each column up.

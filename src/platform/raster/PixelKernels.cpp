@@ -1,0 +1,313 @@
+// Row kernels of the stretch copy: scalar references and the vector forms chosen at run time.
+// The library is built for the baseline processor, so the wider forms are compiled for their
+// own instruction set and only called after the processor has been asked.
+#include "platform/raster/PixelKernels.h"
+
+#include <cstring>
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#define TAMRA_RASTER_X86 1
+// GCC 12's 512-bit intrinsics pass an undefined vector as the unused merge operand and then
+// warn that it is uninitialized (GCC bug 105593); the warning is about the header alone.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#ifndef __clang__
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+#endif
+
+namespace tamra::platform::kernels {
+
+namespace {
+
+template <std::size_t kStep>
+void greyRowScalar(const std::uint8_t* in, std::uint8_t* out, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i, in += kStep) out[i] = greyOfSum(in[0] + in[1] + in[2]);
+}
+
+void greyColumnsScalar(const std::uint8_t* in, std::size_t, const std::uint32_t* offsets,
+                       std::uint8_t* out, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* p = in + offsets[i];
+        out[i] = greyOfSum(p[0] + p[1] + p[2]);
+    }
+}
+
+void paletteRowScalar(const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out,
+                      std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i, out += 3) {
+        const std::uint32_t c = colours[in[i]];
+        out[0] = static_cast<std::uint8_t>(c);
+        out[1] = static_cast<std::uint8_t>(c >> 8);
+        out[2] = static_cast<std::uint8_t>(c >> 16);
+    }
+}
+
+// Word stores: each pixel is stored as 4 bytes, its fourth overwritten by the next pixel; the
+// last pixel of the row is stored byte by byte so that nothing past the row is touched.
+void paletteRowWords(const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out,
+                     std::size_t count) {
+    if (count == 0) return;
+    std::size_t i = 0;
+    for (; i + 4 < count; i += 4, out += 12) {
+        const std::uint32_t a = colours[in[i]], b = colours[in[i + 1]];
+        const std::uint32_t c = colours[in[i + 2]], d = colours[in[i + 3]];
+        std::memcpy(out, &a, 4);
+        std::memcpy(out + 3, &b, 4);
+        std::memcpy(out + 6, &c, 4);
+        std::memcpy(out + 9, &d, 4);
+    }
+    for (; i + 1 < count; ++i, out += 3) {
+        const std::uint32_t a = colours[in[i]];
+        std::memcpy(out, &a, 4);
+    }
+    paletteRowScalar(colours, in + i, out, 1);
+}
+
+void mappedRowScalar(const std::uint8_t* map, const std::uint8_t* in, std::uint8_t* out,
+                     std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) out[i] = map[in[i]];
+}
+
+// Eight looked-up bytes gathered into one word and stored at once: one store in eight.
+void mappedRowWords(const std::uint8_t* map, const std::uint8_t* in, std::uint8_t* out,
+                    std::size_t count) {
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::uint64_t word = 0;
+        for (int k = 0; k < 8; ++k) word |= std::uint64_t{map[in[i + k]]} << (8 * k);
+        std::memcpy(out + i, &word, 8);
+    }
+    mappedRowScalar(map, in + i, out + i, count - i);
+}
+
+constexpr RowKernels kScalar{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScalar,
+                             paletteRowScalar, mappedRowScalar};
+
+#ifdef TAMRA_RASTER_X86
+
+// Sums of 16-bit lanes (at most 765) to grey levels: (s + 1) / 3 is ((s + 1) x 0xAAAB) >> 17
+// for every 16-bit value.
+__attribute__((target("avx2"))) inline __m256i greyOfSums(__m256i sums) {
+    const __m256i third = _mm256_set1_epi16(static_cast<short>(0xAAAB));
+    sums = _mm256_add_epi16(sums, _mm256_set1_epi16(1));
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(sums, third), 1);
+}
+
+// 8 pixels whose first bytes are the low bytes of the 32-bit lanes of v: their channel sums.
+__attribute__((target("avx2"))) inline __m256i sumsOfWords(__m256i v) {
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    return _mm256_add_epi32(
+        _mm256_add_epi32(_mm256_and_si256(v, low), _mm256_and_si256(_mm256_srli_epi32(v, 8), low)),
+        _mm256_and_si256(_mm256_srli_epi32(v, 16), low));
+}
+
+// 32 grey levels from the channel sums of four groups of 8 pixels, in order.
+__attribute__((target("avx2"))) inline __m256i packGrey(__m256i s0, __m256i s1, __m256i s2,
+                                                        __m256i s3) {
+    // Packs interleave the 128-bit halves; one 64-bit permute at the end restores the order.
+    const __m256i low = greyOfSums(_mm256_packus_epi32(s0, s1));
+    const __m256i high = greyOfSums(_mm256_packus_epi32(s2, s3));
+    const __m256i bytes = _mm256_packus_epi16(low, high);
+    return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+}
+
+// 4-byte pixels: each 32-bit lane is one pixel.
+__attribute__((target("avx2"))) void greyFromBgrxAvx2(const std::uint8_t* in, std::uint8_t* out,
+                                                      std::size_t count) {
+    std::size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        const auto* p = reinterpret_cast<const __m256i*>(in + 4 * i);
+        const __m256i grey = packGrey(
+            sumsOfWords(_mm256_loadu_si256(p)), sumsOfWords(_mm256_loadu_si256(p + 1)),
+            sumsOfWords(_mm256_loadu_si256(p + 2)), sumsOfWords(_mm256_loadu_si256(p + 3)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), grey);
+    }
+    greyRowScalar<4>(in + 4 * i, out + i, count - i);
+}
+
+// 3-byte pixels: 8 pixels (24 bytes) spread to one pixel per 32-bit lane, each 128-bit half
+// taking 4 pixels (12 bytes) with a byte shuffle.
+__attribute__((target("avx2"))) inline __m256i spreadTriples(const std::uint8_t* p) {
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                            1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+    return _mm256_shuffle_epi8(_mm256_set_m128i(high, low), spread);
+}
+
+__attribute__((target("avx2"))) void greyFromBgrAvx2(const std::uint8_t* in, std::uint8_t* out,
+                                                     std::size_t count) {
+    std::size_t i = 0;
+    // Each load reads 16 bytes for 12, so the last 4 bytes of the row are never loaded here.
+    for (; i + 32 + 2 <= count; i += 32) {
+        const std::uint8_t* p = in + 3 * i;
+        const __m256i grey =
+            packGrey(sumsOfWords(spreadTriples(p)), sumsOfWords(spreadTriples(p + 24)),
+                     sumsOfWords(spreadTriples(p + 48)), sumsOfWords(spreadTriples(p + 72)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), grey);
+    }
+    greyRowScalar<3>(in + 3 * i, out + i, count - i);
+}
+
+// Scaled rows: one 4-byte gather per pixel while the fourth byte is still readable; the pixels
+// after that are read byte by byte.
+__attribute__((target("avx2"))) void greyColumnsAvx2(const std::uint8_t* in, std::size_t readable,
+                                                     const std::uint32_t* offsets,
+                                                     std::uint8_t* out, std::size_t count) {
+    const auto* base = reinterpret_cast<const int*>(in);
+    std::size_t i = 0;
+    for (; i + 32 <= count && std::size_t{offsets[i + 31]} + 4 <= readable; i += 32) {
+        __m256i sums[4];
+        for (int k = 0; k < 4; ++k) {
+            const __m256i at =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets + i + 8 * k));
+            sums[k] = sumsOfWords(_mm256_i32gather_epi32(base, at, 1));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                            packGrey(sums[0], sums[1], sums[2], sums[3]));
+    }
+    greyColumnsScalar(in, readable, offsets + i, out + i, count - i);
+}
+
+constexpr RowKernels kAvx2{greyFromBgrAvx2, greyFromBgrxAvx2, greyColumnsAvx2, paletteRowWords,
+                           mappedRowWords};
+
+// 64 indices at a time through the whole map held in four 64-byte registers: two 128-entry
+// byte permutes, and the top bit of each index picks between them.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void mappedRowVbmi(const std::uint8_t* map,
+                                                                          const std::uint8_t* in,
+                                                                          std::uint8_t* out,
+                                                                          std::size_t count) {
+    const __m512i t0 = _mm512_loadu_si512(map);
+    const __m512i t1 = _mm512_loadu_si512(map + 64);
+    const __m512i t2 = _mm512_loadu_si512(map + 128);
+    const __m512i t3 = _mm512_loadu_si512(map + 192);
+    std::size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        const __m512i indices = _mm512_loadu_si512(in + i);
+        const __m512i low = _mm512_permutex2var_epi8(t0, indices, t1);
+        const __m512i high = _mm512_permutex2var_epi8(t2, indices, t3);
+        _mm512_storeu_si512(out + i,
+                            _mm512_mask_blend_epi8(_mm512_movepi8_mask(indices), low, high));
+    }
+    mappedRowWords(map, in + i, out + i, count - i);
+}
+
+// Byte permutes that interleave 64 blue, green and red bytes into 192 bytes of 3-byte pixels:
+// output vector k, byte m holds channel n % 3 of pixel n / 3, n = 64k + m. The first permute
+// takes blue or green (index bit 6 picks green), the second puts red where the channel is 2.
+struct Interleave {
+    std::uint8_t blueGreen[3][64];
+    std::uint8_t red[3][64];
+    std::uint64_t redLanes[3];
+};
+
+constexpr Interleave makeInterleave() {
+    Interleave table{};
+    for (int k = 0; k < 3; ++k) {
+        for (int m = 0; m < 64; ++m) {
+            const int n = 64 * k + m;
+            const int pixel = n / 3;
+            const int channel = n % 3;
+            table.blueGreen[k][m] = static_cast<std::uint8_t>(pixel | (channel == 1 ? 64 : 0));
+            table.red[k][m] = static_cast<std::uint8_t>(pixel);
+            if (channel == 2) table.redLanes[k] |= std::uint64_t{1} << m;
+        }
+    }
+    return table;
+}
+
+// One channel of 64 palette entries looked up: two 128-entry byte permutes, the top bit of each
+// index picking between them.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i lookUp(
+    const __m512i (&table)[4], __m512i indices) {
+    const __m512i low = _mm512_permutex2var_epi8(table[0], indices, table[1]);
+    const __m512i high = _mm512_permutex2var_epi8(table[2], indices, table[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(indices), low, high);
+}
+
+// The palette split into one 256-byte table per channel, then 64 pixels at a time: three
+// look-ups and the interleave, stored as exactly their 192 bytes.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void paletteRowVbmi(
+    const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out, std::size_t count) {
+    static constexpr Interleave kInterleave = makeInterleave();
+    alignas(64) std::uint8_t channels[3][256];
+    __m512i pick[3];
+    for (int c = 0; c < 3; ++c) {
+        // Byte c of each of 16 entries into the low 16 bytes.
+        alignas(64) std::uint8_t bytes[64] = {};
+        for (int j = 0; j < 16; ++j) bytes[j] = static_cast<std::uint8_t>(4 * j + c);
+        pick[c] = _mm512_load_si512(bytes);
+    }
+    for (int i = 0; i < 256; i += 16) {
+        const __m512i entries = _mm512_loadu_si512(colours + i);
+        for (int c = 0; c < 3; ++c) {
+            _mm_store_si128(reinterpret_cast<__m128i*>(&channels[c][i]),
+                            _mm512_castsi512_si128(_mm512_permutexvar_epi8(pick[c], entries)));
+        }
+    }
+    __m512i tables[3][4];
+    for (int c = 0; c < 3; ++c) {
+        for (int t = 0; t < 4; ++t) tables[c][t] = _mm512_load_si512(&channels[c][64 * t]);
+    }
+    __m512i blueGreen[3], red[3];
+    for (int k = 0; k < 3; ++k) {
+        blueGreen[k] = _mm512_loadu_si512(kInterleave.blueGreen[k]);
+        red[k] = _mm512_loadu_si512(kInterleave.red[k]);
+    }
+    std::size_t i = 0;
+    for (; i + 64 <= count; i += 64, out += 192) {
+        const __m512i indices = _mm512_loadu_si512(in + i);
+        const __m512i b = lookUp(tables[0], indices);
+        const __m512i g = lookUp(tables[1], indices);
+        const __m512i r = lookUp(tables[2], indices);
+        for (int k = 0; k < 3; ++k) {
+            const __m512i pair = _mm512_permutex2var_epi8(b, blueGreen[k], g);
+            _mm512_storeu_si512(out + 64 * k, _mm512_mask_permutexvar_epi8(
+                                                  pair, kInterleave.redLanes[k], red[k], r));
+        }
+    }
+    paletteRowWords(colours, in + i, out, count - i);
+}
+
+const RowKernels& chooseKernels() {
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vbmi")) {
+        static constexpr RowKernels kVbmi{greyFromBgrAvx2, greyFromBgrxAvx2, greyColumnsAvx2,
+                                          paletteRowVbmi, mappedRowVbmi};
+        return kVbmi;
+    }
+    if (__builtin_cpu_supports("avx2")) return kAvx2;
+    static constexpr RowKernels kWords{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScalar,
+                                       paletteRowWords, mappedRowWords};
+    return kWords;
+}
+
+#else
+
+const RowKernels& chooseKernels() {
+    static constexpr RowKernels kWords{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScalar,
+                                       paletteRowWords, mappedRowWords};
+    return kWords;
+}
+
+#endif
+
+}  // namespace
+
+#ifdef TAMRA_RASTER_X86
+#pragma GCC diagnostic pop
+#endif
+
+const RowKernels& scalarKernels() {
+    return kScalar;
+}
+
+const RowKernels& bestKernels() {
+    static const RowKernels& chosen = chooseKernels();
+    return chosen;
+}
+
+}  // namespace tamra::platform::kernels

@@ -1,0 +1,100 @@
+// The row kernels this processor runs write exactly what their scalar references write, over
+// random pixels, every width from 0 past two vector blocks, and unaligned starts.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "platform/raster/PixelKernels.h"
+
+namespace {
+
+using namespace tamra::platform::kernels;
+
+constexpr std::size_t kMaxCount = 150;
+
+std::vector<std::uint8_t> randomBytes(std::size_t count, std::mt19937& random) {
+    std::vector<std::uint8_t> bytes(count);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+TEST(PixelKernels, GreyLevelIsNearestRampEntry) {
+    for (std::uint32_t sum = 0; sum <= 765; ++sum) {
+        const int level = greyOfSum(sum);
+        const int here = (3 * level - static_cast<int>(sum)) * (3 * level - static_cast<int>(sum));
+        for (int other : {level - 1, level + 1}) {
+            if (other < 0 || other > 255) continue;
+            const int there =
+                (3 * other - static_cast<int>(sum)) * (3 * other - static_cast<int>(sum));
+            EXPECT_LT(here, there) << "sum " << sum;
+        }
+    }
+}
+
+TEST(PixelKernels, GreyRowsMatchScalar) {
+    std::mt19937 random(7);
+    for (std::size_t step : {3u, 4u}) {
+        const GreyRow best = step == 3 ? bestKernels().greyFromBgr : bestKernels().greyFromBgrx;
+        const GreyRow scalar =
+            step == 3 ? scalarKernels().greyFromBgr : scalarKernels().greyFromBgrx;
+        for (std::size_t count = 0; count <= kMaxCount; ++count) {
+            for (std::size_t start : {0u, 1u}) {
+                // Exactly the row's bytes, so that a read past them is caught by the sanitizers.
+                const auto row = randomBytes(start + step * count, random);
+                std::vector<std::uint8_t> expected(count + 1, 0xA5), actual(count + 1, 0xA5);
+                scalar(row.data() + start, expected.data(), count);
+                best(row.data() + start, actual.data(), count);
+                ASSERT_EQ(expected, actual) << step << "-byte pixels, " << count << " wide";
+            }
+        }
+    }
+}
+
+TEST(PixelKernels, ScaledGreyRowsMatchScalar) {
+    std::mt19937 random(11);
+    for (std::size_t sourceWidth : {1u, 3u, 37u, 64u, 101u}) {
+        const auto row = randomBytes(3 * sourceWidth, random);
+        for (std::size_t count = 1; count <= kMaxCount; count += 7) {
+            std::vector<std::uint32_t> offsets(count);
+            for (std::size_t d = 0; d < count; ++d) {
+                offsets[d] = static_cast<std::uint32_t>(3 * (d * sourceWidth / count));
+            }
+            std::vector<std::uint8_t> expected(count), actual(count);
+            scalarKernels().greyFromBgrColumns(row.data(), row.size(), offsets.data(),
+                                               expected.data(), count);
+            bestKernels().greyFromBgrColumns(row.data(), row.size(), offsets.data(), actual.data(),
+                                             count);
+            ASSERT_EQ(expected, actual) << sourceWidth << " to " << count;
+        }
+    }
+}
+
+TEST(PixelKernels, PaletteRowsMatchScalarAndStayInTheRow) {
+    std::mt19937 random(13);
+    std::vector<std::uint32_t> colours(256);
+    for (auto& c : colours) c = random() & 0xFFFFFFu;
+    for (std::size_t count = 0; count <= kMaxCount; ++count) {
+        const auto indices = randomBytes(count, random);
+        std::vector<std::uint8_t> expected(3 * count + 1, 0xA5), actual(3 * count + 1, 0xA5);
+        scalarKernels().bgrFromPalette(colours.data(), indices.data(), expected.data(), count);
+        bestKernels().bgrFromPalette(colours.data(), indices.data(), actual.data(), count);
+        ASSERT_EQ(expected, actual) << count << " wide";
+        EXPECT_EQ(actual.back(), 0xA5) << "a byte past the row was written";
+    }
+}
+
+TEST(PixelKernels, MappedRowsMatchScalar) {
+    std::mt19937 random(17);
+    const auto map = randomBytes(256, random);
+    for (std::size_t count = 0; count <= kMaxCount; ++count) {
+        const auto indices = randomBytes(count, random);
+        std::vector<std::uint8_t> expected(count + 1, 0xA5), actual(count + 1, 0xA5);
+        scalarKernels().mapIndices(map.data(), indices.data(), expected.data(), count);
+        bestKernels().mapIndices(map.data(), indices.data(), actual.data(), count);
+        ASSERT_EQ(expected, actual) << count << " wide";
+    }
+}
+
+}  // namespace
