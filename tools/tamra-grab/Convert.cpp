@@ -333,10 +333,11 @@ Conversion convertCached(const fs::path& source, int cameras) {
 nlohmann::json Conversion::toJson() const {
     nlohmann::json json = {{"tree", tree}, {"reused", reused}, {"files", nlohmann::json::array()}};
     for (const ConvertedFile& file : files) {
-        json["files"].push_back({{"source", file.source},
-                                 {"target", file.target.empty() ? nlohmann::json() : nlohmann::json(file.target)},
-                                 {"action", actionName(file.action)},
-                                 {"note", file.note}});
+        json["files"].push_back(
+            {{"source", file.source},
+             {"target", file.target.empty() ? nlohmann::json() : nlohmann::json(file.target)},
+             {"action", actionName(file.action)},
+             {"note", file.note}});
     }
     return json;
 }

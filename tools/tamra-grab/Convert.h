@@ -21,7 +21,7 @@ struct ConvertedFile {
 };
 
 struct Conversion {
-    std::string tree;  // the tree to play
+    std::string tree;     // the tree to play
     bool reused = false;  // found in the cache
     std::vector<ConvertedFile> files;
     std::string error;  // empty on success

@@ -36,7 +36,8 @@ std::string storedGeometry(const fs::path& file, std::int32_t* width) {
 
 void addIfChanged(FolderReport& report, const char* what, std::uint64_t asked, std::uint64_t got,
                   const char* why) {
-    if (asked != got) report.adjusted.push_back({what, std::to_string(asked), std::to_string(got), why});
+    if (asked != got)
+        report.adjusted.push_back({what, std::to_string(asked), std::to_string(got), why});
 }
 
 void collectAdjustments(FolderReport& report, IXGrab& grab, const GrabOptions& options) {
@@ -55,7 +56,8 @@ void collectAdjustments(FolderReport& report, IXGrab& grab, const GrabOptions& o
     }
     if (options.cameras > 0) {
         addIfChanged(report, "cameras", static_cast<std::uint64_t>(options.cameras),
-                     static_cast<std::uint64_t>(grab.GetNumCameras()), "the library's camera count");
+                     static_cast<std::uint64_t>(grab.GetNumCameras()),
+                     "the library's camera count");
     }
 }
 
@@ -117,7 +119,8 @@ FolderReport describeFolder(const std::string& folder, const std::string& played
     for (const fs::path& file : imagesNotRead(folder, listed, played != folder))
         report.notRead.push_back(file.string());
     collectAdjustments(report, grab, options);
-    if (options.width == 0 && firstWidth > 0 && static_cast<std::uint32_t>(firstWidth) != report.width &&
+    if (options.width == 0 && firstWidth > 0 &&
+        static_cast<std::uint32_t>(firstWidth) != report.width &&
         options.tilesH * options.tilesV == 1 && options.rotate == 0) {
         addIfChanged(report, "width of the first file", static_cast<std::uint64_t>(firstWidth),
                      report.width, "the library rounds a width up to a multiple of 4");

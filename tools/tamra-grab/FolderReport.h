@@ -19,7 +19,7 @@ struct FolderReport {
         int camera = 0;
         std::string folder;
         bool exists = false;
-        bool listed = true;  // the library lists only its first GetNumCameras() cameras
+        bool listed = true;          // the library lists only its first GetNumCameras() cameras
         std::size_t counts[4] = {};  // loose, pass, fail, calib: bitmaps found
     };
     struct StandIn {

@@ -157,7 +157,8 @@ int runSession(const GrabOptions& options) {
         std::string error;
         if (session.open(played, error) && runLineChecks(options, session, report, error)) {
             report.grab = session.describe();
-            const FolderReport folderReport = describeFolder(folder, played, session.grab(), options);
+            const FolderReport folderReport =
+                describeFolder(folder, played, session.grab(), options);
             folderReport.print(out);
             out.flush();
             report.folderReport = folderReport.toJson();

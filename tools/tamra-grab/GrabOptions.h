@@ -35,8 +35,8 @@ struct GrabOptions {
     std::string contactSheet;
     std::string jsonFile;  // "-": standard output
     std::string progress = "auto";
-    std::string keepSamples;  // write the generated sample tree here and keep it
-    bool noConvert = false;   // play the folder as it is, even with images the library skips
+    std::string keepSamples;       // write the generated sample tree here and keep it
+    bool noConvert = false;        // play the folder as it is, even with images the library skips
     std::uint32_t records = 1000;  // frame records kept for the JSON
     bool mirror = false;
     bool flip = false;

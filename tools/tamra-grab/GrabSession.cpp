@@ -68,8 +68,9 @@ void Progress::show(const std::string& phase, std::uint64_t delivered, std::uint
         if (now - lastLine_ < kProgressLinePeriod) return;
         lastLine_ = now;
     }
-    std::fprintf(stderr, style_ == Style::Live ? "\r\033[K%s: %llu delivered, %llu dropped, %.1f frames/s"
-                                               : "%s: %llu delivered, %llu dropped, %.1f frames/s\n",
+    std::fprintf(stderr,
+                 style_ == Style::Live ? "\r\033[K%s: %llu delivered, %llu dropped, %.1f frames/s"
+                                       : "%s: %llu delivered, %llu dropped, %.1f frames/s\n",
                  phase.c_str(), static_cast<unsigned long long>(delivered),
                  static_cast<unsigned long long>(dropped), framesPerSecond);
     std::fflush(stderr);
@@ -94,22 +95,23 @@ bool stderrIsTerminal() {
 }
 
 nlohmann::json PhaseResult::toJson() const {
-    nlohmann::json json = {{"name", name},
-            {"trigger", modeName(mode)},
-            {"frameDelayMs", mode == TriggerMode::FreeRun ? nlohmann::json(delayMs) : nullptr},
-            {"seconds", seconds},
-            {"triggers", triggers},
-            {"delivered", delivered},
-            {"dropped", dropped},
-            {"reported", reported},
-            {"interrupted", interrupted},
-            {"countersAddUp", addsUp()},
-            {"framesPerSecond", framesPerSecond()},
-            {"latencyMs",
-             {{"samples", latency.samples},
-              {"mean", latency.meanMs},
-              {"median", latency.medianMs},
-              {"p99", latency.p99Ms}}}};
+    nlohmann::json json = {
+        {"name", name},
+        {"trigger", modeName(mode)},
+        {"frameDelayMs", mode == TriggerMode::FreeRun ? nlohmann::json(delayMs) : nullptr},
+        {"seconds", seconds},
+        {"triggers", triggers},
+        {"delivered", delivered},
+        {"dropped", dropped},
+        {"reported", reported},
+        {"interrupted", interrupted},
+        {"countersAddUp", addsUp()},
+        {"framesPerSecond", framesPerSecond()},
+        {"latencyMs",
+         {{"samples", latency.samples},
+          {"mean", latency.meanMs},
+          {"median", latency.medianMs},
+          {"p99", latency.p99Ms}}}};
     counters.addTo(json);
     return json;
 }
@@ -461,7 +463,8 @@ std::vector<std::string> GrabSession::outputLines() const {
     std::vector<std::string> lines;
     char line[512];
     if (saver_) {
-        std::snprintf(line, sizeof line, "frames saved      %llu in %s (%llu NOT saved: writer busy)",
+        std::snprintf(line, sizeof line,
+                      "frames saved      %llu in %s (%llu NOT saved: writer busy)",
                       static_cast<unsigned long long>(saver_->saved()), options_.saveFolder.c_str(),
                       static_cast<unsigned long long>(saver_->skipped()));
         lines.emplace_back(line);

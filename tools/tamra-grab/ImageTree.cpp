@@ -69,7 +69,7 @@ fs::path cameraFolder(const fs::path& root, int camera) {
 }
 
 bool isImageName(const fs::path& path) {
-    static const std::set<std::string> kExtensions = {".bmp", ".dib", ".png", ".jpg",
+    static const std::set<std::string> kExtensions = {".bmp",  ".dib", ".png", ".jpg",
                                                       ".jpeg", ".tif", ".tiff"};
     return kExtensions.count(lower(path.extension().string())) > 0;
 }

@@ -20,9 +20,9 @@ void printCounters(std::ostream& out, const PhaseResult& phase) {
         return;
     }
     out << "  library counted   " << c.triggersGiven << " triggers (" << c.triggersMerged
-        << " merged), " << c.framesComposed << " composed, " << c.framesDelivered
-        << " delivered, " << c.framesDropped << " dropped, " << c.framesDiscardedAtStop
-        << " discarded at Stop, " << c.framesSubstituted << " with stand-in planes\n";
+        << " merged), " << c.framesComposed << " composed, " << c.framesDelivered << " delivered, "
+        << c.framesDropped << " dropped, " << c.framesDiscardedAtStop << " discarded at Stop, "
+        << c.framesSubstituted << " with stand-in planes\n";
     if (phase.mode != TriggerMode::FreeRun) {
         out << "  accounted         " << (phase.addsUp() ? "yes" : "NO")
             << ": triggers = delivered + dropped + discarded at Stop + merged\n";

@@ -25,8 +25,8 @@ struct Report {
     nlohmann::json conversion;            // the converted tree, when one was made
     std::vector<FrameRecord> frames;      // the first delivered frames, as the library recorded
     std::uint64_t framesNotRecorded = 0;
-    int interruptedBy = 0;                // the signal that ended the run, or 0
-    std::string error;                    // empty when the session succeeded
+    int interruptedBy = 0;  // the signal that ended the run, or 0
+    std::string error;      // empty when the session succeeded
 
     // The library's counters over every run of the session.
     LibraryCounters totals() const;
