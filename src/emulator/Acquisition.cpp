@@ -111,7 +111,7 @@ bool Acquisition::allocateSlotState(std::uint32_t bufferCount) {
     frameTags_ = zeroedAtomics<std::int64_t>(bufferCount);
     fillCounters_ = zeroedAtomics<std::uint32_t>(bufferCount);
     lockFlags_ = zeroedAtomics<std::uint32_t>(lockCount);
-    if (!frameTags_ || !fillCounters_ || !lockFlags_) {
+    if (!frameTags_ || !fillCounters_ || !lockFlags_ || !observation_.allocate(bufferCount)) {
         releaseSlotState();
         return false;
     }
@@ -120,6 +120,7 @@ bool Acquisition::allocateSlotState(std::uint32_t bufferCount) {
 }
 
 void Acquisition::releaseSlotState() {
+    observation_.release();
     lockFlags_.reset();
     fillCounters_.reset();
     frameTags_.reset();
@@ -154,6 +155,7 @@ void Acquisition::clearLocks() {
 }
 
 bool Acquisition::createSemaphores(std::uint32_t bufferCount) {
+    observation_.restart();
     try {
         const auto ringSlots = static_cast<std::int32_t>(bufferCount) - 1;
         spareReady_ = makeSemaphore(1);
@@ -178,6 +180,7 @@ bool Acquisition::startThreads(CIGrabEmu& emu) {
     // A ring that Create did not size for these semaphores cannot be run.
     if (slotCount_ < 2 || slotCount_ != emu.bufferCount_ || !emu.imageArray_) return false;
     prepareCrop(emu);
+    observation_.noteSlots(emu.imageArray_.get());
     writeIndex_ = 0;
     readIndex_ = 0;
     try {
@@ -206,6 +209,7 @@ void Acquisition::stop() {
     trash_.reset();
     delivery_.reset();
     closeSemaphores();
+    observation_.settleAtStop();
 }
 
 bool Acquisition::isOwnThread() const {
@@ -221,16 +225,22 @@ bool Acquisition::refusedOnOwnThread(CIGrabEmu& emu, const char* operation) {
     return true;
 }
 
+// Counted: every client trigger the running engine accepts ends as a frame or as merged.
 void Acquisition::releaseTrigger() {
     std::lock_guard<std::mutex> guard(triggerLock_);
-    if (trigger_) trigger_->release();
+    if (!trigger_) return;
+    observation_.triggerOffered();
+    if (!trigger_->release()) observation_.triggerMerged();
 }
 
 // Wakes a producer waiting for a trigger or pausing, and both consumers, so that each of them
 // sees the cleared running flag. A release past a maximum fails harmlessly: the waiter it was
 // meant for has a count pending already.
 void Acquisition::wakeAll() {
-    releaseTrigger();
+    {
+        std::lock_guard<std::mutex> guard(triggerLock_);
+        if (trigger_) trigger_->release();
+    }
     if (frameReady_) frameReady_->release();
     if (spareReady_) spareReady_->release();
 }
@@ -274,13 +284,15 @@ std::uint32_t Acquisition::produce(CIGrabEmu& emu) {
     deliveryStarted_->wait(platform::kInfinite);
     trashStarted_->wait(platform::kInfinite);
     while (emu.running_.load()) {
-        pace(emu);
+        const bool triggered = pace(emu);
         if (!emu.running_.load()) break;
+        const std::uint64_t number = observation_.startFrame(triggered);
         if (isSlotLocked(writeIndex_)) {
+            observation_.frameDropped(number);
             recordOverrun();
             continue;
         }
-        writeFrame(emu, writeIndex_);
+        writeFrame(emu, writeIndex_, number);
         writeIndex_ = (writeIndex_ + 1) % (slotCount_ - 1);
         frameReady_->release();
     }
@@ -293,13 +305,13 @@ std::uint32_t Acquisition::produce(CIGrabEmu& emu) {
 // Triggered methods wait for a trigger; every other method free-runs, pausing the frame delay
 // after each frame. The pause is a wait on the trigger semaphore, which in free run only Stop
 // releases, so a stop ends the pause at once. The method is read afresh for every frame.
-void Acquisition::pace(CIGrabEmu& emu) {
+bool Acquisition::pace(CIGrabEmu& emu) {
     if (isTriggered(emu.triggerMethod_.load())) {
-        trigger_->wait(platform::kInfinite);
+        const bool taken = trigger_->wait(platform::kInfinite) == platform::WaitResult::Signaled;
         platform::sleepMilliseconds(kTriggerSettleMs);
-    } else {
-        trigger_->wait(emu.frameDelay_.load());
+        return taken;
     }
+    return trigger_->wait(emu.frameDelay_.load()) == platform::WaitResult::Signaled;
 }
 
 // The client still holds the slot the next frame would go to: drop this frame and tell the
@@ -311,8 +323,9 @@ void Acquisition::recordOverrun() {
     spareReady_->release();
 }
 
-void Acquisition::writeFrame(CIGrabEmu& emu, std::uint32_t slot) {
+void Acquisition::writeFrame(CIGrabEmu& emu, std::uint32_t slot, std::uint64_t number) {
     lockSlot(slot);
+    observation_.beginCompose(slot, number);
     frameTags_[slot].store(0, std::memory_order_relaxed);
     fillCounters_[slot].fetch_add(1, std::memory_order_relaxed);
     const unsigned char* frame = nullptr;
@@ -322,6 +335,7 @@ void Acquisition::writeFrame(CIGrabEmu& emu, std::uint32_t slot) {
         frame = nullptr;  // the slot keeps its previous pixels; acquisition goes on
     }
     if (frame) copyCropWindow(crop_, frame, emu.imageArray_[slot]);
+    observation_.endCompose();
 }
 
 std::uint32_t Acquisition::deliver(CIGrabEmu& emu) {
@@ -332,6 +346,7 @@ std::uint32_t Acquisition::deliver(CIGrabEmu& emu) {
         frameReady_->wait(platform::kInfinite);
         if (!emu.running_.load()) break;
         const std::uint32_t slot = readIndex_;
+        observation_.frameDelivered();
         handOver(emu, slot);
         readIndex_ = (slot + 1) % (slotCount_ - 1);
         unlockSlot(slot);
@@ -362,6 +377,10 @@ void Acquisition::handOver(CIGrabEmu& emu, std::uint32_t slot) {
         desc.CameraIndex = camera;
         callClient([&] { extended(&desc, count, tag, context); });
     }
+}
+
+Observation& Acquisition::observationOf(CIGrabEmu& emu) {
+    return emu.acquisition_->observation_;
 }
 
 std::uint32_t Acquisition::reportOverruns(CIGrabEmu& emu) {

@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 
+#include "emulator/Observation.h"
+
 class CIGrabEmu;
 
 namespace tamra::platform {
@@ -106,13 +108,18 @@ public:
     std::uint32_t deliver(CIGrabEmu& emu);
     std::uint32_t reportOverruns(CIGrabEmu& emu);
 
+    // Counters and frame records (see Observation).
+    Observation& observation() { return observation_; }
+    static Observation& observationOf(CIGrabEmu& emu);
+
 private:
     // Fixed at Start from the geometry and the memory that really exists, so that a layout
     // change after Create can never make the copy leave its buffers.
     void prepareCrop(CIGrabEmu& emu);
-    void pace(CIGrabEmu& emu);
+    // True when the wait took a trigger.
+    bool pace(CIGrabEmu& emu);
     void recordOverrun();
-    void writeFrame(CIGrabEmu& emu, std::uint32_t slot);
+    void writeFrame(CIGrabEmu& emu, std::uint32_t slot, std::uint64_t number);
     void handOver(CIGrabEmu& emu, std::uint32_t slot);
     void wakeAll();
     void closeSemaphores();
@@ -126,6 +133,7 @@ private:
     std::uint32_t readIndex_ = 0;   // delivery thread only
     std::uint32_t cameraCount_ = 1;
     CropPlan crop_;
+    Observation observation_;
 
     // Kernel objects, existing only while running. The trigger semaphore is released by
     // client threads at any time, so its lifetime is guarded by triggerLock_.

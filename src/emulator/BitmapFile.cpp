@@ -37,17 +37,25 @@ BITMAPINFOHEADER decodeInfoHeader(const std::uint8_t* p) {
 }  // namespace
 
 bool readBitmapHeaders(std::FILE* file, BitmapFileHeader* fileHeader, BITMAPINFOHEADER& info) {
+    return readHeaders(file, fileHeader, info) == HeaderRead::Complete;
+}
+
+HeaderRead readHeaders(std::FILE* file, BitmapFileHeader* fileHeader, BITMAPINFOHEADER& info) {
     std::uint8_t bytes[kFileHeaderBytes] = {};
-    if (std::fread(bytes, 1, kFileHeaderBytes, file) != kFileHeaderBytes) return false;
+    if (std::fread(bytes, 1, kFileHeaderBytes, file) != kFileHeaderBytes) {
+        return HeaderRead::ShortFileHeader;
+    }
     BitmapFileHeader header;
     header.type = read16(bytes);
     header.pixelOffset = read32(bytes + 10);
     if (fileHeader != nullptr) *fileHeader = header;
-    if (header.type != kBitmapFileType) return false;
+    if (header.type != kBitmapFileType) return HeaderRead::NotBitmap;
     std::uint8_t infoBytes[kInfoHeaderBytes] = {};
-    if (std::fread(infoBytes, 1, kInfoHeaderBytes, file) != kInfoHeaderBytes) return false;
+    if (std::fread(infoBytes, 1, kInfoHeaderBytes, file) != kInfoHeaderBytes) {
+        return HeaderRead::ShortInfoHeader;
+    }
     info = decodeInfoHeader(infoBytes);
-    return true;
+    return HeaderRead::Complete;
 }
 
 bool ConformRule::accepts(const BITMAPINFOHEADER& header) const {

@@ -29,6 +29,9 @@ struct BitmapFileHeader {
 // the information header (fields little-endian). True only when 40 information-header bytes
 // were read; fileHeader may be null.
 bool readBitmapHeaders(std::FILE* file, BitmapFileHeader* fileHeader, BITMAPINFOHEADER& info);
+// The same, telling where the headers ended.
+enum class HeaderRead { Complete, ShortFileHeader, NotBitmap, ShortInfoHeader };
+HeaderRead readHeaders(std::FILE* file, BitmapFileHeader* fileHeader, BITMAPINFOHEADER& info);
 
 // The conform test of a header: with conforming on every header passes; otherwise the width,
 // the height (both as stored, so signed) and the bit count must match the grab's, a 32-bit

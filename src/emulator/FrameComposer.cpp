@@ -1,4 +1,4 @@
-// Emulator frame composition: bitmap loading, the frame surface, frame slots and the pattern.
+// Emulator frame composition: the frame surface, frame slots, composing planes and the pattern.
 #include "emulator/FrameComposer.h"
 
 #include <algorithm>
@@ -23,35 +23,6 @@ using platform::kMaxBitmapDimension;
 
 // Largest frame-slot block the emulator asks for.
 constexpr std::uint64_t kMaxSlotBlockBytes = std::uint64_t{1} << 36;
-
-// What the loader reads: 8, 16, 24 or 32 bits, uncompressed (or bit fields at 16 and 32 bits),
-// a palette of at most 256 entries, and sizes the raster layer can hold. Everything else,
-// packed 1- and 4-bit rows and run-length or embedded-image compression among it, is refused.
-bool supportedLayout(const BITMAPINFOHEADER& info, std::int32_t storedWidth) {
-    const std::uint16_t bits = info.biBitCount;
-    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
-    const bool bitFields =
-        info.biCompression == kCompressionBitFields && (bits == 16 || bits == 32);
-    if (info.biCompression != kCompressionNone && !bitFields) return false;
-    const std::uint32_t height = heightMagnitude(info.biHeight);
-    if (storedWidth <= 0 || static_cast<std::uint32_t>(storedWidth) > kMaxBitmapDimension - 3) {
-        return false;
-    }
-    return height > 0 && height <= kMaxBitmapDimension && info.biClrUsed <= 256;
-}
-
-std::uint32_t readLittle32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-// Whether the pixel block lies inside the file, so that a lying header never makes the
-// loader reserve memory for rows the file does not have.
-bool fileHolds(std::FILE* file, std::uint32_t offset, std::size_t bytes) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return false;
-    const long size = std::ftell(file);
-    return size >= 0 && std::uint64_t{offset} + bytes <= static_cast<std::uint64_t>(size);
-}
 
 bool multiplyWithin(std::uint64_t& product, std::uint64_t factor) {
     if (factor != 0 && product > kMaxSlotBlockBytes / factor) return false;
@@ -98,105 +69,6 @@ void FrameComposer::destroySurface() {
     destinationDc_.selectBitmap(nullptr);
     surface_.release();
     source_.release();
-}
-
-bool FrameComposer::load(const char* path, const BITMAPINFO* target, const ConformRule& rule) {
-    if (path == nullptr || path[0] == '\0' || target == nullptr) return false;
-    File file(platform::openFile(path, "rb"));
-    if (!file) return false;
-    // A buffer of ours, so that reading the file allocates no stream buffer.
-    std::setvbuf(file.get(), streamBuffer_.data(), _IOFBF, streamBuffer_.size());
-    BitmapFileHeader fileHeader;
-    BITMAPINFOHEADER info{};
-    if (!readBitmapHeaders(file.get(), &fileHeader, info)) return false;
-    const std::int32_t storedWidth = info.biWidth;
-    info.biWidth = roundedWidth(storedWidth);
-    if (!rule.accepts(info)) return false;
-    const std::uint32_t bytesPerPixel = (info.biBitCount + 7u) / 8u;
-    info.biSizeImage =
-        heightMagnitude(info.biHeight) * static_cast<std::uint32_t>(info.biWidth) * bytesPerPixel;
-    if (info.biSize != kInfoHeaderBytes) return false;
-    if (!readSource(file.get(), fileHeader, info, storedWidth)) return false;
-    // Only the header is read through target, whatever the palette room behind it.
-    BITMAPINFOHEADER targetHeader;
-    std::memcpy(&targetHeader, target, sizeof targetHeader);
-    return drawSource(targetHeader);
-}
-
-bool FrameComposer::readSource(std::FILE* file, const BitmapFileHeader& fileHeader,
-                               const BITMAPINFOHEADER& info, std::int32_t storedWidth) {
-    if (!supportedLayout(info, storedWidth)) return false;
-    BitmapFormat format;
-    format.width = static_cast<std::uint32_t>(info.biWidth);
-    format.height = info.biHeight;
-    format.bitsPerPixel = info.biBitCount;
-    if (!readColourTables(file, info, format)) return false;
-    const std::size_t fileRowBytes =
-        platform::paddedRowBytes(static_cast<std::uint32_t>(storedWidth), info.biBitCount);
-    const std::size_t pixelBytes = fileRowBytes * heightMagnitude(info.biHeight);
-    if (!fileHolds(file, fileHeader.pixelOffset, pixelBytes)) return false;
-    if (!source_.create(format, false)) return false;
-    if (std::fseek(file, static_cast<long>(fileHeader.pixelOffset), SEEK_SET) != 0) return false;
-    return readRows(file, fileRowBytes);
-}
-
-// An 8-bit file's palette follows the information header (without one, the grey ramp);
-// bit-field files keep their three masks there.
-bool FrameComposer::readColourTables(std::FILE* file, const BITMAPINFOHEADER& info,
-                                     BitmapFormat& format) {
-    const long tables = static_cast<long>(kFileHeaderBytes + kInfoHeaderBytes);
-    if (info.biCompression == kCompressionBitFields) {
-        std::uint8_t masks[12];
-        if (std::fseek(file, tables, SEEK_SET) != 0 || std::fread(masks, 1, 12, file) != 12) {
-            return false;
-        }
-        format.masks = {readLittle32(masks), readLittle32(masks + 4), readLittle32(masks + 8)};
-        // All-zero masks would read as the default layout, which is not what the file says.
-        return !format.masks.isDefault();
-    }
-    if (info.biBitCount != 8 || info.biClrUsed == 0) return true;
-    if (std::fseek(file, tables, SEEK_SET) != 0) return false;
-    for (std::uint32_t i = 0; i < info.biClrUsed; ++i) {
-        std::uint8_t entry[4];
-        if (std::fread(entry, 1, 4, file) != 4) return false;
-        palette_[i] = platform::PaletteColour{entry[0], entry[1], entry[2], entry[3]};
-    }
-    format.palette = palette_.data();
-    format.paletteSize = info.biClrUsed;
-    return true;
-}
-
-// File rows are the stored width padded to 4 bytes; bitmap rows hold the rounded width. All
-// rows come in one read and are then spread out from the last to the first (each moves to a
-// higher or equal offset). The bytes the file does not fill are zeroed, as in a new bitmap.
-bool FrameComposer::readRows(std::FILE* file, std::size_t fileRowBytes) {
-    const std::size_t rows = source_.height();
-    const std::size_t stride = source_.stride();
-    std::uint8_t* bits = source_.bits();
-    if (std::fread(bits, 1, fileRowBytes * rows, file) != fileRowBytes * rows) return false;
-    if (fileRowBytes == stride) return true;
-    for (std::size_t row = rows; row-- > 0;) {
-        std::memmove(bits + row * stride, bits + row * fileRowBytes, fileRowBytes);
-        std::memset(bits + row * stride + fileRowBytes, 0, stride - fileRowBytes);
-    }
-    return true;
-}
-
-bool FrameComposer::drawSource(const BITMAPINFOHEADER& target) {
-    const std::uint32_t width = std::min<std::uint32_t>(heightMagnitude(target.biWidth),
-                                                        std::numeric_limits<std::int32_t>::max());
-    const std::uint32_t height = std::min<std::uint32_t>(heightMagnitude(target.biHeight),
-                                                         std::numeric_limits<std::int32_t>::max());
-    platform::Bitmap* previous = sourceDc_.selectBitmap(&source_);
-    const bool drawn = platform::stretchBlt(
-        destinationDc_,
-        platform::Rect{0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)},
-        sourceDc_,
-        platform::Rect{0, 0, static_cast<std::int32_t>(source_.width()),
-                       static_cast<std::int32_t>(source_.height())},
-        platform::kSrcCopy);
-    sourceDc_.selectBitmap(previous);
-    return drawn;
 }
 
 std::size_t FrameComposer::frameSlotBytes(CIGrabEmu& emulator) {
@@ -248,6 +120,7 @@ void FrameComposer::composePlane(CIGrabEmu& emulator, int plane, unsigned char* 
     const bool loaded = file != nullptr &&
                         emulator.LoadBitmapFromFile(file->c_str(), targetFormat()) != 0 &&
                         surface_.sizeInBytes() == bytes;
+    emulator.acquisition_->observation().notePlane(plane, file, substituteReason(file, loaded));
     if (!loaded) {
         writeSubstitutePattern(out, bytes, emulator.width_, emulator.bytesPerPixel_, frameCounter_);
         return;
@@ -258,6 +131,11 @@ void FrameComposer::composePlane(CIGrabEmu& emulator, int plane, unsigned char* 
         std::memcpy(emulator.currentFileName_, file->data(), length);
         emulator.currentFileName_[length] = '\0';
     }
+}
+
+const char* FrameComposer::substituteReason(const std::string* file, bool loaded) const {
+    if (loaded || file == nullptr) return nullptr;
+    return verdict_.plays ? "the picture does not match the frame surface" : verdict_.reason;
 }
 
 void writeSubstitutePattern(unsigned char* out, std::size_t bytes, std::uint32_t width,

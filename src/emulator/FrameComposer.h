@@ -5,18 +5,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <tamra/PlatformTypes.h>
 
+#include "emulator/BitmapVerdict.h"
 #include "platform/raster/DeviceContext.h"
 
 class CIGrabEmu;
 
 namespace tamra::emulator {
-
-struct BitmapFileHeader;
-struct ConformRule;
 
 // The format of the frame surface: a bitmap header with room for a full palette.
 struct TargetFormat {
@@ -51,9 +50,12 @@ public:
     // there, the header (with its width rounded up to a multiple of 4) passes the conform
     // rule, the header size is 40; then the layout must be one the loader reads (8, 16, 24 or
     // 32 bits, uncompressed or 16/32-bit bit fields, at most 256 palette entries, sizes the
-    // raster layer holds), the palette or masks and every pixel row must lie in the file, and
-    // the stretch must succeed. Any failure: false, and the surface may be partly drawn.
+    // raster layer holds), the palette or masks and every pixel row must lie in the file, the
+    // pixels must start after the headers, masks and palette, and the stretch must succeed (see
+    // examineBitmap). Any failure: false, and the surface may be partly drawn.
     bool load(const char* path, const BITMAPINFO* target, const ConformRule& rule);
+    // The latest load's verdict: whether the file played and, if not, why.
+    const Verdict& verdict() const { return verdict_; }
 
     // ---- Frame slots.
     // Frame-slot size for the emulator's current layout, or 0 when it would exceed what can
@@ -72,17 +74,18 @@ public:
     // ---- Composition.
     // Loads camera plane's next file into out, or writes the substitute pattern there.
     void composePlane(CIGrabEmu& emulator, int plane, unsigned char* out, std::size_t bytes);
+    // Why composePlane wrote the pattern for a listed file; null when it was played or unlisted.
+    const char* substituteReason(const std::string* file, bool loaded) const;
     void resetFrameCounter() { frameCounter_ = 0; }
     void advanceFrameCounter() { ++frameCounter_; }
     std::uint32_t frameCounter() const { return frameCounter_; }
 
 private:
-    bool readSource(std::FILE* file, const BitmapFileHeader& fileHeader,
-                    const BITMAPINFOHEADER& info, std::int32_t storedWidth);
-    bool drawSource(const BITMAPINFOHEADER& target);
-    bool readColourTables(std::FILE* file, const BITMAPINFOHEADER& info,
-                          platform::BitmapFormat& format);
+    Verdict loadVerdict(const char* path, const BITMAPINFO* target, const ConformRule& rule);
+    Verdict readSource(std::FILE* file, const BitmapLayout& layout);
+    bool readPalette(std::FILE* file, std::uint32_t entries);
     bool readRows(std::FILE* file, std::size_t fileRowBytes);
+    bool drawSource(const BITMAPINFOHEADER& target);
 
     platform::Bitmap surface_;
     platform::Bitmap source_;
@@ -91,6 +94,7 @@ private:
     TargetFormat target_{};
     std::vector<platform::PaletteColour> palette_ = std::vector<platform::PaletteColour>(256);
     std::vector<char> streamBuffer_ = std::vector<char>(16384);
+    Verdict verdict_;
 
     std::unique_ptr<unsigned char[]> slotBlock_;
     std::vector<unsigned char*> slotTable_;

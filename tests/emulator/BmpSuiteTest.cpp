@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <tamra/Observe.h>
 #include "behaviour/images_support.h"
 #include "emulator/BitmapFile.h"
 #include "emulator/FrameComposer.h"
@@ -110,29 +112,68 @@ tamra::samples::Picture referencePicture(const std::vector<std::uint8_t>& b) {
 }
 
 std::vector<std::uint8_t> loadOnto(const std::string& relative, std::uint32_t width,
-                                   std::uint32_t height, std::uint32_t bytesPerPixel,
-                                   bool* loaded) {
+                                   std::uint32_t height, std::uint32_t bytesPerPixel, bool* loaded,
+                                   std::string* reason = nullptr) {
     FrameComposer composer;
     EXPECT_TRUE(composer.createSurface(width, height, 8 * bytesPerPixel, bytesPerPixel));
     const std::size_t size = std::size_t{width} * height * bytesPerPixel;
     std::fill_n(composer.surface().bits(), size, 0xA5);
     *loaded = composer.load(suitePath(relative).c_str(), composer.targetFormat(), ConformRule{});
+    if (reason != nullptr) *reason = composer.verdict().reason;
     return std::vector<std::uint8_t>(composer.surface().bits(), composer.surface().bits() + size);
 }
 
+// Where a reason is predicted from the header alone, the check gives it word for word.
+const std::map<std::string, std::string>& knownReasons() {
+    static const std::map<std::string, std::string> reasons = {
+        {"g/pal1.bmp", "1-bit palette images are not played"},
+        {"g/pal4.bmp", "4-bit palette images are not played"},
+        {"q/pal2.bmp", "2-bit palette images are not played"},
+        {"g/pal8rle.bmp", "RLE8 compression is not played"},
+        {"g/pal8os2.bmp", "OS/2 core header (12 bytes) is refused"},
+        {"g/pal8v4.bmp", "BITMAPV4 header (108 bytes) is refused"},
+        {"g/pal8v5.bmp", "BITMAPV5 header (124 bytes) is refused"},
+        {"q/rgb32h52.bmp", "BITMAPV2 header (52 bytes) is refused"},
+        {"q/rgba32h56.bmp", "BITMAPV3 header (56 bytes) is refused"},
+        {"q/pal8os2v2.bmp", "OS/2 2.x header (64 bytes) is refused"},
+        {"q/rgba32abf.bmp", "alpha bit fields are not played"},
+        {"q/rgba64.bmp", "64 bits per pixel are not played"},
+        {"q/pal8oversizepal.bmp", "a palette of 300 entries is more than the 256 played"},
+        {"b/badpalettesize.bmp", "a palette of 305402420 entries is more than the 256 played"},
+    };
+    return reasons;
+}
+
+// The verdict column: TamraCheckImageFile plays exactly the files the loader plays, with the
+// loader's own reason for the others, and a refusal draws nothing.
 TEST(BmpSuite, EachFileLoadsExactlyWhenItsHeaderIsPlainAndRefusalsDrawNothing) {
     const std::vector<SuiteFile> files = manifest();
     ASSERT_EQ(files.size(), 89u);
+    std::size_t named = 0;
     for (const SuiteFile& file : files) {
         bool loaded = false;
-        const std::vector<std::uint8_t> frame = loadOnto(file.path, 100, 50, 3, &loaded);
+        std::string loaderReason;
+        const std::vector<std::uint8_t> frame =
+            loadOnto(file.path, 100, 50, 3, &loaded, &loaderReason);
         EXPECT_EQ(loaded, file.plain) << file.path;
+        char reason[TAMRA_REASON_CHARS] = "unchanged";
+        const int plays =
+            TamraCheckImageFile(suitePath(file.path).c_str(), 100, 50, 3, 1, reason, sizeof reason);
+        EXPECT_EQ(plays == 1, file.plain) << file.path;
+        EXPECT_EQ(reason, loaderReason) << file.path;
+        EXPECT_EQ(std::string(reason).empty(), file.plain) << file.path << ": " << reason;
+        const auto known = knownReasons().find(file.path);
+        if (known != knownReasons().end()) {
+            EXPECT_EQ(reason, known->second) << file.path;
+            ++named;
+        }
         if (!loaded) {
             EXPECT_TRUE(std::all_of(frame.begin(), frame.end(), [](std::uint8_t v) {
                 return v == 0xA5;
             })) << file.path;
         }
     }
+    EXPECT_EQ(named, knownReasons().size());
 }
 
 TEST(BmpSuite, LoadedFilesGiveTheFramesTheRulesPredictAtEveryDepthAndSize) {

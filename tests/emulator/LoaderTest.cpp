@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <tamra/Observe.h>
 #include "behaviour/images_support.h"
 #include "emulator/BitmapFile.h"
 #include "emulator/FrameComposer.h"
@@ -189,50 +190,66 @@ std::vector<std::uint8_t> validFile() {
 struct Malformed {
     const char* name;
     std::vector<std::uint8_t> bytes;
+    const char* reason;  // the loader's reason, word for word
 };
 
 std::vector<Malformed> malformedFiles() {
     std::vector<Malformed> files;
-    auto patched = [&files](const char* name, std::size_t at, std::uint32_t value, int width = 4) {
-        std::vector<std::uint8_t> bytes = validFile();
+    const std::vector<std::uint8_t> bytes = validFile();  // 16 x 8 at 24 bits: 438 bytes
+    auto patched = [&files, &bytes](const char* name, std::size_t at, std::uint32_t value,
+                                    const char* reason, int width = 4) {
+        std::vector<std::uint8_t> copy = bytes;
         if (width == 2) {
-            put16(bytes, at, static_cast<std::uint16_t>(value));
+            put16(copy, at, static_cast<std::uint16_t>(value));
         } else {
-            put32(bytes, at, value);
+            put32(copy, at, value);
         }
-        files.push_back({name, bytes});
+        files.push_back({name, copy, reason});
     };
-    std::vector<std::uint8_t> bytes = validFile();
-    files.push_back({"empty", {}});
-    files.push_back({"only part of the file header", {bytes.begin(), bytes.begin() + 10}});
-    files.push_back({"only part of the information header", {bytes.begin(), bytes.begin() + 40}});
-    files.push_back({"truncated rows", {bytes.begin(), bytes.end() - 5}});
-    patched("bad magic", 0, 'B' | 'N' << 8, 2);
-    patched("108-byte header", 14, 108);
-    patched("124-byte header", 14, 124);
-    patched("12-byte header", 14, 12);
-    patched("zero width", 18, 0);
-    patched("negative width", 18, static_cast<std::uint32_t>(-16));
-    patched("huge width", 18, 0x7FFFFFFF);
-    patched("width beyond the raster limit", 18, 70000);
-    patched("zero height", 22, 0);
-    patched("huge height", 22, 0x7FFFFFFF);
-    patched("most negative height", 22, 0x80000000u);
-    patched("pixel offset past the end", 10, static_cast<std::uint32_t>(bytes.size()) + 1);
-    patched("pixel offset leaving rows outside", 10, 60);
-    patched("huge pixel offset", 10, 0xFFFFFFF0u);
-    patched("palette over 256 entries", 46, 257);
-    patched("1 bit", 28, 1, 2);
-    patched("2 bits", 28, 2, 2);
-    patched("4 bits", 28, 4, 2);
-    patched("0 bits", 28, 0, 2);
-    patched("64 bits", 28, 64, 2);
-    patched("RLE8", 30, 1);
-    patched("RLE4", 30, 2);
-    patched("bit fields at 24 bits", 30, 3);
-    patched("JPEG", 30, 4);
-    patched("PNG", 30, 5);
-    patched("alpha bit fields", 30, 6);
+    files.push_back({"empty", {}, "the file ends inside the 14-byte file header"});
+    files.push_back({"only part of the file header",
+                     {bytes.begin(), bytes.begin() + 10},
+                     "the file ends inside the 14-byte file header"});
+    files.push_back({"only part of the information header",
+                     {bytes.begin(), bytes.begin() + 40},
+                     "the file ends inside the 40-byte information header"});
+    files.push_back(
+        {"truncated rows", {bytes.begin(), bytes.end() - 5}, "pixel data ends 5 bytes early"});
+    patched("bad magic", 0, 'B' | 'N' << 8, "not a bitmap: the file does not start with \"BM\"", 2);
+    patched("108-byte header", 14, 108, "BITMAPV4 header (108 bytes) is refused");
+    patched("124-byte header", 14, 124, "BITMAPV5 header (124 bytes) is refused");
+    patched("12-byte header", 14, 12, "OS/2 core header (12 bytes) is refused");
+    patched("zero width", 18, 0, "width 0 is not played");
+    patched("negative width", 18, static_cast<std::uint32_t>(-16), "width -16 is not played");
+    patched("huge width", 18, 0x7FFFFFFF, "width 2147483647 is more than the 65533 pixels played");
+    patched("width beyond the raster limit", 18, 70000,
+            "width 70000 is more than the 65533 pixels played");
+    patched("zero height", 22, 0, "height 0 is not played");
+    patched("huge height", 22, 0x7FFFFFFF, "height 2147483647 is more than the 65536 rows played");
+    patched("most negative height", 22, 0x80000000u,
+            "height 2147483648 is more than the 65536 rows played");
+    patched("pixel offset past the end", 10, static_cast<std::uint32_t>(bytes.size()) + 1,
+            "pixel data ends 385 bytes early");
+    patched("pixel offset leaving rows outside", 10, 60, "pixel data ends 6 bytes early");
+    patched("huge pixel offset", 10, 0xFFFFFFF0u, "pixel data ends 4294967226 bytes early");
+    patched("pixel offset 0, over the headers", 10, 0,
+            "pixel data at byte 0 overlaps the headers, masks and palette (54 bytes)");
+    patched("pixel offset 20, in the information header", 10, 20,
+            "pixel data at byte 20 overlaps the headers, masks and palette (54 bytes)");
+    patched("palette over 256 entries", 46, 257,
+            "a palette of 257 entries is more than the 256 played");
+    patched("1 bit", 28, 1, "1-bit palette images are not played", 2);
+    patched("2 bits", 28, 2, "2-bit palette images are not played", 2);
+    patched("4 bits", 28, 4, "4-bit palette images are not played", 2);
+    patched("0 bits", 28, 0, "0 bits per pixel (an embedded JPEG or PNG image) is not played", 2);
+    patched("64 bits", 28, 64, "64 bits per pixel are not played", 2);
+    patched("RLE8", 30, 1, "RLE8 compression is not played");
+    patched("RLE4", 30, 2, "RLE4 compression is not played");
+    patched("bit fields at 24 bits", 30, 3,
+            "bit fields at 24 bits are not played (only at 16 and 32 bits)");
+    patched("JPEG", 30, 4, "embedded JPEG images are not played");
+    patched("PNG", 30, 5, "embedded PNG images are not played");
+    patched("alpha bit fields", 30, 6, "alpha bit fields are not played");
     std::vector<std::uint8_t> zeroMasks = validFile();
     put16(zeroMasks, 28, 32);
     put32(zeroMasks, 30, 3);
@@ -240,37 +257,102 @@ std::vector<Malformed> malformedFiles() {
     put32(zeroMasks, 54, 0);
     put32(zeroMasks, 58, 0);
     put32(zeroMasks, 62, 0);
-    files.push_back({"bit fields with no masks", zeroMasks});
+    files.push_back({"bit fields with no masks", zeroMasks, "the bit-field masks are all zero"});
     std::vector<std::uint8_t> splitMask = zeroMasks;
     put32(splitMask, 54, 0x00FF00FF);
-    files.push_back({"bit fields with a split mask", splitMask});
+    files.push_back({"bit fields with a split mask", splitMask,
+                     "bit-field masks 00FF00FF 00000000 00000000 are not three separate runs of "
+                     "bits"});
+    std::vector<std::uint8_t> masksOverlapped = splitMask;
+    put32(masksOverlapped, 54, 0xFF0000);
+    put32(masksOverlapped, 58, 0xFF00);
+    put32(masksOverlapped, 62, 0xFF);
+    put32(masksOverlapped, 10, 60);
+    files.push_back({"pixel data inside the bit-field masks", masksOverlapped,
+                     "pixel data at byte 60 overlaps the headers, masks and palette (66 bytes)"});
     std::vector<std::uint8_t> eightBit =
         samples::encodeBmp(samples::Picture(8, 4), samples::BmpLayout{8, false, false});
+    std::vector<std::uint8_t> palette = eightBit;
     put32(eightBit, 46, 200);
-    files.push_back({"8-bit palette running into nothing", eightBit});
+    files.push_back({"8-bit palette running into nothing", eightBit,
+                     "the palette of 200 entries runs 768 bytes past the end of the file"});
+    put32(palette, 46, 4);
+    files.push_back({"pixel data inside the palette", palette,
+                     "pixel data at byte 54 overlaps the headers, masks and palette (70 bytes)"});
     return files;
 }
 
-TEST(Loader, MalformedFilesAreRefusedBeforeAnythingIsDrawn) {
+// Each refusal carries its reason, and TamraCheckImageFile, which runs the same rule, gives the
+// same one.
+TEST(Loader, MalformedFilesAreRefusedBeforeAnythingIsDrawnWithTheirReason) {
     TempDir root("malformed");
     Loader loader;
     ASSERT_TRUE(loader.surface(32, 16, 3));
     std::memset(loader.composer.surface().bits(), 0x5A, 32 * 16 * 3);
-    for (const Malformed& file : malformedFiles()) {
-        const std::string path = root.file("x.bmp");
-        images_test::writeBytes(path, file.bytes);
-        EXPECT_FALSE(loader.load(path)) << file.name;
-    }
+    std::vector<Malformed> files = malformedFiles();
     std::filesystem::create_directories(root.file("folder.bmp"));
-    EXPECT_FALSE(loader.load(root.file("folder.bmp")));
-    EXPECT_FALSE(loader.load(root.file("missing.bmp")));
-    EXPECT_FALSE(loader.load(""));
+    files.push_back({"a folder", {}, "not a regular file"});
+    files.push_back({"a missing file", {}, "file not found"});
+    files.push_back({"no name", {}, "no file name"});
+    for (const Malformed& file : files) {
+        const std::string name = file.name;
+        const std::string path = name == "a folder"         ? root.file("folder.bmp")
+                                 : name == "a missing file" ? root.file("missing.bmp")
+                                 : name == "no name"        ? std::string()
+                                                            : root.file("x.bmp");
+        if (path == root.file("x.bmp")) images_test::writeBytes(path, file.bytes);
+        EXPECT_FALSE(loader.load(path)) << file.name;
+        EXPECT_STREQ(loader.composer.verdict().reason, file.reason) << file.name;
+        char reason[TAMRA_REASON_CHARS] = "unchanged";
+        EXPECT_EQ(TamraCheckImageFile(path.c_str(), 32, 16, 3, 1, reason, sizeof reason), 0);
+        EXPECT_STREQ(reason, file.reason) << file.name;
+    }
     const std::uint8_t* pixels = loader.pixels();
     EXPECT_TRUE(
         std::all_of(pixels, pixels + 32 * 16 * 3, [](std::uint8_t b) { return b == 0x5A; }));
     // The loader is still usable afterwards.
     images_test::writeBytes(root.file("good.bmp"), validFile());
     EXPECT_TRUE(loader.load(root.file("good.bmp")));
+    EXPECT_TRUE(loader.composer.verdict().plays);
+    EXPECT_STREQ(loader.composer.verdict().reason, "");
+}
+
+// With conforming off the folder scan leaves out a file whose stored header differs from the
+// grab, and the loader refuses one whose rounded width differs; the check says which.
+TEST(CheckImageFile, ConformingOffGeometryArgumentsAndTheReasonBuffer) {
+    TempDir root("check");
+    const std::string path = root.file("good.bmp");
+    images_test::writeBytes(path, validFile());  // 16 x 8 at 24 bits
+    char reason[TAMRA_REASON_CHARS] = "unchanged";
+    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 16, 8, 3, 0, reason, sizeof reason), 1);
+    EXPECT_STREQ(reason, "");
+    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 16, 8, 4, 1, nullptr, 0), 1);
+    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 16, 8, 4, 0, reason, sizeof reason), 0);
+    EXPECT_STREQ(reason,
+                 "left out of the folder: the file is 16 x 8 at 24 bits, the grab 16 x 8 at 32 "
+                 "bits, and conforming is off");
+    // 14 pixels wide: listed by the scan at a 14-pixel grab, refused by the loader at 16.
+    std::vector<std::uint8_t> narrow =
+        samples::encodeBmp(samples::renderScene(samples::Scene::Pass, 0, 0, 14, 8),
+                           samples::BmpLayout{24, true, false});
+    images_test::writeBytes(root.file("narrow.bmp"), narrow);
+    EXPECT_EQ(
+        TamraCheckImageFile(root.file("narrow.bmp").c_str(), 14, 8, 3, 0, reason, sizeof reason),
+        0);
+    EXPECT_STREQ(
+        reason, "the file is 16 x 8 at 24 bits, the grab 14 x 8 at 24 bits, and conforming is off");
+    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 16, 8, 5, 1, reason, sizeof reason), 0);
+    EXPECT_STREQ(reason, "5 bytes per pixel is not a grab layout");
+    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 0, 8, 3, 1, reason, sizeof reason), 0);
+    EXPECT_STREQ(reason, "a 0 x 8 frame at 3 bytes per pixel cannot be composed");
+    // A short buffer takes the start of the reason, terminated.
+    char shortReason[5];
+    EXPECT_EQ(TamraCheckImageFile(root.file("none.bmp").c_str(), 16, 8, 3, 1, shortReason,
+                                  sizeof shortReason),
+              0);
+    EXPECT_STREQ(shortReason, "file");
+    EXPECT_EQ(TamraCheckImageFile(nullptr, 16, 8, 3, 1, reason, sizeof reason), 0);
+    EXPECT_STREQ(reason, "no file name");
 }
 
 TEST(Loader, WithoutASurfaceNothingLoads) {

@@ -15,16 +15,6 @@ bool isOneRun(std::uint32_t mask) {
     return ((mask + lowest) & mask) == 0;
 }
 
-bool validMasks(const ChannelMasks& masks, std::uint16_t bitsPerPixel) {
-    if (masks.isDefault()) return true;
-    if (bitsPerPixel != 16 && bitsPerPixel != 32) return false;
-    const std::uint32_t all = masks.red | masks.green | masks.blue;
-    if (bitsPerPixel == 16 && (all >> 16) != 0) return false;
-    const bool overlap = (masks.red & masks.green) != 0 || (masks.red & masks.blue) != 0 ||
-                         (masks.green & masks.blue) != 0;
-    return !overlap && isOneRun(masks.red) && isOneRun(masks.green) && isOneRun(masks.blue);
-}
-
 ChannelMasks masksInForce(const ChannelMasks& masks, std::uint16_t bitsPerPixel) {
     if (!masks.isDefault()) return masks;
     if (bitsPerPixel == 16) return {0x7C00, 0x03E0, 0x001F};
@@ -44,10 +34,20 @@ bool validFormat(const BitmapFormat& format) {
     if (format.stride != 0 && format.stride < std::size_t{format.width} * (bits / 8u)) {
         return false;
     }
-    return validMasks(format.masks, bits);
+    return validChannelMasks(format.masks, bits);
 }
 
 }  // namespace
+
+bool validChannelMasks(const ChannelMasks& masks, std::uint16_t bitsPerPixel) {
+    if (masks.isDefault()) return true;
+    if (bitsPerPixel != 16 && bitsPerPixel != 32) return false;
+    const std::uint32_t all = masks.red | masks.green | masks.blue;
+    if (bitsPerPixel == 16 && (all >> 16) != 0) return false;
+    const bool overlap = (masks.red & masks.green) != 0 || (masks.red & masks.blue) != 0 ||
+                         (masks.green & masks.blue) != 0;
+    return !overlap && isOneRun(masks.red) && isOneRun(masks.green) && isOneRun(masks.blue);
+}
 
 std::size_t paddedRowBytes(std::uint32_t width, std::uint32_t bitsPerPixel) {
     return (std::size_t{width} * bitsPerPixel + 31) / 32 * 4;

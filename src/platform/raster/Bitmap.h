@@ -48,6 +48,10 @@ inline constexpr std::size_t kMaxBitmapBytes = std::size_t{1} << 30;
 // Row stride of a bitmap file row: width x bits rounded up to whole 32-bit words.
 std::size_t paddedRowBytes(std::uint32_t width, std::uint32_t bitsPerPixel);
 
+// Masks a bitmap of that depth can be made with: the default (all zero), or at 16 and 32 bits
+// three separate runs of bits within the pixel.
+bool validChannelMasks(const ChannelMasks& masks, std::uint16_t bitsPerPixel);
+
 // A bitmap owning its pixel memory. Re-creating it with a format that fits the memory it already
 // holds allocates nothing, so one bitmap can take a new picture every frame.
 class Bitmap {
