@@ -1,6 +1,7 @@
 // Free run with a client that needs longer per frame than the camera: the producer never waits
 // for the client, so frames it cannot put in the ring are dropped and reported to the trash
-// callback.
+// callback. The library's counters (<tamra/Observe.h>) then say where every frame went.
+#include <tamra/Observe.h>
 #include <tamra/Tamra.h>
 
 #include <chrono>
@@ -77,7 +78,19 @@ int main() {
     grab->Stop();  // frames still in the ring are discarded here
     std::printf("%u frames delivered, %u out of order, %u dropped, %u trash callback calls\n",
                 run.delivered, run.outOfOrder, run.overruns, run.trashCalls);
+    // Counted from Start; in free run every composed frame is delivered or discarded at Stop.
+    TamraCounters counters{};
+    const bool counted = TamraGetCounters(grab, &counters) == 1;
+    std::printf("library: %llu composed, %llu delivered, %llu dropped, %llu discarded at Stop\n",
+                static_cast<unsigned long long>(counters.framesComposed),
+                static_cast<unsigned long long>(counters.framesDelivered),
+                static_cast<unsigned long long>(counters.framesDropped),
+                static_cast<unsigned long long>(counters.framesDiscardedAtStop));
+    const bool addsUp =
+        counted && counters.framesDelivered == run.delivered &&
+        counters.framesDropped == run.overruns &&
+        counters.framesComposed == counters.framesDelivered + counters.framesDiscardedAtStop;
     TamraGrabDelete(grab);
     std::filesystem::remove(empty);
-    return seen && run.outOfOrder == 0 ? 0 : 1;
+    return seen && run.outOfOrder == 0 && addsUp ? 0 : 1;
 }

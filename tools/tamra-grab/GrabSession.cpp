@@ -302,7 +302,6 @@ PhaseResult GrabSession::run(TriggerMode mode, std::uint32_t frames, double runS
     if (mode == TriggerMode::FreeRun) grab_->SetFrameDelay(options_.delayMs);
     result.delayMs = grab_->GetFrameDelay();
 
-    const LibraryCounters before = readCounters(*grab_);
     const Clock::time_point start = Clock::now();
     runStart_ = start;
     Clock::time_point end = start;
@@ -321,7 +320,7 @@ PhaseResult GrabSession::run(TriggerMode mode, std::uint32_t frames, double runS
     draining_ = true;
     grab_->Stop();
     progress.clear();
-    result.counters = readCounters(*grab_).since(before);
+    result.counters = readCounters(*grab_);  // the library counts from Start
     result.interrupted = interrupted();
 
     result.seconds = seconds(end - start);

@@ -11,18 +11,6 @@
 
 namespace tamra_grab {
 
-LibraryCounters LibraryCounters::since(const LibraryCounters& earlier) const {
-    LibraryCounters delta = *this;
-    delta.triggersGiven -= earlier.triggersGiven;
-    delta.triggersMerged -= earlier.triggersMerged;
-    delta.framesComposed -= earlier.framesComposed;
-    delta.framesDelivered -= earlier.framesDelivered;
-    delta.framesDropped -= earlier.framesDropped;
-    delta.framesDiscardedAtStop -= earlier.framesDiscardedAtStop;
-    delta.framesSubstituted -= earlier.framesSubstituted;
-    return delta;
-}
-
 bool LibraryCounters::triggersAddUp() const {
     return triggersGiven ==
            framesDelivered + framesDropped + framesDiscardedAtStop + triggersMerged;

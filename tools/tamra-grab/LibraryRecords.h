@@ -12,7 +12,7 @@
 
 namespace tamra_grab {
 
-// The library's own counts, as totals since the grab was created.
+// The library's own counts of one run, from Start.
 struct LibraryCounters {
     bool available = false;
     std::uint64_t triggersGiven = 0;
@@ -23,8 +23,6 @@ struct LibraryCounters {
     std::uint64_t framesDiscardedAtStop = 0;
     std::uint64_t framesSubstituted = 0;
 
-    // What happened between an earlier reading and this one.
-    LibraryCounters since(const LibraryCounters& earlier) const;
     // Every accepted trigger ended in exactly one way; true when the counts say so.
     bool triggersAddUp() const;
     // The counters under their summary keys (triggers_given, ...), or nothing when unavailable.
