@@ -170,6 +170,14 @@ ConvertedFile convertOne(const fs::path& source, const fs::path& target) {
         return file;
     }
     const Decoded image = decode(source);
+    if (!image.error.empty() && isBitmapName(source)) {
+        // Kept in its place, so that it still plays as the stand-in pattern, as it would have.
+        file.action = ConvertedFile::Action::Copied;
+        file.note = why + ", cannot be decoded either: " + image.error;
+        if (fs::copy_file(source, target, fs::copy_options::overwrite_existing, error))
+            file.target = target.string();
+        return file;
+    }
     if (!image.error.empty()) {
         file.action = ConvertedFile::Action::Skipped;
         file.note = "cannot be decoded: " + image.error;

@@ -40,7 +40,8 @@ bool needsConversion(const std::filesystem::path& root, int cameras, std::string
 // Writes the converted tree into target, which must not exist or be empty. Same camera and set
 // folders; files named NNNN_<name>.bmp, numbered in the source's numeric name order, so the
 // emulator plays them in that order. Bitmaps the emulator reads are copied unchanged; a file no
-// decoder reads is skipped, a bitmap among them copied so that it still plays (as the pattern).
+// decoder reads is skipped, except a bitmap, which is copied so that it still plays as the
+// stand-in pattern in its place.
 Conversion convertTree(const std::filesystem::path& source, const std::filesystem::path& target,
                        int cameras);
 

@@ -68,13 +68,16 @@ void printNotRead(std::ostream& out, const std::vector<std::string>& files) {
         const fs::path path(file);
         byFolder[path.parent_path().string()].push_back(path.filename().string());
     }
+    bool cameraFolders = false;
     for (const auto& entry : byFolder) {
+        cameraFolders = cameraFolders || entry.first.find("Cam") != std::string::npos;
         out << "  NOT READ        " << entry.first << ": " << entry.second.size()
             << " image file(s) the library does not read (";
         for (std::size_t i = 0; i < std::min<std::size_t>(3, entry.second.size()); ++i)
             out << (i ? ", " : "") << entry.second[i];
         out << (entry.second.size() > 3 ? ", ...)\n" : ")\n");
     }
+    if (cameraFolders) out << "  (the library reads Cam<k> only with --cameras k+1 or more)\n";
 }
 
 }  // namespace
