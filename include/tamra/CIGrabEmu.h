@@ -8,6 +8,7 @@ namespace emulator {
 class ImageStore;
 class FrameComposer;
 class Acquisition;
+class Observation;
 }  // namespace emulator
 }  // namespace tamra
 
@@ -95,6 +96,10 @@ public:
     /// Composes the next frame into the emulator's own frame slot and returns it (also Grab()); the
     /// files advance as in acquisition. Only while the grab is not running.
     unsigned char* GrabSimplified(int index);
+
+protected:
+    // The counters and frame records that <tamra/Observe.h> reads.
+    static tamra::emulator::Observation& observationOf(CIGrabEmu& grab);
 
 private:
     friend class tamra::emulator::ImageStore;

@@ -19,7 +19,7 @@ extern "C" {
 // In free run the producer makes frames without triggers; then framesComposed ==
 // framesDelivered + (frames still in the ring, discarded at Stop).
 struct TamraCounters {
-    std::uint64_t triggersGiven;          // GenerateSoftTrigger/EmulationTrigger while running
+    std::uint64_t triggersGiven;          // accepted: while running in a trigger mode
     std::uint64_t triggersMerged;         // given while one was already pending
     std::uint64_t framesComposed;         // composed into a ring slot
     std::uint64_t framesDelivered;        // taken from the ring by the delivery thread

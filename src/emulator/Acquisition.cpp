@@ -379,10 +379,6 @@ void Acquisition::handOver(CIGrabEmu& emu, std::uint32_t slot) {
     }
 }
 
-Observation& Acquisition::observationOf(CIGrabEmu& emu) {
-    return emu.acquisition_->observation_;
-}
-
 std::uint32_t Acquisition::reportOverruns(CIGrabEmu& emu) {
     currentEngine = this;
     trashStarted_->release();

@@ -110,7 +110,6 @@ public:
 
     // Counters and frame records (see Observation).
     Observation& observation() { return observation_; }
-    static Observation& observationOf(CIGrabEmu& emu);
 
 private:
     // Fixed at Start from the geometry and the memory that really exists, so that a layout

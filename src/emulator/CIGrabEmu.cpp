@@ -73,6 +73,7 @@ CIGrabEmu::CIGrabEmu(IGEMU_FILE_STORE kind)
       composer_(std::make_unique<tamra::emulator::FrameComposer>()),
       acquisition_(std::make_unique<tamra::emulator::Acquisition>()) {
     copyPath(imageRoot_, kDefaultImageRoot);
+    composer_->observe(&acquisition_->observation());
 }
 
 // Terminate stops and releases everything; the file lists go last.

@@ -11,6 +11,7 @@
 #include "emulator/Acquisition.h"
 #include "emulator/BitmapFile.h"
 #include "emulator/ImageStore.h"
+#include "emulator/Observation.h"
 #include "platform/FileSystem.h"
 
 namespace tamra::emulator {
@@ -120,7 +121,7 @@ void FrameComposer::composePlane(CIGrabEmu& emulator, int plane, unsigned char* 
     const bool loaded = file != nullptr &&
                         emulator.LoadBitmapFromFile(file->c_str(), targetFormat()) != 0 &&
                         surface_.sizeInBytes() == bytes;
-    emulator.acquisition_->observation().notePlane(plane, file, substituteReason(file, loaded));
+    if (observation_) observation_->notePlane(plane, file, substituteReason(file, loaded));
     if (!loaded) {
         writeSubstitutePattern(out, bytes, emulator.width_, emulator.bytesPerPixel_, frameCounter_);
         return;

@@ -17,6 +17,8 @@ class CIGrabEmu;
 
 namespace tamra::emulator {
 
+class Observation;
+
 // The format of the frame surface: a bitmap header with room for a full palette.
 struct TargetFormat {
     BITMAPINFOHEADER bmiHeader;
@@ -74,13 +76,15 @@ public:
     // ---- Composition.
     // Loads camera plane's next file into out, or writes the substitute pattern there.
     void composePlane(CIGrabEmu& emulator, int plane, unsigned char* out, std::size_t bytes);
-    // Why composePlane wrote the pattern for a listed file; null when it was played or unlisted.
-    const char* substituteReason(const std::string* file, bool loaded) const;
+    // Where composePlane notes each plane's source and verdict; none by default.
+    void observe(Observation* observation) { observation_ = observation; }
     void resetFrameCounter() { frameCounter_ = 0; }
     void advanceFrameCounter() { ++frameCounter_; }
     std::uint32_t frameCounter() const { return frameCounter_; }
 
 private:
+    // Why composePlane wrote the pattern for a listed file; null when it was played or unlisted.
+    const char* substituteReason(const std::string* file, bool loaded) const;
     Verdict loadVerdict(const char* path, const BITMAPINFO* target, const ConformRule& rule);
     Verdict readSource(std::FILE* file, const BitmapLayout& layout);
     bool readPalette(std::FILE* file, std::uint32_t entries);
@@ -95,6 +99,7 @@ private:
     std::vector<platform::PaletteColour> palette_ = std::vector<platform::PaletteColour>(256);
     std::vector<char> streamBuffer_ = std::vector<char>(16384);
     Verdict verdict_;
+    Observation* observation_ = nullptr;
 
     std::unique_ptr<unsigned char[]> slotBlock_;
     std::vector<unsigned char*> slotTable_;

@@ -20,9 +20,14 @@ using tamra::emulator::Verdict;
 
 constexpr std::uint32_t kMaxBytesPerPixel = 4;
 
+// Reaches the emulator's protected accessor without a friend.
+struct ObservedEmulator : CIGrabEmu {
+    using CIGrabEmu::observationOf;
+};
+
 Observation* observationOf(IXGrab* grab) {
     auto* emulator = dynamic_cast<CIGrabEmu*>(grab);
-    return emulator ? &tamra::emulator::Acquisition::observationOf(*emulator) : nullptr;
+    return emulator ? &ObservedEmulator::observationOf(*emulator) : nullptr;
 }
 
 void writeReason(char* reason, std::uint32_t reasonChars, const char* text) {
@@ -69,6 +74,10 @@ Verdict checkImageFile(const char* path, std::uint32_t width, std::uint32_t heig
 }
 
 }  // namespace
+
+tamra::emulator::Observation& CIGrabEmu::observationOf(CIGrabEmu& grab) {
+    return grab.acquisition_->observation();
+}
 
 extern "C" {
 
