@@ -7,6 +7,10 @@
 // calls them first and then sets the initialised, created or running flag itself.
 // Threads: the I/O scheduler (started by Initialize, ended by Terminate) and the housekeeping
 // thread (started by Create, ended by Destroy).
+/// The grab core every back end derives from; it implements the operations of IXGrab (see there
+/// for their behaviour) and adds the geometry setters and getters below. Setters that change the
+/// geometry of a created grab make it again (Create()) and restart a running one; they resolve
+/// TAMRA_KEEP_VALUE and the default value like Create() and apply the same limits.
 class TAMRA_API CIGrab : public IXGrab {
 public:
     CIGrab();
@@ -60,6 +64,7 @@ public:
     virtual int SetTimeOut(std::uint32_t timeOut);
     virtual int SetWindowGen(std::uint32_t x, std::uint32_t y, std::uint32_t width,
                              std::uint32_t height);
+    /// 1 between a successful Create() (or EmulateFromNewImagePath()) and Destroy().
     virtual int IsGrabCreated();
     virtual int IsIORunning();
     virtual int IsAppRunning();

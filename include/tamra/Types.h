@@ -22,6 +22,9 @@ enum IFW_IGRABTYPE : int {
 };
 
 // Colour layout of the delivered image.
+/// Pixel layout of the delivered image, set with IXGrab::SetImageColor(): MONO8 1 byte (grey),
+/// COLOR24 3 bytes (blue, green, red), COLOR32 4 bytes (blue, green, red, unused), PLANES one 8-bit
+/// image per camera (3 cameras unless a count is set). Values 1 and above 4 act as MONO8.
 enum IFW_IMAGE_COLOR_TYPE : std::uint32_t {
     IFW_IMAGE_COLOR_MONO8 = 0,
     IFW_IMAGE_COLOR_MONO8_ALT = 1,
@@ -31,6 +34,8 @@ enum IFW_IMAGE_COLOR_TYPE : std::uint32_t {
 };
 
 // Which emulator list a frame is served from.
+/// The emulator list a frame is served from: NORMAL and PATTERN the main list (folder, `pass/`,
+/// `fail/`), CALIB the `calib/` list. Acquisition always serves the main list.
 enum IFW_EMULATOR_IMAGETYPE : std::uint32_t {
     IFW_EMU_IMAGE_NORMAL = 0,
     IFW_EMU_IMAGE_PATTERN = 1,
@@ -82,6 +87,8 @@ struct IFW_CAM_ATTR {
     std::uint32_t Width, Height, BytesPerPixel, BitsPerPixel, Format;
 };
 
+/// What the extended buffer callback receives: the frame (the whole ring slot, the same for every
+/// camera of one frame) and the camera this call is about. Valid during the call only.
 struct IFW_GRAB_BUF_DESC {
     unsigned char* Buffer;
     std::uint32_t CameraIndex;
@@ -91,6 +98,8 @@ struct IFW_GPIO_ATTR {
     unsigned char Reserved[1948];
 };
 
+/// One general-purpose input: polarity (1), debounce (200), live level (0 in this build; never
+/// saved), threshold (3.0) and options (0); defaults in brackets.
 struct IFW_GPI_CONFIG {
     int Polarity;
     int Debounce;
@@ -99,6 +108,8 @@ struct IFW_GPI_CONFIG {
     int Options;
 };
 
+/// One general-purpose output: polarity (1), offset (0), duration (1000), driver (0) and initial
+/// value (0); defaults in brackets.
 struct IFW_GPO_CONFIG {
     int Polarity;
     int Offset;
@@ -114,9 +125,17 @@ static_assert(sizeof(IFW_GPI_CONFIG) == 20 && sizeof(IFW_GPO_CONFIG) == 20,
 
 // Buffer, trash, change-solution and error callbacks. Called on a library thread; the buffer
 // stays valid until the callback returns.
+/// Buffer and trash callbacks (IXGrab::RegisterBufferCallback(), IXGrab::RegisterTrashCallback()).
+/// Called on a library thread, never the client's. buffer: the frame (or, for the trash callback,
+/// the spare slot); it stays valid until the callback returns. count: for a frame, how many times
+/// its ring slot has been filled since Create(); for the trash callback, the overruns since
+/// Create(). tag: 0 for the emulator. context: the pointer given at registration. The return
+/// value is ignored.
 typedef int (*IFW_GRAB_CALLBACK)(unsigned char* buffer, unsigned int count, std::int64_t tag,
                                  void* context);
 // Extended buffer callback, used in asynchronous mode: one call per camera of a frame.
+/// Extended buffer callback of asynchronous mode: one call per camera of each frame, on the
+/// delivery thread; count and tag as for IFW_GRAB_CALLBACK; the return value is ignored.
 typedef int (*IFW_GRAB_CALLBACK_EX)(IFW_GRAB_BUF_DESC* desc, unsigned int count, std::int64_t tag,
                                     void* context);
 // Called by the delivery thread on its way out.
@@ -128,6 +147,9 @@ typedef int (*IFW_ACQ_EVENT_CALLBACK)(void* context, IFW_ACQ_EVENT_TYPE event, s
 typedef int (*IFW_INPUT_ACTIVE_CALLBACK)(void* context, unsigned int input);
 
 // Client key/value store for the GPIO settings. Statuses: 0 means success.
+/// A key/value store the client implements for IXGrab::SaveStorage() and IXGrab::LoadStorage().
+/// Each operation returns 0 for success; a read that returns 0 must have written the value. The
+/// library neither keeps nor deletes the object.
 class TAMRA_API XiStorage {
 public:
     virtual ~XiStorage();

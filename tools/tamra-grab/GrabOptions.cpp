@@ -2,7 +2,10 @@
 #include "GrabOptions.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <random>
 
 #include <CLI/CLI.hpp>
 
@@ -95,7 +98,22 @@ void addOutputOptions(CLI::App& app, GrabOptions& options) {
     app.add_option("--contact-sheet", options.contactSheet,
                    "Write the first 16 frames, scaled down, as one BMP file")
         ->group(group);
-    app.add_option("--json", options.jsonFile, "Write the summary as JSON to FILE")->group(group);
+    app.add_option("--json", options.jsonFile,
+                   "Write the summary as JSON to FILE; - writes it to standard output (the text "
+                   "summary then goes to standard error)")
+        ->group(group);
+    app.add_option("--records", options.records,
+                   "Frame records (number, slot, time, source files) kept for the JSON")
+        ->capture_default_str()
+        ->check(CLI::Range(0u, 100000u))
+        ->group(group);
+    app.add_option("--keep-samples", options.keepSamples,
+                   "Without a folder: write the generated sample tree into DIR and keep it")
+        ->group(group);
+    app.add_flag("--no-convert", options.noConvert,
+                 "Play the folder as it is, without converting PNG, JPEG, TIFF or other BMP "
+                 "files first")
+        ->group(group);
     app.add_option("--progress", options.progress, "auto (on a terminal only), always or never")
         ->check(CLI::IsMember({"auto", "always", "never"}))
         ->capture_default_str()
@@ -126,7 +144,53 @@ std::string checkGrabOptions(const GrabOptions& options) {
     if (options.mode == TriggerMode::FreeRun && options.rate > 0.0) {
         return "--rate applies to software and external triggers, not to free run";
     }
+    if (!options.keepSamples.empty() && !options.folder.empty()) {
+        return "--keep-samples applies when no folder is given";
+    }
     return {};
+}
+
+namespace {
+
+// Whether a file can be made in the folder: a probe file is created and removed.
+bool folderWritable(const std::filesystem::path& folder) {
+    std::error_code error;
+    const std::filesystem::path probe =
+        folder / (".tamra-grab-probe-" + std::to_string(std::random_device{}()));
+    { std::ofstream(probe).put('x'); }
+    const bool made = std::filesystem::exists(probe, error);
+    std::filesystem::remove(probe, error);
+    return made;
+}
+
+std::string checkOutputFile(const char* option, const std::string& file) {
+    if (file.empty() || file == "-") return {};
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path path(file);
+    if (fs::is_directory(path, error)) return std::string(option) + ": " + file + " is a folder";
+    const fs::path parent = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    if (!fs::is_directory(parent, error))
+        return std::string(option) + ": no folder " + parent.string();
+    if (!folderWritable(parent))
+        return std::string(option) + ": cannot write into " + parent.string();
+    return {};
+}
+
+}  // namespace
+
+std::string checkOutputPaths(const GrabOptions& options) {
+    std::string problem = checkOutputFile("--json", options.jsonFile);
+    if (problem.empty()) problem = checkOutputFile("--contact-sheet", options.contactSheet);
+    for (const std::string* folder : {&options.saveFolder, &options.keepSamples}) {
+        if (!problem.empty() || folder->empty()) continue;
+        const char* option = folder == &options.saveFolder ? "--save" : "--keep-samples";
+        std::error_code error;
+        std::filesystem::create_directories(*folder, error);
+        if (!std::filesystem::is_directory(*folder, error) || !folderWritable(*folder))
+            problem = std::string(option) + ": cannot write into " + *folder;
+    }
+    return problem;
 }
 
 const char* modeName(TriggerMode mode) {

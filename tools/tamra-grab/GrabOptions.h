@@ -33,8 +33,11 @@ struct GrabOptions {
     unsigned int slowMs = 0;
     std::string saveFolder;
     std::string contactSheet;
-    std::string jsonFile;
+    std::string jsonFile;  // "-": standard output
     std::string progress = "auto";
+    std::string keepSamples;       // write the generated sample tree here and keep it
+    bool noConvert = false;        // play the folder as it is, even with images the library skips
+    std::uint32_t records = 1000;  // frame records kept for the JSON
     bool mirror = false;
     bool flip = false;
     std::uint32_t rotate = 0;
@@ -52,6 +55,9 @@ void addGrabOptions(CLI::App& app, GrabOptions& options);
 void settleMode(GrabOptions& options);
 // Checks what the option parser cannot: returns an empty string or the problem.
 std::string checkGrabOptions(const GrabOptions& options);
+// Checks that every output can be written before anything runs: an empty string or the problem.
+// Creates the --save folder.
+std::string checkOutputPaths(const GrabOptions& options);
 
 const char* modeName(TriggerMode mode);
 const char* colorName(IFW_IMAGE_COLOR_TYPE color);

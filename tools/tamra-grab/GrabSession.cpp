@@ -7,6 +7,8 @@
 #include <numeric>
 #include <thread>
 
+#include "Interrupt.h"
+
 namespace tamra_grab {
 namespace {
 
@@ -16,6 +18,9 @@ constexpr std::uint32_t kKeep = 0xFFFFFFFEu;
 constexpr std::uint32_t kDemoTriggers = 200;
 constexpr double kDemoFreeRunSeconds = 2.0;
 constexpr milliseconds kProgressPeriod(100);
+constexpr std::chrono::seconds kProgressLinePeriod(2);
+// Waits are cut into slices this long, so that an interrupt is seen at once.
+constexpr milliseconds kWaitSlice(50);
 constexpr milliseconds kQuietAfterLastFrame(200);
 constexpr milliseconds kLongestDrain(10000);
 constexpr std::size_t kUnboundedLatencySamples = 1 << 20;
@@ -57,12 +62,19 @@ double percentile(const std::vector<double>& sorted, double fraction) {
 
 void Progress::show(const std::string& phase, std::uint64_t delivered, std::uint64_t dropped,
                     double framesPerSecond) {
-    if (!enabled_) return;
-    std::fprintf(stderr, "\r\033[K%s: %llu delivered, %llu dropped, %.1f frames/s", phase.c_str(),
-                 static_cast<unsigned long long>(delivered),
+    if (style_ == Style::Off) return;
+    if (style_ == Style::Lines) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastLine_ < kProgressLinePeriod) return;
+        lastLine_ = now;
+    }
+    std::fprintf(stderr,
+                 style_ == Style::Live ? "\r\033[K%s: %llu delivered, %llu dropped, %.1f frames/s"
+                                       : "%s: %llu delivered, %llu dropped, %.1f frames/s\n",
+                 phase.c_str(), static_cast<unsigned long long>(delivered),
                  static_cast<unsigned long long>(dropped), framesPerSecond);
     std::fflush(stderr);
-    shown_ = true;
+    shown_ = style_ == Style::Live;
 }
 
 void Progress::clear() {
@@ -83,21 +95,25 @@ bool stderrIsTerminal() {
 }
 
 nlohmann::json PhaseResult::toJson() const {
-    return {{"name", name},
-            {"trigger", modeName(mode)},
-            {"frameDelayMs", mode == TriggerMode::FreeRun ? nlohmann::json(delayMs) : nullptr},
-            {"seconds", seconds},
-            {"triggers", triggers},
-            {"produced", produced()},
-            {"delivered", delivered},
-            {"dropped", dropped},
-            {"reported", reported},
-            {"framesPerSecond", framesPerSecond()},
-            {"latencyMs",
-             {{"samples", latency.samples},
-              {"mean", latency.meanMs},
-              {"median", latency.medianMs},
-              {"p99", latency.p99Ms}}}};
+    nlohmann::json json = {
+        {"name", name},
+        {"trigger", modeName(mode)},
+        {"frameDelayMs", mode == TriggerMode::FreeRun ? nlohmann::json(delayMs) : nullptr},
+        {"seconds", seconds},
+        {"triggers", triggers},
+        {"delivered", delivered},
+        {"dropped", dropped},
+        {"reported", reported},
+        {"interrupted", interrupted},
+        {"countersAddUp", addsUp()},
+        {"framesPerSecond", framesPerSecond()},
+        {"latencyMs",
+         {{"samples", latency.samples},
+          {"mean", latency.meanMs},
+          {"median", latency.medianMs},
+          {"p99", latency.p99Ms}}}};
+    counters.addTo(json);
+    return json;
 }
 
 GrabSession::GrabSession(const GrabOptions& options)
@@ -121,6 +137,7 @@ bool GrabSession::open(const std::string& folder, std::string& error) {
     }
     if (!configure(folder, error)) return false;
     prepareOutputs();
+    records_.reserve(options_.records);
     grab_->RegisterBufferCallback(onFrame, this);
     grab_->RegisterTrashCallback(onTrash, this);
     return true;
@@ -138,6 +155,7 @@ bool GrabSession::configure(const std::string& folder, std::string& error) {
     }
     if (rotate != 0) grab_->SetRotateTransform(rotate);
     if (options_.buffers > 0) grab_->SetBufferCount(options_.buffers);
+    grab_->SetFrameDelay(options_.delayMs);
     std::string path = folder;
     grab_->EmulateFromNewImagePath(path.data(), options_.width ? options_.width : kKeep,
                                    options_.height ? options_.height : kKeep);
@@ -194,9 +212,11 @@ void GrabSession::frameArrived(unsigned char* buffer) {
     const std::uint64_t number = delivered_.fetch_add(1) + 1;
     lastArrivalNs_.store(now);
     const std::int64_t triggered = pendingTriggerNs_.exchange(-1);
+    const double latencyMs = triggered >= 0 ? static_cast<double>(now - triggered) / 1e6 : -1.0;
     if (triggered >= 0 && latenciesMs_.size() < latenciesMs_.capacity()) {
-        latenciesMs_.push_back(static_cast<double>(now - triggered) / 1e6);
+        latenciesMs_.push_back(latencyMs);
     }
+    recordFrame(buffer, now, latencyMs);
     notifyArrival();
     const unsigned char* image = buffer;
     if (options_.transforms()) {
@@ -206,6 +226,22 @@ void GrabSession::frameArrived(unsigned char* buffer) {
     if (sheet_) sheet_->add(image);
     if (options_.slowMs > 0 && !draining_)
         std::this_thread::sleep_for(milliseconds(options_.slowMs));
+}
+
+// Delivery thread: the library's record of this frame, into room reserved before Start.
+void GrabSession::recordFrame(const unsigned char* buffer, std::int64_t nowNs, double latencyMs) {
+    if (records_.size() >= records_.capacity()) {
+        ++notRecorded_;
+        return;
+    }
+    records_.emplace_back();
+    FrameRecord& record = records_.back();
+    if (!recorder_.read(*grab_, buffer, &record)) {
+        records_.pop_back();
+        return;
+    }
+    record.arrivalSeconds = seconds(fromNs(nowNs) - runStart_);
+    record.latencyMs = latencyMs;
 }
 
 // Overrun thread. The count covers every overrun since Create, reported or not; the trigger
@@ -230,8 +266,15 @@ std::uint64_t GrabSession::arrivals() const {
 }
 
 bool GrabSession::waitForArrival(std::uint64_t after, milliseconds timeout) {
+    const Clock::time_point end = Clock::now() + timeout;
     std::unique_lock<std::mutex> lock(arrivalLock_);
-    return arrival_.wait_for(lock, timeout, [&] { return arrivals() > after; });
+    while (!interrupted()) {
+        const Clock::time_point now = Clock::now();
+        if (now >= end) return false;
+        const auto slice = std::min<Clock::duration>(kWaitSlice, end - now);
+        if (arrival_.wait_for(lock, slice, [&] { return arrivals() > after; })) return true;
+    }
+    return false;
 }
 
 void GrabSession::trigger(TriggerMode mode) {
@@ -260,6 +303,7 @@ PhaseResult GrabSession::run(TriggerMode mode, std::uint32_t frames, double runS
     result.delayMs = grab_->GetFrameDelay();
 
     const Clock::time_point start = Clock::now();
+    runStart_ = start;
     Clock::time_point end = start;
     if (grab_->Start()) {
         if (mode == TriggerMode::FreeRun) {
@@ -276,6 +320,8 @@ PhaseResult GrabSession::run(TriggerMode mode, std::uint32_t frames, double runS
     draining_ = true;
     grab_->Stop();
     progress.clear();
+    result.counters = readCounters(*grab_);  // the library counts from Start
+    result.interrupted = interrupted();
 
     result.seconds = seconds(end - start);
     result.delivered = delivered_.load() - delivered0;
@@ -301,7 +347,7 @@ std::uint64_t GrabSession::triggerLoop(TriggerMode mode, std::uint32_t frames, d
     Clock::time_point next = start;
     Clock::time_point shown = start;
     std::uint64_t given = 0;
-    while (given < target && Clock::now() < deadline) {
+    while (given < target && Clock::now() < deadline && !interrupted()) {
         if (options_.rate > 0.0) {
             std::this_thread::sleep_until(next);
             next += interval;
@@ -325,7 +371,8 @@ std::uint64_t GrabSession::triggerLoop(TriggerMode mode, std::uint32_t frames, d
 void GrabSession::drain(Progress& progress, const std::string& phase, Clock::time_point start) {
     draining_ = true;
     const Clock::time_point giveUp = Clock::now() + kLongestDrain;
-    while (Clock::now() < giveUp && waitForArrival(arrivals(), kQuietAfterLastFrame)) {
+    while (Clock::now() < giveUp && !interrupted() &&
+           waitForArrival(arrivals(), kQuietAfterLastFrame)) {
         progress.show(phase, delivered_.load(), overrunCount_.load(),
                       delivered_.load() / std::max(1e-9, seconds(Clock::now() - start)));
     }
@@ -342,7 +389,7 @@ void GrabSession::freeRunLoop(std::uint32_t frames, double runSeconds, Progress&
     const std::uint64_t delivered0 = delivered_.load();
     const auto deadline =
         start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limit));
-    while (Clock::now() < deadline) {
+    while (Clock::now() < deadline && !interrupted()) {
         const std::uint64_t delivered = delivered_.load();
         if (frames > 0 && delivered - delivered0 >= frames) break;
         const auto wait = std::min<Clock::duration>(kProgressPeriod, deadline - Clock::now());
@@ -374,7 +421,7 @@ CompositionStats GrabSession::measureComposition(int frames) {
     if (emulator == nullptr) return stats;
     const Clock::time_point budget = Clock::now() + std::chrono::seconds(3);
     double total = 0.0;
-    for (int i = 0; i < frames && Clock::now() < budget; ++i) {
+    for (int i = 0; i < frames && Clock::now() < budget && !interrupted(); ++i) {
         const Clock::time_point before = Clock::now();
         emulator->GrabSimplified(0);
         const double ms = seconds(Clock::now() - before) * 1000.0;
@@ -390,6 +437,10 @@ bool GrabSession::finishOutputs(std::string& error) {
     if (saver_) {
         saver_->finish();
         if (!saver_->error().empty()) error = saver_->error();
+        if (error.empty() && saver_->skipped() > 0) {
+            error = std::to_string(saver_->skipped()) +
+                    " delivered frames were not saved: the writer fell behind";
+        }
     }
     if (sheet_ && sheet_->filled() > 0 && !sheet_->write(options_.contactSheet)) {
         if (error.empty()) error = "cannot write " + options_.contactSheet;
@@ -411,7 +462,8 @@ std::vector<std::string> GrabSession::outputLines() const {
     std::vector<std::string> lines;
     char line[512];
     if (saver_) {
-        std::snprintf(line, sizeof line, "frames saved      %llu in %s (%llu skipped: writer busy)",
+        std::snprintf(line, sizeof line,
+                      "frames saved      %llu in %s (%llu NOT saved: writer busy)",
                       static_cast<unsigned long long>(saver_->saved()), options_.saveFolder.c_str(),
                       static_cast<unsigned long long>(saver_->skipped()));
         lines.emplace_back(line);

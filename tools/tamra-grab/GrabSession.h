@@ -17,6 +17,7 @@
 
 #include "FrameFiles.h"
 #include "GrabOptions.h"
+#include "LibraryRecords.h"
 
 namespace tamra_grab {
 
@@ -38,7 +39,12 @@ struct PhaseResult {
     std::uint64_t dropped = 0;    // overruns, from the count the trash callback receives
     std::uint64_t reported = 0;   // trash callback calls
     LatencyStats latency;         // trigger to buffer callback
-    std::uint64_t produced() const { return delivered + dropped; }
+    LibraryCounters counters;     // what the library counted during this run
+    bool interrupted = false;
+    // In a triggered run every trigger the library accepted ends in one way only.
+    bool addsUp() const {
+        return !counters.available || mode == TriggerMode::FreeRun || counters.triggersAddUp();
+    }
     double framesPerSecond() const { return seconds > 0.0 ? delivered / seconds : 0.0; }
     nlohmann::json toJson() const;
 };
@@ -49,17 +55,20 @@ struct CompositionStats {
     double maxMs = 0.0;
 };
 
-// The one-line display of a running phase: in place on a terminal, silent otherwise.
+// The display of a running phase: one line redrawn in place on a terminal, a plain line every
+// few seconds otherwise, or nothing.
 class Progress {
 public:
-    explicit Progress(bool enabled) : enabled_(enabled) {}
+    enum class Style { Off, Live, Lines };
+    explicit Progress(Style style) : style_(style) {}
     void show(const std::string& phase, std::uint64_t delivered, std::uint64_t dropped,
               double framesPerSecond);
     void clear();
 
 private:
-    bool enabled_;
+    Style style_;
     bool shown_ = false;
+    std::chrono::steady_clock::time_point lastLine_{};
 };
 
 // Whether standard error is a terminal, from the standard library alone.
@@ -82,6 +91,8 @@ public:
     bool finishOutputs(std::string& error);
 
     IXGrab& grab() { return *grab_; }
+    const std::vector<FrameRecord>& frameRecords() const { return records_; }
+    std::uint64_t framesNotRecorded() const { return notRecorded_; }
     nlohmann::json describe() const;
     std::vector<std::string> outputLines() const;
     nlohmann::json outputJson() const;
@@ -92,6 +103,7 @@ private:
     static int onFrame(unsigned char* buffer, unsigned int count, std::int64_t tag, void* session);
     static int onTrash(unsigned char* buffer, unsigned int count, std::int64_t tag, void* session);
     void frameArrived(unsigned char* buffer);
+    void recordFrame(const unsigned char* buffer, std::int64_t nowNs, double latencyMs);
     void overrunReported(unsigned int overrunCount);
     void notifyArrival();
 
@@ -125,6 +137,10 @@ private:
     std::atomic<std::int64_t> lastArrivalNs_{0};
     std::atomic<bool> draining_{false};  // the client stops dawdling so the ring empties
     std::vector<double> latenciesMs_;    // delivery thread while running; reserved before Start
+    FrameRecorder recorder_;
+    std::vector<FrameRecord> records_;  // delivery thread while running; reserved at open
+    std::uint64_t notRecorded_ = 0;
+    Clock::time_point runStart_{};
     std::mutex arrivalLock_;
     std::condition_variable arrival_;
 };

@@ -163,6 +163,12 @@ bool exchange(IXGrab& grab, void* port, const LineOptions& options, std::ostream
     out << "serial " << options.serialDevice << ": sent " << written << " bytes, received "
         << received << " bytes within " << options.serialTimeoutMs
         << " ms: " << quoted(reply.data(), received) << '\n';
+    if (received == 0) {
+        // Silence is a failed check: nothing on the line answered.
+        *step = "get a reply from";
+        errno = ETIMEDOUT;
+        return false;
+    }
     return true;
 }
 

@@ -12,6 +12,23 @@ std::string format(const char* pattern, double a, double b = 0.0, double c = 0.0
     return text;
 }
 
+// The library's own counts; in a triggered run they must account for every trigger.
+void printCounters(std::ostream& out, const PhaseResult& phase) {
+    const LibraryCounters& c = phase.counters;
+    if (!c.available) {
+        out << "  library counters  not available in this library\n";
+        return;
+    }
+    out << "  library counted   " << c.triggersGiven << " triggers (" << c.triggersMerged
+        << " merged), " << c.framesComposed << " composed, " << c.framesDelivered << " delivered, "
+        << c.framesDropped << " dropped, " << c.framesDiscardedAtStop << " discarded at Stop, "
+        << c.framesSubstituted << " with stand-in planes\n";
+    if (phase.mode != TriggerMode::FreeRun) {
+        out << "  accounted         " << (phase.addsUp() ? "yes" : "NO")
+            << ": triggers = delivered + dropped + discarded at Stop + merged\n";
+    }
+}
+
 void printPhase(std::ostream& out, const PhaseResult& phase) {
     out << phase.name;
     if (phase.mode == TriggerMode::FreeRun) out << ", frame delay " << phase.delayMs << " ms";
@@ -19,12 +36,12 @@ void printPhase(std::ostream& out, const PhaseResult& phase) {
     if (phase.mode != TriggerMode::FreeRun) {
         out << "  triggers given    " << phase.triggers << "\n";
     }
-    out << "  frames produced   " << phase.produced() << "  (delivered + dropped)\n";
     out << "  frames delivered  " << phase.delivered
         << format("  (%.1f per second)", phase.framesPerSecond()) << "\n";
     out << "  frames dropped    " << phase.dropped
         << "  (overruns: the client still held the slot)\n";
     out << "  drops reported    " << phase.reported << "  (trash callback calls)\n";
+    printCounters(out, phase);
     if (phase.latency.samples > 0) {
         out << "  latency           "
             << format("mean %.3f ms, p99 %.3f ms", phase.latency.meanMs, phase.latency.p99Ms)
@@ -33,6 +50,23 @@ void printPhase(std::ostream& out, const PhaseResult& phase) {
 }
 
 }  // namespace
+
+LibraryCounters Report::totals() const {
+    LibraryCounters sum;
+    for (const PhaseResult& phase : phases) {
+        const LibraryCounters& c = phase.counters;
+        if (!c.available) return {};
+        sum.available = true;
+        sum.triggersGiven += c.triggersGiven;
+        sum.triggersMerged += c.triggersMerged;
+        sum.framesComposed += c.framesComposed;
+        sum.framesDelivered += c.framesDelivered;
+        sum.framesDropped += c.framesDropped;
+        sum.framesDiscardedAtStop += c.framesDiscardedAtStop;
+        sum.framesSubstituted += c.framesSubstituted;
+    }
+    return sum;
+}
 
 void Report::print(std::ostream& out) const {
     if (!sampleTree.empty()) out << "sample tree       " << sampleTree << "\n";
@@ -50,6 +84,7 @@ void Report::print(std::ostream& out) const {
     }
     for (const std::string& line : outputLines) out << line << "\n";
     for (const std::string& text : lineChecks) out << text << "\n";
+    if (interruptedBy != 0) out << "interrupted       by signal " << interruptedBy << "\n";
 }
 
 nlohmann::json Report::toJson() const {
@@ -66,6 +101,13 @@ nlohmann::json Report::toJson() const {
         {"frames", composition.frames}, {"mean", composition.meanMs}, {"max", composition.maxMs}};
     json["outputs"] = outputs;
     json["lineChecks"] = lineChecks;
+    json["interrupted"] = interruptedBy != 0;
+    if (!folderReport.is_null()) json["folderReport"] = folderReport;
+    if (!conversion.is_null()) json["conversion"] = conversion;
+    totals().addTo(json);
+    json["frames"] = nlohmann::json::array();
+    for (const FrameRecord& frame : frames) json["frames"].push_back(frame.toJson());
+    json["framesNotRecorded"] = framesNotRecorded;
     return json;
 }
 

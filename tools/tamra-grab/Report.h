@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "GrabSession.h"
+#include "LibraryRecords.h"
 
 namespace tamra_grab {
 
@@ -20,7 +21,15 @@ struct Report {
     std::vector<std::string> outputLines;
     nlohmann::json outputs;
     std::vector<std::string> lineChecks;  // what the line checks reported
-    std::string error;                    // empty when the session succeeded
+    nlohmann::json folderReport;          // the tree as the library reads it
+    nlohmann::json conversion;            // the converted tree, when one was made
+    std::vector<FrameRecord> frames;      // the first delivered frames, as the library recorded
+    std::uint64_t framesNotRecorded = 0;
+    int interruptedBy = 0;  // the signal that ended the run, or 0
+    std::string error;      // empty when the session succeeded
+
+    // The library's counters over every run of the session.
+    LibraryCounters totals() const;
 
     void print(std::ostream& out) const;
     nlohmann::json toJson() const;
