@@ -38,7 +38,9 @@ TEST_F(EmulatorOverrun, BlockedClientGetsTheSpareSlotReportedAndNoFrameIsLost) {
 
     const std::vector<Delivery> trash = log_.trash();
     EXPECT_EQ(trash[0].buffer, slot(kRingSlots));
-    EXPECT_EQ(trash[0].count, 1u);
+    // The reporter may run late on a loaded machine, so its first count can already include a
+    // later overrun; it never misses the first.
+    EXPECT_GE(trash[0].count, 1u);
     EXPECT_EQ(trash[0].tag, 0);
     EXPECT_NE(trash[0].thread, std::this_thread::get_id());
     for (std::size_t i = 1; i < trash.size(); ++i) EXPECT_GT(trash[i].count, trash[i - 1].count);
