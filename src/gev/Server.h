@@ -12,7 +12,7 @@
 #include "gev/Device.h"
 #include "gev/Streamer.h"
 #include "gev/TamraCamera.h"
-#include "gev/net/UdpSocket.h"
+#include "platform/net/UdpSocket.h"
 
 namespace tamra::gev {
 

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <vector>
 
-#include "gev/Datagram.h"
 #include "gev/Device.h"
+#include "platform/net/Datagram.h"
 
 namespace tamra::gev {
 

@@ -12,7 +12,7 @@
 #include "gev/Features.h"
 #include "gev/Server.h"
 #include "gev/Wire.h"
-#include "gev/net/UdpSocket.h"
+#include "platform/net/UdpSocket.h"
 #include "samplegen/SampleTree.h"
 
 namespace {

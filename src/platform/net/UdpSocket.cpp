@@ -1,4 +1,4 @@
-#include "gev/net/UdpSocket.h"
+#include "platform/net/UdpSocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

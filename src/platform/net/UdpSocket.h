@@ -1,11 +1,11 @@
-// The one place of the GigE Vision component that talks to the operating system: a UDP socket.
+// A UDP socket for the GigE Vision component: the platform code it alone links.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "gev/Datagram.h"
+#include "platform/net/Datagram.h"
 
 namespace tamra::gev::net {
 
