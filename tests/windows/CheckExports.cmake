@@ -1,4 +1,4 @@
-# Checks the export and import tables of Tamra.dll: the two C functions under their plain names,
+# Checks the export and import tables of Tamra.dll: the C functions under their plain names,
 # members, virtual tables and type information of the public classes (those declared with
 # TAMRA_API in the headers) and nothing else; imports from system DLLs only.
 #   cmake -DDLL=<Tamra.dll> -DOBJDUMP=<objdump> -DCXXFILT=<c++filt> -DHEADERS=<include/tamra>
@@ -12,7 +12,6 @@ foreach(variable DLL OBJDUMP CXXFILT HEADERS)
 endforeach()
 
 set(kSystemDlls KERNEL32.dll msvcrt.dll SHELL32.dll USER32.dll)
-set(kCFunctions TamraGrabInstantiate TamraGrabDelete)
 
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE table RESULT_VARIABLE failed)
 if(failed)
@@ -20,6 +19,15 @@ if(failed)
 endif()
 
 file(GLOB headers ${HEADERS}/*.h)
+# The C functions: every TAMRA_API declaration at the start of a line that is not a class.
+set(kCFunctions "")
+foreach(header IN LISTS headers)
+    file(STRINGS ${header} declarations REGEX "^TAMRA_API [^(]+[ *]([A-Za-z0-9_]+)\\(")
+    foreach(declaration IN LISTS declarations)
+        string(REGEX REPLACE "^TAMRA_API [^(]+[ *]([A-Za-z0-9_]+)\\(.*" "\\1" name "${declaration}")
+        list(APPEND kCFunctions ${name})
+    endforeach()
+endforeach()
 set(publicClasses "")
 foreach(header IN LISTS headers)
     file(STRINGS ${header} declarations REGEX "^class TAMRA_API [A-Za-z0-9_]+")
