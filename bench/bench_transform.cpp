@@ -14,6 +14,8 @@
 
 #include <tamra/CIGrab.h>
 
+#include "core/GrabGeometry.h"
+#include "core/GrabState.h"
 #include "imaging/rotation/Rotation.h"
 
 #ifdef TAMRA_BENCH_OPENCV
@@ -67,7 +69,7 @@ public:
         if (format.bytesPerPixel == 3) SetImageColor(IFW_IMAGE_COLOR_COLOR24);
         SetRotateTransform(clockwise);
         if (mosaic) SetTiling(2, 2);
-        const bool turned = isTransposing();
+        const bool turned = tamra::isTransposing(grabState().transform);
         Create(0, 0, turned ? size.height : size.width, turned ? size.width : size.height,
                8 * format.bytesPerPixel, 2, 0);
         setCreatedFlag(1);

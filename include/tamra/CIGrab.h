@@ -95,10 +95,4 @@ public:
     int IsTiling();
     // Re-orders a frame of stacked tiles into a mosaic; returns the destination.
     unsigned char* VertToHorzPlanes(unsigned char* source, unsigned char* destination);
-
-protected:
-    void startHousekeeping();
-    void stopHousekeeping();
-    std::uint32_t housekeep();
-    void stopIoScheduler();
 };

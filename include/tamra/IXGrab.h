@@ -7,9 +7,7 @@
 #include <tamra/Export.h>
 #include <tamra/Types.h>
 
-class CIGrab;
 namespace tamra {
-struct CreatePlan;
 struct GrabState;
 enum class GrabOperation;
 }  // namespace tamra
@@ -452,28 +450,6 @@ protected:
     // returns 0.
     int admitted(tamra::GrabOperation operation, const char* name, bool inCallback = false);
 
-    // Shared bodies of operations that IXGrab and CIGrab both offer with their own messages.
-    // createGeometry is Create without the initialised check and the housekeeping thread; core
-    // is this object when CIGrab's work-size table, non-paged memory hook and extra byte counts
-    // apply, and null for IXGrab's own sizing.
-    int createGeometry(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
-                       std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
-                       std::uint32_t timeOut, CIGrab* core);
-    void resolveGeometry(tamra::CreatePlan& plan);
-    void sizeRing(tamra::CreatePlan& plan, bool coreTable);
-    int allocateRing(const tamra::CreatePlan& plan, CIGrab* core);
-    void storeGeometry(const tamra::CreatePlan& plan, bool allByteCounts);
-    // Frees the image array and an owned ring; forgets a hook-supplied one without freeing it.
-    void releaseRing();
-    void recreateIfCreated(bool storedBits, bool storedCount, bool storedTimeOut);
-    // Calls Create through the virtual table with the stored geometry; 0xFFFFFFFE keeps a value.
-    void recreateBuffers(bool storedBits, bool storedCount, bool storedTimeOut);
-    int applyImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts);
-    void relayImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts);
-    void relaySlots();
-    void unregisterCallbacks();
-    bool isTransposing() const;
-
     // The grab's state (src/core/GrabState.h), one part per job: lifecycle flags, geometry,
     // frame layout and ring, callbacks, diagnostics, cameras, line settings and transforms.
     // A back end sets the lifecycle flags its overrides own through the three setters below.
@@ -484,10 +460,6 @@ protected:
     void setRunningFlag(int value);
     // Slot i of the ring, null when there is no ring or i is past its slots.
     unsigned char* ringSlot(std::uint32_t index) const;
-
-    // Shared body of IXGrab's and CIGrab's ApplyImageTransform; coreRules selects CIGrab's tile
-    // re-ordering and rotation by any angle, and its call counter.
-    unsigned char* transformFrame(unsigned char* frame, bool coreRules);
 
 private:
     std::unique_ptr<tamra::GrabState> state_;

@@ -5,6 +5,7 @@
 #include <tamra/CIGrab.h>
 
 #include "core/GrabState.h"
+#include "core/LifecycleSteps.h"
 
 void IXGrab::RegisterTrashCallback(IFW_GRAB_CALLBACK callback, void* context) {
     grabState().callbacks.trash.set(callback, context);
@@ -44,13 +45,12 @@ void IXGrab::UnRegisterAcqThreadExitCallback() {
     RegisterAcqThreadExitCallback(nullptr, nullptr);
 }
 
-// Terminate's order: trash, error, buffer, change-solution, acquisition-thread exit.
-void IXGrab::unregisterCallbacks() {
-    UnRegisterTrashCallback();
-    UnRegisterErrorCallback();
-    UnRegisterBufferCallback();
-    UnRegisterChangeSolutionCallback();
-    UnRegisterAcqThreadExitCallback();
+void tamra::unregisterCallbacks(IXGrab& grab) {
+    grab.UnRegisterTrashCallback();
+    grab.UnRegisterErrorCallback();
+    grab.UnRegisterBufferCallback();
+    grab.UnRegisterChangeSolutionCallback();
+    grab.UnRegisterAcqThreadExitCallback();
 }
 
 void IXGrab::AcqThreadExitting() {

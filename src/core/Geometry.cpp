@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "core/CreatePlan.h"
+#include "core/Failure.h"
 #include "core/FrameLayout.h"
 #include "core/GeometryRules.h"
+#include "core/GrabGeometry.h"
 #include "core/GrabState.h"
 #include "core/LifecycleRules.h"
 #include "core/Reasons.h"
@@ -84,63 +86,47 @@ std::uint32_t IXGrab::BitToBytePerPixel(std::uint32_t bits) {
     return (bits + 7) / 8;
 }
 
-bool IXGrab::isTransposing() const {
-    const std::uint32_t angle = grabState().transform.rotation % 180;
+bool tamra::isTransposing(const TransformState& transform) {
+    const std::uint32_t angle = transform.rotation % 180;
     return angle >= 46 && angle <= 134;
 }
 
 // ---- Create's geometry, sizing and allocation.
 
-int IXGrab::createGeometry(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
-                           std::uint32_t height, std::uint32_t bitsPerPixel,
-                           std::uint32_t bufferCount, std::uint32_t timeOut, CIGrab* core) {
-    tamra::CreatePlan plan{offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut};
-    resolveGeometry(plan);
-    // From here on the previous buffers are gone, whether or not this Create succeeds.
-    Destroy();
-    if (!cropFits(plan.width, plan.offsetX) || !cropFits(plan.height, plan.offsetY)) {
-        return fail("Create", tamra::reason::kCropExceeded);
-    }
-    sizeRing(plan, core != nullptr);
-    if (plan.layout.ringBytes > kMax32 || plan.layout.planeBytes > kMax32) {
-        return failInit(tamra::reason::kRingAllocation);
-    }
-    if (allocateRing(plan, core) == 0) return 0;
-    storeGeometry(plan, core != nullptr);
-    GetGpioAttr(&grabState().line.gpioAttr);
-    return 1;
-}
+namespace {
 
 // Tiles divide the sides before the sentinels are resolved, so a sentinel keeps its meaning
 // only with one tile each way; a transposing rotation swaps the sides.
-void IXGrab::resolveGeometry(tamra::CreatePlan& plan) {
-    const std::uint32_t horz = tileCount(grabState().transform.horzTiles),
-                        vert = tileCount(grabState().transform.vertTiles);
-    const bool transposing = isTransposing();
+void resolveGeometry(IXGrab& grab, const tamra::GrabState& state, tamra::CreatePlan& plan) {
+    const std::uint32_t horz = tileCount(state.transform.horzTiles),
+                        vert = tileCount(state.transform.vertTiles);
+    const bool transposing = tamra::isTransposing(state.transform);
     const std::uint32_t width = (transposing ? plan.height : plan.width) / horz;
     const std::uint32_t height = (transposing ? plan.width : plan.height) / vert;
     plan.width = width;
     plan.height = height;
-    AjustValue(plan.offsetX, grabState().geometry.offsetX, 0, 0, kNoLimit);
-    AjustValue(plan.offsetY, grabState().geometry.offsetY, 0, 0, kNoLimit);
-    AjustValue(plan.width, grabState().geometry.width, 640, 32, kNoLimit);
-    AjustValue(plan.height, grabState().geometry.height, 480, 32, kNoLimit);
-    AjustValue(plan.bits, grabState().geometry.bitsPerPixel, 8, 8, 32);
-    AjustValue(plan.bufferCount, grabState().geometry.bufferCount, 5, 1, kNoLimit);
-    AjustValue(plan.timeOut, grabState().geometry.timeOut, 5000, 0, kNoLimit);
+    const tamra::Geometry& stored = state.geometry;
+    grab.AjustValue(plan.offsetX, stored.offsetX, 0, 0, kNoLimit);
+    grab.AjustValue(plan.offsetY, stored.offsetY, 0, 0, kNoLimit);
+    grab.AjustValue(plan.width, stored.width, 640, 32, kNoLimit);
+    grab.AjustValue(plan.height, stored.height, 480, 32, kNoLimit);
+    grab.AjustValue(plan.bits, stored.bitsPerPixel, 8, 8, 32);
+    grab.AjustValue(plan.bufferCount, stored.bufferCount, 5, 1, kNoLimit);
+    grab.AjustValue(plan.timeOut, stored.timeOut, 5000, 0, kNoLimit);
 }
 
 // Buffer count rule; the frame layout gives slot stride S and ring size R = max(X, S) x count.
-void IXGrab::sizeRing(tamra::CreatePlan& plan, bool coreTable) {
+void sizeRing(IXGrab& grab, const tamra::GrabState& state, tamra::CreatePlan& plan,
+              bool coreTable) {
     const std::uint32_t w = plan.width;
-    if (GetGrabType() == IFW_IGRAB_ZEPH && GetHardwareRevision() == 0x202) {
+    if (grab.GetGrabType() == IFW_IGRAB_ZEPH && grab.GetHardwareRevision() == 0x202) {
         plan.bufferCount = 6;
     } else if ((w >= 649 && w <= 2047) || w >= 4001) {
         plan.bufferCount = std::min<std::uint32_t>(plan.bufferCount, 3);
     }
-    const tamra::Geometry& stored = grabState().geometry;
-    const tamra::TransformState& transform = grabState().transform;
-    const std::uint32_t b = BitToBytePerPixel(plan.bits);
+    const tamra::Geometry& stored = state.geometry;
+    const tamra::TransformState& transform = state.transform;
+    const std::uint32_t b = grab.BitToBytePerPixel(plan.bits);
     tamra::LayoutInput in;
     in.width = w;
     in.height = plan.height;
@@ -148,89 +134,141 @@ void IXGrab::sizeRing(tamra::CreatePlan& plan, bool coreTable) {
     in.sampleBytes =
         stored.imageColor == IFW_IMAGE_COLOR_COLOR32 ? 4 : std::max(stored.bytesPerPixel, b);
     // A negative camera count is a huge unsigned one, and so a geometry that does not fit.
-    in.cameras = static_cast<std::uint32_t>(GetNumCameras());
+    in.cameras = static_cast<std::uint32_t>(grab.GetNumCameras());
     in.tiles = layoutProduct(tileCount(transform.horzTiles), tileCount(transform.vertTiles));
     in.slotPlanes = layoutProduct(in.cameras, in.tiles);
     in.bufferCount = plan.bufferCount;
-    in.grabType = GetGrabType();
+    in.grabType = grab.GetGrabType();
     in.coreTable = coreTable;
     plan.bytesPerPixel = b;
     plan.layout = tamra::layOutFrames(in);
 }
 
 // The back end's memory hook first (CIGrab only), then the heap; slots are cut from the start.
-int IXGrab::allocateRing(const tamra::CreatePlan& plan, CIGrab* core) {
+int allocateRing(tamra::GrabState& state, const tamra::CreatePlan& plan, CIGrab* core) {
     const auto size = static_cast<std::uint32_t>(plan.layout.ringBytes);
+    tamra::Ring& ring = state.ring;
     void* supplied = core != nullptr ? core->AllocateNonPagedMem(size) : nullptr;
     if (supplied != nullptr) {
-        grabState().ring.buffer = static_cast<unsigned char*>(supplied);
-        grabState().ring.hookSupplied = 1;
+        ring.buffer = static_cast<unsigned char*>(supplied);
+        ring.hookSupplied = 1;
     } else {
-        grabState().ring.owned.reset(new (std::nothrow) unsigned char[size]);
-        grabState().ring.buffer = grabState().ring.owned.get();
+        ring.owned.reset(new (std::nothrow) unsigned char[size]);
+        ring.buffer = ring.owned.get();
     }
-    if (grabState().ring.buffer == nullptr) return failInit(tamra::reason::kRingAllocation);
-    grabState().ring.slots.reset(new (std::nothrow) unsigned char*[plan.bufferCount]);
-    if (!grabState().ring.slots) {
-        releaseRing();
-        return failInit(tamra::reason::kArrayAllocation);
+    if (ring.buffer == nullptr) return tamra::failInit(state, tamra::reason::kRingAllocation);
+    ring.slots.reset(new (std::nothrow) unsigned char*[plan.bufferCount]);
+    if (!ring.slots) {
+        tamra::releaseRing(state);
+        return tamra::failInit(state, tamra::reason::kArrayAllocation);
     }
-    std::memset(grabState().ring.buffer, 0, size);
-    layOutSlots(grabState().ring.slots.get(), grabState().ring.buffer, plan.bufferCount,
-                plan.layout.ringSlotBytes);
+    std::memset(ring.buffer, 0, size);
+    layOutSlots(ring.slots.get(), ring.buffer, plan.bufferCount, plan.layout.ringSlotBytes);
     return 1;
 }
 
-void IXGrab::storeGeometry(const tamra::CreatePlan& plan, bool allByteCounts) {
+void storeGeometry(tamra::GrabState& state, const tamra::CreatePlan& plan, bool allByteCounts) {
     const std::uint32_t b = plan.bytesPerPixel;
-    grabState().geometry.offsetX = plan.offsetX;
-    grabState().geometry.offsetY = plan.offsetY;
-    grabState().geometry.width = plan.width;
-    grabState().geometry.height = plan.height;
-    grabState().geometry.bitsPerPixel = plan.bits;
-    grabState().geometry.bytesPerPixel = b;
-    grabState().geometry.aoiWidth = plan.width - plan.offsetX;
-    grabState().geometry.aoiHeight = plan.height - plan.offsetY;
-    grabState().geometry.timeOut = plan.timeOut;
-    grabState().geometry.bufferCount = plan.bufferCount;
-    grabState().geometry.ringBufferSize = static_cast<std::uint32_t>(plan.layout.ringBytes);
-    grabState().geometry.widthByteCount = b * plan.width;
-    grabState().geometry.heightByteCount = b * plan.height;
-    grabState().geometry.imageSizeInPixels = static_cast<std::uint32_t>(plan.layout.pixels);
-    grabState().geometry.imageSizeInBytes = static_cast<std::uint32_t>(plan.layout.planeBytes);
-    grabState().layout = plan.layout;
+    tamra::Geometry& geometry = state.geometry;
+    geometry.offsetX = plan.offsetX;
+    geometry.offsetY = plan.offsetY;
+    geometry.width = plan.width;
+    geometry.height = plan.height;
+    geometry.bitsPerPixel = plan.bits;
+    geometry.bytesPerPixel = b;
+    geometry.aoiWidth = plan.width - plan.offsetX;
+    geometry.aoiHeight = plan.height - plan.offsetY;
+    geometry.timeOut = plan.timeOut;
+    geometry.bufferCount = plan.bufferCount;
+    geometry.ringBufferSize = static_cast<std::uint32_t>(plan.layout.ringBytes);
+    geometry.widthByteCount = b * plan.width;
+    geometry.heightByteCount = b * plan.height;
+    geometry.imageSizeInPixels = static_cast<std::uint32_t>(plan.layout.pixels);
+    geometry.imageSizeInBytes = static_cast<std::uint32_t>(plan.layout.planeBytes);
+    state.layout = plan.layout;
     if (allByteCounts) {
-        grabState().geometry.offsetXByteCount = b * plan.offsetX;
-        grabState().geometry.offsetYByteCount = b * plan.offsetY;
-        grabState().geometry.aoiWidthByteCount = grabState().geometry.aoiWidth * b;
-        grabState().geometry.aoiHeightByteCount = grabState().geometry.aoiHeight * b;
+        geometry.offsetXByteCount = b * plan.offsetX;
+        geometry.offsetYByteCount = b * plan.offsetY;
+        geometry.aoiWidthByteCount = geometry.aoiWidth * b;
+        geometry.aoiHeightByteCount = geometry.aoiHeight * b;
     }
 }
 
-void IXGrab::releaseRing() {
-    grabState().ring.slots.reset();
-    grabState()
-        .ring.owned.reset();  // a hook-supplied block belongs to the back end and is only forgotten
-    grabState().ring.buffer = nullptr;
-    grabState().ring.hookSupplied = 0;
-    grabState().geometry.ringBufferSize = 0;
+// Calls Create through the virtual table with the stored geometry; kKeep keeps a value.
+void recreateBuffers(IXGrab& grab, const tamra::GrabState& state, bool storedBits, bool storedCount,
+                     bool storedTimeOut) {
+    const tamra::Geometry& stored = state.geometry;
+    grab.Create(stored.offsetX, stored.offsetY, stored.width, stored.height,
+                storedBits ? stored.bitsPerPixel : kKeep, storedCount ? stored.bufferCount : kKeep,
+                storedTimeOut ? stored.timeOut : kKeep);
+}
+
+// A slot holds one plane of the new layout's samples.
+void relaySlots(IXGrab& grab, tamra::GrabState& state) {
+    const tamra::Geometry& geometry = state.geometry;
+    tamra::LayoutInput in;
+    in.width = geometry.width;
+    in.height = geometry.height;
+    in.bytesPerPixel = geometry.bytesPerPixel;
+    in.sampleBytes = geometry.slotBytesPerPixel;
+    in.cameras = static_cast<std::uint32_t>(std::max(grab.GetNumCameras(), 0));
+    in.tiles =
+        layoutProduct(tileCount(state.transform.horzTiles), tileCount(state.transform.vertTiles));
+    in.bufferCount = geometry.bufferCount;
+    const tamra::FrameLayout layout = tamra::layOutFrames(in);
+    if (!state.ring.slots || state.ring.buffer == nullptr) {
+        state.layout = layout;
+        return;
+    }
+    if (layoutProduct(layout.ringSlotBytes, geometry.bufferCount) <= geometry.ringBufferSize) {
+        state.layout = layout;
+        state.layout.ringBytes = geometry.ringBufferSize;
+        layOutSlots(state.ring.slots.get(), state.ring.buffer, geometry.bufferCount,
+                    layout.ringSlotBytes);
+    } else {
+        // The ring was sized for a narrower layout: slots laid over it would run past its end,
+        // so the buffers are made afresh for the new layout.
+        recreateBuffers(grab, state, true, false, false);
+    }
+}
+
+}  // namespace
+
+int tamra::createGeometry(IXGrab& grab, GrabState& state, CreatePlan plan, CIGrab* core) {
+    resolveGeometry(grab, state, plan);
+    // From here on the previous buffers are gone, whether or not this Create succeeds.
+    grab.Destroy();
+    if (!cropFits(plan.width, plan.offsetX) || !cropFits(plan.height, plan.offsetY)) {
+        return fail(state, "Create", reason::kCropExceeded);
+    }
+    sizeRing(grab, state, plan, core != nullptr);
+    if (plan.layout.ringBytes > kMax32 || plan.layout.planeBytes > kMax32) {
+        return failInit(state, reason::kRingAllocation);
+    }
+    if (allocateRing(state, plan, core) == 0) return 0;
+    storeGeometry(state, plan, core != nullptr);
+    grab.GetGpioAttr(&state.line.gpioAttr);
+    return 1;
+}
+
+void tamra::releaseRing(GrabState& state) {
+    state.ring.slots.reset();
+    state.ring.owned
+        .reset();  // a hook-supplied block belongs to the back end and is only forgotten
+    state.ring.buffer = nullptr;
+    state.ring.hookSupplied = 0;
+    state.geometry.ringBufferSize = 0;
 }
 
 // ---- Re-creation after a geometry setter.
 
-void IXGrab::recreateBuffers(bool storedBits, bool storedCount, bool storedTimeOut) {
-    Create(grabState().geometry.offsetX, grabState().geometry.offsetY, grabState().geometry.width,
-           grabState().geometry.height, storedBits ? grabState().geometry.bitsPerPixel : kKeep,
-           storedCount ? grabState().geometry.bufferCount : kKeep,
-           storedTimeOut ? grabState().geometry.timeOut : kKeep);
-}
-
 // The setter's result does not depend on Create or Start: IsGrabCreated and the last error tell.
-void IXGrab::recreateIfCreated(bool storedBits, bool storedCount, bool storedTimeOut) {
-    if (grabState().life.created.load() == 0) return;
-    const bool wasRunning = grabState().life.running.load() != 0;
-    recreateBuffers(storedBits, storedCount, storedTimeOut);
-    if (wasRunning) Start();
+void tamra::recreateIfCreated(IXGrab& grab, GrabState& state, bool storedBits, bool storedCount,
+                              bool storedTimeOut) {
+    if (state.life.created.load() == 0) return;
+    const bool wasRunning = state.life.running.load() != 0;
+    recreateBuffers(grab, state, storedBits, storedCount, storedTimeOut);
+    if (wasRunning) grab.Start();
 }
 
 // ---- Setters shared by IXGrab and CIGrab.
@@ -251,7 +289,7 @@ int IXGrab::SetBytesPP(std::uint32_t bytesPerPixel) {
     if (bytesPerPixel == grabState().geometry.bytesPerPixel) return 1;
     grabState().geometry.bytesPerPixel = bytesPerPixel;
     grabState().geometry.bitsPerPixel = 8 * bytesPerPixel;
-    recreateIfCreated(true, false, false);
+    tamra::recreateIfCreated(*this, grabState(), true, false, false);
     return 1;
 }
 
@@ -260,34 +298,36 @@ int IXGrab::SetBufferCount(std::uint32_t bufferCount) {
     if (bufferCount > 3 && grabState().geometry.width > 640) bufferCount = 3;
     if (bufferCount == grabState().geometry.bufferCount) return 1;
     grabState().geometry.bufferCount = bufferCount;
-    recreateIfCreated(true, true, false);
+    tamra::recreateIfCreated(*this, grabState(), true, true, false);
     return 1;
 }
 
 // ---- Colour layout.
 
 int IXGrab::SetImageColor(IFW_IMAGE_COLOR_TYPE type) {
-    return applyImageColor(type, false);
+    return tamra::applyImageColor(*this, grabState(), type, false);
 }
 
 int CIGrab::SetImageColor(IFW_IMAGE_COLOR_TYPE type) {
-    return applyImageColor(type, true);
+    return tamra::applyImageColor(*this, grabState(), type, true);
 }
 
-int IXGrab::applyImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts) {
-    if (admitted(tamra::GrabOperation::SetImageColor, "SetImageColor") == 0) return 0;
-    if (type == grabState().geometry.imageColor) return 0;
-    const bool wasRunning = grabState().life.running.load() != 0;
-    if (wasRunning) Stop();
-    relayImageColor(type, allByteCounts);
-    if (wasRunning) Start();
+int tamra::applyImageColor(IXGrab& grab, GrabState& state, IFW_IMAGE_COLOR_TYPE type,
+                           bool allByteCounts) {
+    if (admitted(state, GrabOperation::SetImageColor, "SetImageColor") == 0) return 0;
+    if (type == state.geometry.imageColor) return 0;
+    const bool wasRunning = state.life.running.load() != 0;
+    if (wasRunning) grab.Stop();
+    relayImageColor(grab, state, type, allByteCounts);
+    if (wasRunning) grab.Start();
     return 1;
 }
 
 // The new layout's byte counts, its ring slots laid over the ring when it holds them, and the
 // transform work buffer re-sized; the caller has stopped acquisition.
-void IXGrab::relayImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts) {
-    tamra::Geometry& geometry = grabState().geometry;
+void tamra::relayImageColor(IXGrab& grab, GrabState& state, IFW_IMAGE_COLOR_TYPE type,
+                            bool allByteCounts) {
+    Geometry& geometry = state.geometry;
     const ColourLayout colour = colourLayout(type);
     geometry.imageColor = type;
     geometry.bytesPerPixel = colour.bytesPerPixel;
@@ -304,44 +344,14 @@ void IXGrab::relayImageColor(IFW_IMAGE_COLOR_TYPE type, bool allByteCounts) {
         geometry.aoiWidthByteCount = geometry.aoiWidth * bpp;
         geometry.aoiHeightByteCount = geometry.aoiHeight * bpp;
     }
-    relaySlots();
-    tamra::TransformState& transform = grabState().transform;
+    relaySlots(grab, state);
+    TransformState& transform = state.transform;
     if (!transform.buffer.empty()) {
         replaceWorkBuffer(
             transform.buffer,
-            layoutProduct({2, static_cast<std::uint32_t>(GetNumCameras()),
+            layoutProduct({2, static_cast<std::uint32_t>(grab.GetNumCameras()),
                            tileCount(transform.vertTiles), tileCount(transform.horzTiles),
                            geometry.imageSizeInBytes}));
-    }
-}
-
-// A slot holds one plane of the new layout's samples.
-void IXGrab::relaySlots() {
-    tamra::GrabState& state = grabState();
-    const tamra::Geometry& geometry = state.geometry;
-    tamra::LayoutInput in;
-    in.width = geometry.width;
-    in.height = geometry.height;
-    in.bytesPerPixel = geometry.bytesPerPixel;
-    in.sampleBytes = geometry.slotBytesPerPixel;
-    in.cameras = static_cast<std::uint32_t>(std::max(GetNumCameras(), 0));
-    in.tiles =
-        layoutProduct(tileCount(state.transform.horzTiles), tileCount(state.transform.vertTiles));
-    in.bufferCount = geometry.bufferCount;
-    const tamra::FrameLayout layout = tamra::layOutFrames(in);
-    if (!state.ring.slots || state.ring.buffer == nullptr) {
-        state.layout = layout;
-        return;
-    }
-    if (layoutProduct(layout.ringSlotBytes, geometry.bufferCount) <= geometry.ringBufferSize) {
-        state.layout = layout;
-        state.layout.ringBytes = geometry.ringBufferSize;
-        layOutSlots(state.ring.slots.get(), state.ring.buffer, geometry.bufferCount,
-                    layout.ringSlotBytes);
-    } else {
-        // The ring was sized for a narrower layout: slots laid over it would run past its end,
-        // so the buffers are made afresh for the new layout.
-        recreateBuffers(true, false, false);
     }
 }
 
@@ -352,14 +362,15 @@ IFW_IMAGE_COLOR_TYPE IXGrab::GetImageColor() {
 // ---- Getters.
 
 std::uint32_t IXGrab::GetWidth() {
-    if (isTransposing())
+    if (tamra::isTransposing(grabState().transform))
         return (grabState().transform.vertTiles * grabState().geometry.height) & ~7u;
     return grabState().transform.horzTiles * grabState().geometry.width;
 }
 
 std::uint32_t IXGrab::GetHeight() {
-    return isTransposing() ? grabState().transform.horzTiles * grabState().geometry.width
-                           : grabState().transform.vertTiles * grabState().geometry.height;
+    return tamra::isTransposing(grabState().transform)
+               ? grabState().transform.horzTiles * grabState().geometry.width
+               : grabState().transform.vertTiles * grabState().geometry.height;
 }
 
 std::uint32_t IXGrab::GetBytesPP() {

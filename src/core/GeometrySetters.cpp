@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/GeometryRules.h"
+#include "core/GrabGeometry.h"
 #include "core/GrabState.h"
 #include "core/Reasons.h"
 
@@ -24,7 +25,7 @@ int CIGrab::SetOffsetX(std::uint32_t x) {
         return fail("SetOffsetX", tamra::reason::kCropExceeded);
     if (x == grabState().geometry.offsetX) return 1;
     grabState().geometry.offsetX = x;
-    recreateIfCreated(false, false, false);
+    tamra::recreateIfCreated(*this, grabState(), false, false, false);
     return 1;
 }
 
@@ -34,7 +35,7 @@ int CIGrab::SetOffsetY(std::uint32_t y) {
         return fail("SetOffsetY", tamra::reason::kCropExceeded);
     if (y == grabState().geometry.offsetY) return 1;
     grabState().geometry.offsetY = y;
-    recreateIfCreated(false, false, false);
+    tamra::recreateIfCreated(*this, grabState(), false, false, false);
     return 1;
 }
 
@@ -45,7 +46,7 @@ int CIGrab::iSetWidth(std::uint32_t width) {
         return fail("SetWidth", tamra::reason::kCropExceeded);
     if (width == grabState().geometry.width) return 1;
     grabState().geometry.width = width;
-    recreateIfCreated(false, false, false);
+    tamra::recreateIfCreated(*this, grabState(), false, false, false);
     return 1;
 }
 
@@ -55,7 +56,7 @@ int CIGrab::iSetHeight(std::uint32_t height) {
         return fail("SetHeight", tamra::reason::kCropExceeded);
     if (height == grabState().geometry.height) return 1;
     grabState().geometry.height = height;
-    recreateIfCreated(false, false, false);
+    tamra::recreateIfCreated(*this, grabState(), false, false, false);
     return 1;
 }
 
@@ -63,12 +64,12 @@ int CIGrab::iSetHeight(std::uint32_t height) {
 // height and width.
 int CIGrab::SetWidth(std::uint32_t width) {
     grabState().geometry.widthSet = 1;
-    return isTransposing() ? iSetHeight(width) : iSetWidth(width);
+    return tamra::isTransposing(grabState().transform) ? iSetHeight(width) : iSetWidth(width);
 }
 
 int CIGrab::SetHeight(std::uint32_t height) {
     grabState().geometry.heightSet = 1;
-    return isTransposing() ? iSetWidth(height) : iSetHeight(height);
+    return tamra::isTransposing(grabState().transform) ? iSetWidth(height) : iSetHeight(height);
 }
 
 int CIGrab::SetAoiWidth(std::uint32_t width) {
@@ -78,7 +79,7 @@ int CIGrab::SetAoiWidth(std::uint32_t width) {
     if (width == grabState().geometry.aoiWidth) return 1;
     grabState().geometry.aoiWidth = width;
     grabState().geometry.width = grabState().geometry.offsetX + width;
-    recreateIfCreated(false, false, false);
+    tamra::recreateIfCreated(*this, grabState(), false, false, false);
     return 1;
 }
 
@@ -89,7 +90,7 @@ int CIGrab::SetAoiHeight(std::uint32_t height) {
     if (height == grabState().geometry.aoiHeight) return 1;
     grabState().geometry.aoiHeight = height;
     grabState().geometry.height = grabState().geometry.offsetY + height;
-    recreateIfCreated(false, false, false);
+    tamra::recreateIfCreated(*this, grabState(), false, false, false);
     return 1;
 }
 
@@ -109,7 +110,7 @@ int CIGrab::SetWindowGen(std::uint32_t x, std::uint32_t y, std::uint32_t width,
     grabState().geometry.offsetY = y;
     grabState().geometry.width = width;
     grabState().geometry.height = height;
-    recreateIfCreated(false, false, false);
+    tamra::recreateIfCreated(*this, grabState(), false, false, false);
     return 1;
 }
 
@@ -118,7 +119,7 @@ int CIGrab::SetBitsPP(std::uint32_t bits) {
     if (bits == grabState().geometry.bitsPerPixel) return 1;
     grabState().geometry.bitsPerPixel = bits;
     grabState().geometry.bytesPerPixel = BitToBytePerPixel(bits);
-    recreateIfCreated(true, false, false);
+    tamra::recreateIfCreated(*this, grabState(), true, false, false);
     return 1;
 }
 
@@ -126,7 +127,7 @@ int CIGrab::SetTimeOut(std::uint32_t timeOut) {
     AjustValue(timeOut, grabState().geometry.timeOut, 5000, 0, kNoLimit);
     if (timeOut == grabState().geometry.timeOut) return 1;
     grabState().geometry.timeOut = timeOut;
-    recreateIfCreated(true, true, true);
+    tamra::recreateIfCreated(*this, grabState(), true, true, true);
     return 1;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/Failure.h"
 #include "core/GrabState.h"
 #include "core/LifecycleRules.h"
 #include "core/Reasons.h"
@@ -52,19 +53,31 @@ void writeLastError(tamra::Diagnostics& diagnostics, const char* format, Args...
 
 }  // namespace
 
-int IXGrab::fail(const char* operation, const char* reason) {
-    writeLastError(grabState().diagnostics, "%s::%s: %s", grabState().className, operation, reason);
+int tamra::fail(GrabState& state, const char* operation, const char* reason) {
+    writeLastError(state.diagnostics, "%s::%s: %s", state.className, operation, reason);
     return 0;
+}
+
+int tamra::failInit(GrabState& state, const char* reason) {
+    writeLastError(state.diagnostics, "%s Init: %s", state.className, reason);
+    return 0;
+}
+
+int tamra::admitted(GrabState& state, GrabOperation operation, const char* name, bool inCallback) {
+    const char* refusal = refusalOf(operation, phaseOf(state.life, inCallback));
+    return refusal == nullptr ? 1 : fail(state, name, refusal);
+}
+
+int IXGrab::fail(const char* operation, const char* reason) {
+    return tamra::fail(grabState(), operation, reason);
 }
 
 int IXGrab::failInit(const char* reason) {
-    writeLastError(grabState().diagnostics, "%s Init: %s", grabState().className, reason);
-    return 0;
+    return tamra::failInit(grabState(), reason);
 }
 
 int IXGrab::admitted(tamra::GrabOperation operation, const char* name, bool inCallback) {
-    const char* refusal = tamra::refusalOf(operation, tamra::phaseOf(grabState().life, inCallback));
-    return refusal == nullptr ? 1 : fail(name, refusal);
+    return tamra::admitted(grabState(), operation, name, inCallback);
 }
 
 int IXGrab::requireInitialized(const char* operation) {

@@ -8,9 +8,12 @@
 #include <chrono>
 #include <exception>
 
+#include "core/CreatePlan.h"
+#include "core/GrabGeometry.h"
 #include "core/GrabState.h"
 #include "core/IoScheduler.h"
 #include "core/LifecycleRules.h"
+#include "core/LifecycleSteps.h"
 #include "core/Reasons.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
@@ -35,8 +38,10 @@ int IXGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t w
                    std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
                    std::uint32_t timeOut) {
     if (admitted(Op::Create, "Create") == 0) return 0;
-    return createGeometry(offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut,
-                          nullptr);
+    return tamra::createGeometry(
+        *this, grabState(),
+        tamra::CreatePlan{offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut},
+        nullptr);
 }
 
 int IXGrab::Start() {
@@ -53,14 +58,14 @@ int IXGrab::Stop() {
 int IXGrab::Destroy() {
     Stop();
     grabState().life.created.store(0);
-    releaseRing();
+    tamra::releaseRing(grabState());
     return 1;
 }
 
 int IXGrab::Terminate() {
     Destroy();
     grabState().life.initialized.store(0);
-    unregisterCallbacks();
+    tamra::unregisterCallbacks(*this);
     return 1;
 }
 
@@ -80,8 +85,8 @@ CIGrab::CIGrab() {
 // deleted some other grab without Terminate), it is stopped here rather than left running
 // against a destroyed object.
 CIGrab::~CIGrab() {
-    stopHousekeeping();
-    stopIoScheduler();
+    tamra::stopHousekeeping(grabState());
+    tamra::stopIoScheduler(grabState());
 }
 
 IFW_IGRABTYPE CIGrab::GetGrabType() {
@@ -102,11 +107,10 @@ int CIGrab::Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t w
                    std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bufferCount,
                    std::uint32_t timeOut) try {
     if (admitted(Op::Create, "Create") == 0) return 0;
-    if (createGeometry(offsetX, offsetY, width, height, bitsPerPixel, bufferCount, timeOut, this) ==
-        0) {
-        return 0;
-    }
-    startHousekeeping();
+    const tamra::CreatePlan plan{offsetX,      offsetY,     width,  height,
+                                 bitsPerPixel, bufferCount, timeOut};
+    if (tamra::createGeometry(*this, grabState(), plan, this) == 0) return 0;
+    tamra::startHousekeeping(*this, grabState());
     return 1;
 } catch (const std::exception&) {
     Destroy();
@@ -123,17 +127,17 @@ int CIGrab::Stop() {
 
 int CIGrab::Destroy() {
     Stop();
-    stopHousekeeping();
+    tamra::stopHousekeeping(grabState());
     grabState().life.created.store(0);
-    releaseRing();
+    tamra::releaseRing(grabState());
     return 1;
 }
 
 int CIGrab::Terminate() {
     Destroy();
     grabState().life.initialized.store(0);
-    stopIoScheduler();
-    unregisterCallbacks();
+    tamra::stopIoScheduler(grabState());
+    tamra::unregisterCallbacks(*this);
     for (int& detected : grabState().camera.cameraDetected) detected = 0;
     return 1;
 }
@@ -152,42 +156,51 @@ std::uint32_t CIGrab::GetAcqThreadID() {
 
 // ---- Housekeeping thread.
 
-void CIGrab::startHousekeeping() {
-    grabState().core.housekeepingRun.store(1);
-    grabState().core.housekeepingWake->reset();
-    auto thread = std::make_unique<tamra::platform::Thread>();
-    if (thread->start([this] { return housekeep(); }, kHousekeepingStackBytes)) {
-        grabState().core.housekeepingThread = std::move(thread);
-    }
-}
-
-void CIGrab::stopHousekeeping() {
-    if (!grabState().core.housekeepingThread) return;
-    grabState().core.housekeepingRun.store(0);
-    grabState().core.housekeepingWake->set();
-    grabState().core.housekeepingThread->join();
-    grabState().core.housekeepingThread.reset();
-}
+namespace {
 
 // Calls ToggleLed(1) after every full second while the run flag is 1. The wait is on the wake
 // event, so Destroy ends it at once instead of a second later.
-std::uint32_t CIGrab::housekeep() {
+std::uint32_t housekeep(CIGrab& grab, tamra::CoreServices& core) {
     using Clock = std::chrono::steady_clock;
-    while (grabState().core.housekeepingRun.load() == 1) {
+    while (core.housekeepingRun.load() == 1) {
         const Clock::time_point due = Clock::now() + kHousekeepingPeriod;
-        for (Clock::time_point now = Clock::now();
-             now < due && grabState().core.housekeepingRun.load() == 1; now = Clock::now()) {
+        for (Clock::time_point now = Clock::now(); now < due && core.housekeepingRun.load() == 1;
+             now = Clock::now()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - now);
-            grabState().core.housekeepingWake->wait(static_cast<std::uint32_t>(left.count()));
+            core.housekeepingWake->wait(static_cast<std::uint32_t>(left.count()));
         }
-        if (grabState().core.housekeepingRun.load() != 1) break;
-        ToggleLed(1);
+        if (core.housekeepingRun.load() != 1) break;
+        grab.ToggleLed(1);
     }
     return 0;
 }
 
+}  // namespace
+
+void tamra::startHousekeeping(CIGrab& grab, GrabState& state) {
+    CoreServices& core = state.core;
+    core.housekeepingRun.store(1);
+    core.housekeepingWake->reset();
+    auto thread = std::make_unique<platform::Thread>();
+    const auto body = [grabbed = &grab, services = &core] {
+        return housekeep(*grabbed, *services);
+    };
+    if (thread->start(body, kHousekeepingStackBytes)) {
+        core.housekeepingThread = std::move(thread);
+    }
+}
+
+void tamra::stopHousekeeping(GrabState& state) {
+    CoreServices& core = state.core;
+    if (!core.housekeepingThread) return;
+    core.housekeepingRun.store(0);
+    core.housekeepingWake->set();
+    core.housekeepingThread->join();
+    core.housekeepingThread.reset();
+}
+
 // ---- I/O scheduler thread.
 
-void CIGrab::stopIoScheduler() {
-    if (grabState().core.ioScheduler) grabState().core.ioScheduler->stopThread();
+void tamra::stopIoScheduler(GrabState& state) {
+    if (state.core.ioScheduler) state.core.ioScheduler->stopThread();
 }

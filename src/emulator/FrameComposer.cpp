@@ -9,6 +9,7 @@
 
 #include <tamra/CIGrabEmu.h>
 
+#include "core/GrabGeometry.h"
 #include "core/GrabState.h"
 #include "core/LifecycleRules.h"
 #include "core/Reasons.h"
@@ -249,7 +250,7 @@ int CIGrabEmu::SetImageColor(IFW_IMAGE_COLOR_TYPE type) try {
     const bool wasRunning = grabState().life.running.load() != 0;
     if (wasRunning) Stop();
     keepFileLists_ = true;
-    relayImageColor(type, true);
+    tamra::relayImageColor(*this, grabState(), type, true);
     keepFileLists_ = false;
     if (CreateDIBSections()) LoadImageFiles();
     tamra::emulator::FrameComposer& composer = *composer_;

@@ -3,6 +3,7 @@
 
 #include <tamra/CIGrab.h>
 
+#include "core/GrabGeometry.h"
 #include "core/GrabState.h"
 #include "imaging/FrameTransform.h"
 
@@ -30,30 +31,38 @@ void IXGrab::SetImgRegion(IFW_IMG_REGION_TYPE region) {
     grabState().transform.region = region;
 }
 
-unsigned char* IXGrab::transformFrame(unsigned char* frame, bool coreRules) {
-    const int cameras = GetNumCameras();
+namespace {
+
+// Shared body of IXGrab's and CIGrab's ApplyImageTransform; coreRules selects CIGrab's tile
+// re-ordering and rotation by any angle, and its call counter.
+unsigned char* transformFrame(IXGrab& grab, tamra::GrabState& state, unsigned char* frame,
+                              bool coreRules) {
+    const int cameras = grab.GetNumCameras();
+    const tamra::TransformState& transform = state.transform;
     const tamra::imaging::FrameGeometry geometry{
-        grabState().geometry.width,
-        grabState().geometry.height,
-        grabState().geometry.bytesPerPixel,
-        grabState().transform.horzTiles == 0 ? 1 : grabState().transform.horzTiles,
-        grabState().transform.vertTiles == 0 ? 1 : grabState().transform.vertTiles,
+        state.geometry.width,
+        state.geometry.height,
+        state.geometry.bytesPerPixel,
+        transform.horzTiles == 0 ? 1 : transform.horzTiles,
+        transform.vertTiles == 0 ? 1 : transform.vertTiles,
         cameras > 0 ? static_cast<std::uint32_t>(cameras) : 1,
-        GetWidth(),
-        GetHeight(),
-        grabState().transform.rotation % 360,
-        isTransposing(),
-        grabState().transform.transformType};
+        grab.GetWidth(),
+        grab.GetHeight(),
+        transform.rotation % 360,
+        tamra::isTransposing(transform),
+        transform.transformType};
     using tamra::imaging::TransformRules;
     return tamra::imaging::transformFrame(
         geometry, coreRules ? TransformRules::Core : TransformRules::RootDefault,
-        grabState().transform.buffer, coreRules ? coreCallCounter : rootCallCounter, frame);
+        state.transform.buffer, coreRules ? coreCallCounter : rootCallCounter, frame);
 }
 
+}  // namespace
+
 unsigned char* IXGrab::ApplyImageTransform(unsigned char* frame, int /*camera*/) {
-    return transformFrame(frame, false);
+    return transformFrame(*this, grabState(), frame, false);
 }
 
 unsigned char* CIGrab::ApplyImageTransform(unsigned char* frame, int /*camera*/) {
-    return transformFrame(frame, true);
+    return transformFrame(*this, grabState(), frame, true);
 }
