@@ -291,6 +291,8 @@ bool Acquisition::running() const {
 
 std::uint32_t Acquisition::produce() {
     currentEngine = this;
+    // The settle pause after a trigger then lasts its millisecond, not up to 50 us more.
+    platform::preferPreciseWakeUps();
     // No frame before both consumers run.
     deliveryStarted_->wait(platform::kInfinite);
     trashStarted_->wait(platform::kInfinite);

@@ -25,17 +25,25 @@ Verdict FrameComposer::loadVerdict(const char* path, const BITMAPINFO* target,
     BitmapLayout layout;
     verdict = examineBitmap(file.get(), path, rule, layout);
     if (!verdict.plays) return verdict;
-    verdict = readSource(file.get(), layout);
+    verdict = prepareSource(file.get(), layout);
     if (!verdict.plays) return verdict;
+    if (std::fseek(file.get(), static_cast<long>(layout.fileHeader.pixelOffset), SEEK_SET) != 0) {
+        return refused("the pixel rows cannot be read");
+    }
     // Only the header is read through target, whatever the palette room behind it.
     BITMAPINFOHEADER targetHeader;
     std::memcpy(&targetHeader, target, sizeof targetHeader);
-    if (!drawSource(targetHeader)) return refused("the picture cannot be drawn onto the frame");
+    const DrawSize size = drawSize(targetHeader);
+    if (drawsInBands(layout.fileRowBytes, size)) {
+        return readAndDrawBands(file.get(), size);
+    }
+    if (!readRows(file.get(), layout.fileRowBytes)) return refused("the pixel rows cannot be read");
+    if (!drawSource(size)) return refused("the picture cannot be drawn onto the frame");
     return verdict;
 }
 
 // An 8-bit file's palette follows the information header (without one, the grey ramp).
-Verdict FrameComposer::readSource(std::FILE* file, const BitmapLayout& layout) {
+Verdict FrameComposer::prepareSource(std::FILE* file, const BitmapLayout& layout) {
     const BITMAPINFOHEADER& info = layout.info;
     platform::BitmapFormat format;
     format.width = static_cast<std::uint32_t>(info.biWidth);
@@ -50,10 +58,6 @@ Verdict FrameComposer::readSource(std::FILE* file, const BitmapLayout& layout) {
     if (!source_.create(format, false)) {
         return refused("a %u x %u picture does not fit the raster layer", format.width,
                        heightMagnitude(info.biHeight));
-    }
-    if (std::fseek(file, static_cast<long>(layout.fileHeader.pixelOffset), SEEK_SET) != 0 ||
-        !readRows(file, layout.fileRowBytes)) {
-        return refused("the pixel rows cannot be read");
     }
     return Verdict{};
 }
@@ -86,20 +90,80 @@ bool FrameComposer::readRows(std::FILE* file, std::size_t fileRowBytes) {
     return true;
 }
 
-bool FrameComposer::drawSource(const BITMAPINFOHEADER& target) {
-    const std::uint32_t width = std::min<std::uint32_t>(heightMagnitude(target.biWidth),
-                                                        std::numeric_limits<std::int32_t>::max());
-    const std::uint32_t height = std::min<std::uint32_t>(heightMagnitude(target.biHeight),
-                                                         std::numeric_limits<std::int32_t>::max());
+FrameComposer::DrawSize FrameComposer::drawSize(const BITMAPINFOHEADER& target) {
+    constexpr std::uint32_t kLargest = std::numeric_limits<std::int32_t>::max();
+    return DrawSize{static_cast<std::int32_t>(
+                        std::min<std::uint32_t>(heightMagnitude(target.biWidth), kLargest)),
+                    static_cast<std::int32_t>(
+                        std::min<std::uint32_t>(heightMagnitude(target.biHeight), kLargest))};
+}
+
+bool FrameComposer::drawSource(const DrawSize& size) {
+    return drawRows(destinationDc_, platform::Rect{0, 0, size.width, size.height});
+}
+
+// Draws the whole source onto to, as placed in the bitmap selected into destination.
+bool FrameComposer::drawRows(platform::DeviceContext& destination, const platform::Rect& to) {
     platform::Bitmap* previous = sourceDc_.selectBitmap(&source_);
-    const bool drawn = platform::stretchBlt(
-        destinationDc_,
-        platform::Rect{0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)},
-        sourceDc_,
-        platform::Rect{0, 0, static_cast<std::int32_t>(source_.width()),
-                       static_cast<std::int32_t>(source_.height())},
-        platform::kSrcCopy);
+    const bool drawn =
+        platform::stretchBlt(destination, to, sourceDc_,
+                             platform::Rect{0, 0, static_cast<std::int32_t>(source_.width()),
+                                            static_cast<std::int32_t>(source_.height())},
+                             platform::kSrcCopy);
     sourceDc_.selectBitmap(previous);
+    return drawn;
+}
+
+// Rows are read and drawn a band at a time, while the band is still in the cache, when the file
+// rows are the bitmap rows and the stretch is sure to draw (a top-down surface, a non-empty
+// size): every surface row samples one source row, so drawing the rows of each band gives the
+// frame a single stretch would.
+bool FrameComposer::drawsInBands(std::size_t fileRowBytes, const DrawSize& size) {
+    const platform::Bitmap* out = destinationDc_.selectedBitmap();
+    return fileRowBytes == source_.stride() && out != nullptr && !out->empty() && out->topDown() &&
+           size.width > 0 && size.height > 0;
+}
+
+// A read error ends the load with it at once; a failed draw is told only after every row was
+// read, so that the verdict is the one the whole-file read and draw would give.
+Verdict FrameComposer::readAndDrawBands(std::FILE* file, const DrawSize& size) {
+    const std::size_t stride = source_.stride();
+    const std::uint32_t rows = source_.height();
+    const auto bandRows =
+        static_cast<std::uint32_t>(std::clamp<std::size_t>(kBandBytes / stride, 1, rows));
+    bool drawn = true;
+    for (std::uint32_t first = 0; first < rows; first += bandRows) {
+        const std::uint32_t count = std::min(bandRows, rows - first);
+        if (std::fread(source_.bits() + first * stride, 1, count * stride, file) !=
+            count * stride) {
+            return refused("the pixel rows cannot be read");
+        }
+        // Stored rows of a bottom-up bitmap run from the bottom of the picture.
+        const std::uint32_t top = source_.topDown() ? first : rows - first - count;
+        drawn = drawn && drawBand(top, top + count, size);
+    }
+    if (!drawn) return refused("the picture cannot be drawn onto the frame");
+    return Verdict{};
+}
+
+// Surface row y samples source row floor(y x rows / height), so source rows top to end - 1 are
+// sampled by surface rows ceil(top x height / rows) to ceil(end x height / rows) - 1.
+bool FrameComposer::drawBand(std::uint32_t top, std::uint32_t end, const DrawSize& size) {
+    platform::Bitmap& out = *destinationDc_.selectedBitmap();
+    const std::int64_t rows = source_.height();
+    const auto firstRow = [&](std::int64_t sourceRow) {
+        return std::min<std::int64_t>((sourceRow * size.height + rows - 1) / rows, out.height());
+    };
+    const std::int64_t y0 = firstRow(top);
+    const std::int64_t y1 = firstRow(end);
+    if (y0 >= y1) return true;
+    if (!band_.viewRows(out, static_cast<std::uint32_t>(y0), static_cast<std::uint32_t>(y1 - y0))) {
+        return false;
+    }
+    platform::Bitmap* previous = destinationDc_.selectBitmap(&band_);
+    const bool drawn = drawRows(
+        destinationDc_, platform::Rect{0, static_cast<std::int32_t>(-y0), size.width, size.height});
+    destinationDc_.selectBitmap(previous);
     return drawn;
 }
 

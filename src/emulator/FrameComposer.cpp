@@ -109,11 +109,6 @@ unsigned char* FrameComposer::composeFrame(const FrameSource& source, const Fram
     const std::uint64_t planes = layout.planes;
     if (!slotBlock_ || layoutProduct(planes, planeBytes) > slotBytes_) return nullptr;
     unsigned char* const frame = slotTable_[0];
-    const Geometry& geometry = source.state.geometry;
-    platform::bitBlt(destinationDc_,
-                     platform::Rect{0, 0, static_cast<std::int32_t>(geometry.width),
-                                    static_cast<std::int32_t>(geometry.height)},
-                     nullptr, 0, 0, platform::kBlackness);
     for (std::uint64_t plane = 0; plane < planes; ++plane) {
         composePlane(source, static_cast<int>(plane), frame + plane * planeBytes, planeBytes);
     }
@@ -126,15 +121,22 @@ void FrameComposer::composePlane(const FrameSource& source, int plane, unsigned 
     const GrabState& state = source.state;
     const Geometry& geometry = state.geometry;
     const std::string* file = source.store.next(plane, state.source.imageCategory);
+    // A played file's stretch covers the whole surface, so it is drawn straight into the plane
+    // when the plane has the surface's size; anything else ends in the pattern, which fills the
+    // plane, so neither a black fill nor a copy through the surface is needed.
+    const bool direct =
+        file != nullptr && surface_.sizeInBytes() == bytes && planeView_.view(surface_, out);
+    platform::Bitmap* const previous = direct ? destinationDc_.selectBitmap(&planeView_) : nullptr;
     const bool loaded = file != nullptr &&
                         load(file->c_str(), targetFormat(), conformRule(state)) &&
                         surface_.sizeInBytes() == bytes;
+    if (direct) destinationDc_.selectBitmap(previous);
     if (observation_) observation_->notePlane(plane, file, substituteReason(file, loaded));
     if (!loaded) {
         writeSubstitutePattern(out, bytes, geometry.width, geometry.bytesPerPixel, frameCounter_);
         return;
     }
-    std::memcpy(out, surface_.bits(), bytes);
+    if (!direct) std::memcpy(out, surface_.bits(), bytes);
     if (plane == state.camera.clientActiveCamera) {
         const std::size_t length = std::min(file->size(), kPathCapacity - 1);
         std::memcpy(source.currentFileName, file->data(), length);

@@ -105,13 +105,29 @@ private:
     // Why composePlane wrote the pattern for a listed file; null when it was played or unlisted.
     const char* substituteReason(const std::string* file, bool loaded) const;
     Verdict loadVerdict(const char* path, const BITMAPINFO* target, const ConformRule& rule);
-    Verdict readSource(std::FILE* file, const BitmapLayout& layout);
+    // The size a file is stretched to: the target's, each at most the largest Rect extent.
+    struct DrawSize {
+        std::int32_t width;
+        std::int32_t height;
+    };
+    // Source rows read and drawn per band: a band and the surface rows drawn from it stay in
+    // the second-level cache.
+    static constexpr std::size_t kBandBytes = std::size_t{128} << 10;
+
+    Verdict prepareSource(std::FILE* file, const BitmapLayout& layout);
     bool readPalette(std::FILE* file, std::uint32_t entries);
     bool readRows(std::FILE* file, std::size_t fileRowBytes);
-    bool drawSource(const BITMAPINFOHEADER& target);
+    static DrawSize drawSize(const BITMAPINFOHEADER& target);
+    bool drawSource(const DrawSize& size);
+    bool drawRows(platform::DeviceContext& destination, const platform::Rect& to);
+    bool drawsInBands(std::size_t fileRowBytes, const DrawSize& size);
+    Verdict readAndDrawBands(std::FILE* file, const DrawSize& size);
+    bool drawBand(std::uint32_t top, std::uint32_t end, const DrawSize& size);
 
     platform::Bitmap surface_;
     platform::Bitmap source_;
+    platform::Bitmap planeView_;  // the surface's layout over the plane being composed
+    platform::Bitmap band_;       // the surface rows drawn from one band of source rows
     platform::DeviceContext sourceDc_;
     platform::DeviceContext destinationDc_;
     TargetFormat target_{};

@@ -80,6 +80,35 @@ TEST(Loader, BottomUpAndTopDownFilesOfOnePictureGiveTheSameFrame) {
     for (const auto& frame : frames) EXPECT_EQ(frame, frames.front());
 }
 
+// Large files are read and drawn a band of rows at a time: every surface row must still sample
+// its own source row, whichever band holds it, in both stored orders and at every scale.
+TEST(Loader, FilesOfManyRowBandsDrawTheWholePictureAtAnySize) {
+    TempDir root("bands");
+    const samples::Picture picture = samples::renderScene(samples::Scene::Pass, 1, 2, 256, 600);
+    const Target targets[] = {{256, 600, 1}, {256, 600, 4}, {97, 211, 3}, {160, 1111, 1}};
+    for (std::uint16_t bits : {8, 24, 32}) {
+        for (bool topDown : {false, true}) {
+            const std::string path =
+                root.file(std::to_string(bits) + (topDown ? "t.bmp" : "b.bmp"));
+            const samples::BmpLayout layout{bits, true, topDown};
+            ASSERT_TRUE(samples::writeBmp(path, picture, layout));
+            const samples::Picture stored = samples::storedPicture(picture, layout);
+            for (const Target& target : targets) {
+                Loader loader;
+                ASSERT_TRUE(loader.surface(target.width, target.height, target.bytesPerPixel));
+                std::memset(loader.composer.surface().bits(), 0x5A,
+                            loader.composer.surface().sizeInBytes());
+                ASSERT_TRUE(loader.load(path)) << path;
+                const auto expected =
+                    expectedPlane(stored, target.width, target.height, target.bytesPerPixel);
+                EXPECT_EQ(firstDifference(loader.pixels(), expected), -1)
+                    << path << " onto " << target.width << "x" << target.height << "x"
+                    << target.bytesPerPixel;
+            }
+        }
+    }
+}
+
 TEST(Loader, ANarrowFileFillsItsRoundedColumnsFromThePaddingNotFromTheFileBefore) {
     TempDir root("narrow");
     samples::Picture white(640, 8, samples::Rgb{255, 255, 255});

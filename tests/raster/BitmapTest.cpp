@@ -124,6 +124,54 @@ TEST(RasterBitmap, RecreatingWithinItsMemoryKeepsTheBlock) {
     EXPECT_EQ(bitmap.bits(), block);
 }
 
+TEST(RasterBitmap, AViewTakesItsModelsLayoutOverTheCallersMemoryAndCreateReturnsToItsOwn) {
+    Bitmap model;
+    std::vector<PaletteColour> colours = {{1, 2, 3, 0}, {4, 5, 6, 0}};
+    BitmapFormat paletted = format(6, 3, 8);
+    paletted.palette = colours.data();
+    paletted.paletteSize = 2;
+    ASSERT_TRUE(model.create(paletted));
+    Bitmap view;
+    ASSERT_TRUE(view.create(format(4, 4, 24)));
+    const std::uint8_t* ownBlock = view.bits();
+    std::vector<std::uint8_t> memory(model.sizeInBytes());
+    ASSERT_TRUE(view.view(model, memory.data()));
+    EXPECT_EQ(view.bits(), memory.data());
+    EXPECT_EQ(view.width(), 6u);
+    EXPECT_EQ(view.height(), 3u);
+    EXPECT_FALSE(view.topDown());
+    EXPECT_EQ(view.stride(), model.stride());
+    EXPECT_EQ(view.row(0), memory.data() + 2 * model.stride());
+    EXPECT_EQ(view.paletteSize(), 2u);
+    EXPECT_EQ(view.palette()[1].green, 5);
+    EXPECT_FALSE(view.isGreyRamp());
+
+    ASSERT_TRUE(view.create(format(4, 4, 24)));
+    EXPECT_EQ(view.bits(), ownBlock);
+    EXPECT_FALSE(view.view(Bitmap{}, memory.data()));
+    EXPECT_TRUE(view.empty());
+    EXPECT_FALSE(view.view(model, nullptr));
+    EXPECT_TRUE(view.empty());
+}
+
+TEST(RasterBitmap, ARowViewStartsAtItsFirstRowAndStaysInsideATopDownBitmap) {
+    Bitmap model;
+    ASSERT_TRUE(model.create(format(5, -6, 24)));
+    Bitmap rows;
+    ASSERT_TRUE(rows.viewRows(model, 2, 3));
+    EXPECT_EQ(rows.bits(), model.row(2));
+    EXPECT_EQ(rows.row(2), model.row(4));
+    EXPECT_EQ(rows.height(), 3u);
+    EXPECT_EQ(rows.stride(), model.stride());
+    EXPECT_TRUE(rows.viewRows(model, 0, 6));
+    EXPECT_FALSE(rows.viewRows(model, 4, 3));
+    EXPECT_TRUE(rows.empty());
+    EXPECT_FALSE(rows.viewRows(model, 6, 0));
+    Bitmap bottomUp;
+    ASSERT_TRUE(bottomUp.create(format(5, 6, 24)));
+    EXPECT_FALSE(rows.viewRows(bottomUp, 0, 1));
+}
+
 TEST(RasterBitmap, ClearingZeroesOnlyWhenAsked) {
     Bitmap bitmap;
     ASSERT_TRUE(bitmap.create(format(4, 4, 8)));

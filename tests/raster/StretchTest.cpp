@@ -2,6 +2,7 @@
 // palette matching and the black fill.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -141,6 +142,35 @@ TEST(Stretch, UnscaledConvertingCopiesKeepTheirOffsetsWhenClipped) {
             EXPECT_EQ(surfaces.destination.row(0)[x], 0);
         }
     }
+}
+
+// A view of the destination draws what the destination itself would, into other memory, and
+// leaves the destination alone: colour to grey, scaled, into a bottom-up 8-bit model.
+TEST(Stretch, AViewOfTheDestinationDrawsWhatTheDestinationWould) {
+    Surfaces s;
+    ASSERT_TRUE(s.source.create(format(13, -7, 24)));
+    for (std::uint32_t y = 0; y < 7; ++y) {
+        for (std::uint32_t x = 0; x < 13; ++x) put24(s.source, x, y, probe(x, y));
+    }
+    BitmapFormat packed = format(9, 5, 8);
+    packed.stride = 9;  // rows without padding, which the stretch would not write
+    ASSERT_TRUE(s.destination.create(packed));
+    const Rect to{0, 0, 9, 5};
+    const Rect from{0, 0, 13, 7};
+    ASSERT_TRUE(stretchBlt(s.destinationDc, to, s.sourceDc, from, kSrcCopy));
+    const std::vector<std::uint8_t> expected(s.destination.bits(),
+                                             s.destination.bits() + s.destination.sizeInBytes());
+    std::fill_n(s.destination.bits(), s.destination.sizeInBytes(), 0x5A);
+
+    std::vector<std::uint8_t> memory(s.destination.sizeInBytes(), 0xA5);
+    Bitmap view;
+    ASSERT_TRUE(view.view(s.destination, memory.data()));
+    s.destinationDc.selectBitmap(&view);
+    ASSERT_TRUE(stretchBlt(s.destinationDc, to, s.sourceDc, from, kSrcCopy));
+    EXPECT_EQ(memory, expected);
+    EXPECT_EQ(
+        std::count(s.destination.bits(), s.destination.bits() + s.destination.sizeInBytes(), 0x5A),
+        static_cast<std::ptrdiff_t>(s.destination.sizeInBytes()));
 }
 
 TEST(Stretch, RefusesWhatItCannotDoAndDrawsNothing) {

@@ -5,6 +5,9 @@
 #include <ctime>
 
 #include <sched.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 namespace tamra::platform {
 namespace {
@@ -37,6 +40,14 @@ void sleepMilliseconds(std::uint32_t milliseconds) {
     remaining.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
     while (clock_nanosleep(CLOCK_MONOTONIC, 0, &remaining, &remaining) == EINTR) {
     }
+}
+
+// Linux lets a timer of a normal thread fire up to 50 us late by default (the timer slack); 1 ns
+// is the least it takes. Elsewhere nothing changes.
+void preferPreciseWakeUps() {
+#ifdef __linux__
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
 }
 
 }  // namespace tamra::platform

@@ -69,10 +69,12 @@ bool Bitmap::create(const BitmapFormat& format, bool clear) {
             pixels_.resize(bytes);
         } catch (const std::bad_alloc&) {
             pixels_ = std::vector<std::uint8_t>();
+            data_ = nullptr;
             return false;
         }
     }
-    if (clear) std::memset(pixels_.data(), 0, bytes);
+    data_ = pixels_.data();
+    if (clear) std::memset(data_, 0, bytes);
     width_ = format.width;
     height_ = height;
     topDown_ = format.height < 0;
@@ -97,12 +99,40 @@ bool Bitmap::create(const BitmapFormat& format, bool clear) {
     return true;
 }
 
+bool Bitmap::view(const Bitmap& like, std::uint8_t* memory) {
+    forgetLayout();
+    if (like.empty() || memory == nullptr || &like == this) return false;
+    data_ = memory;
+    width_ = like.width_;
+    height_ = like.height_;
+    topDown_ = like.topDown_;
+    bitsPerPixel_ = like.bitsPerPixel_;
+    stride_ = like.stride_;
+    palette_ = like.palette_;
+    paletteSize_ = like.paletteSize_;
+    greyRamp_ = like.greyRamp_;
+    masks_ = like.masks_;
+    return true;
+}
+
+bool Bitmap::viewRows(const Bitmap& like, std::uint32_t first, std::uint32_t count) {
+    if (!like.topDown_ || count == 0 || first > like.height_ || count > like.height_ - first ||
+        !view(like, like.data_ + std::size_t{like.stride_} * first)) {
+        forgetLayout();
+        return false;
+    }
+    height_ = count;
+    return true;
+}
+
 void Bitmap::release() {
     forgetLayout();
     pixels_ = std::vector<std::uint8_t>();
+    data_ = nullptr;
 }
 
 void Bitmap::forgetLayout() {
+    data_ = pixels_.data();
     width_ = 0;
     height_ = 0;
     topDown_ = false;

@@ -56,12 +56,26 @@ bool validChannelMasks(const ChannelMasks& masks, std::uint16_t bitsPerPixel);
 // holds allocates nothing, so one bitmap can take a new picture every frame.
 class Bitmap {
 public:
+    Bitmap() = default;
+    // A copy would draw on the original's memory.
+    Bitmap(const Bitmap&) = delete;
+    Bitmap& operator=(const Bitmap&) = delete;
+
     // Lays the bitmap out for a format. Refuses (false, and the bitmap is left empty) a width
     // or height of 0 or beyond kMaxBitmapDimension, a bit count other than 8, 16, 24 or 32, a
     // palette beyond 256 entries, a mask that is not one run of bits or overlaps another, a
     // stride too short, a block beyond kMaxBitmapBytes, or memory that cannot be had.
     // clear: zero the pixels; otherwise they hold whatever the memory held.
     bool create(const BitmapFormat& format, bool clear = true);
+    // Lays the bitmap out as |like| (size, depth, palette, masks) over memory the caller owns,
+    // which must hold like.sizeInBytes() bytes for as long as the bitmap is drawn on. Nothing is
+    // allocated, cleared or copied; own memory is kept for a later create. False when like is
+    // empty or memory null.
+    bool view(const Bitmap& like, std::uint8_t* memory);
+    // A view of rows first to first + count - 1 of a top-down bitmap, over its memory: row 0
+    // of the view is row first of like. False (and left empty) for a bottom-up or empty like,
+    // no rows, or rows past its bottom.
+    bool viewRows(const Bitmap& like, std::uint32_t first, std::uint32_t count);
     // Empties the bitmap and frees its memory.
     void release();
 
@@ -74,11 +88,11 @@ public:
     std::uint32_t stride() const { return stride_; }
     std::size_t sizeInBytes() const { return std::size_t{stride_} * height_; }
     // Pixel memory in stored order (for a bottom-up bitmap, the bottom row first).
-    std::uint8_t* bits() { return pixels_.data(); }
-    const std::uint8_t* bits() const { return pixels_.data(); }
+    std::uint8_t* bits() { return data_; }
+    const std::uint8_t* bits() const { return data_; }
     // Row y of the picture, counted from the top whatever the stored order.
-    std::uint8_t* row(std::uint32_t y) { return pixels_.data() + rowOffset(y); }
-    const std::uint8_t* row(std::uint32_t y) const { return pixels_.data() + rowOffset(y); }
+    std::uint8_t* row(std::uint32_t y) { return data_ + rowOffset(y); }
+    const std::uint8_t* row(std::uint32_t y) const { return data_ + rowOffset(y); }
 
     const std::array<PaletteColour, 256>& palette() const { return palette_; }
     std::uint32_t paletteSize() const { return paletteSize_; }
@@ -103,6 +117,8 @@ private:
     bool greyRamp_ = false;
     ChannelMasks masks_;
     std::vector<std::uint8_t> pixels_;
+    // The pixels drawn on: pixels_ after create, the caller's memory after view.
+    std::uint8_t* data_ = nullptr;
 };
 
 }  // namespace tamra::platform

@@ -417,11 +417,21 @@ bool mapColumns(const Job& job, StretchScratch& scratch) {
             return false;
         }
     }
+    // Stepped without a division per column: whole + rest / D is d x S / D for the current d.
     const std::int64_t bytesPerPixel = job.source.bytesPerPixel();
+    const std::int64_t sourceWidth = job.from.width;
+    const std::int64_t width = job.to.width;
+    const std::int64_t first = (job.x0 - job.to.x) * sourceWidth;
+    std::int64_t whole = first / width;
+    std::int64_t rest = first % width;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::int64_t d = job.x0 + static_cast<std::int64_t>(i) - job.to.x;
-        const std::int64_t sourceX = job.from.x + d * job.from.width / job.to.width;
-        scratch.columnOffsets[i] = static_cast<std::uint32_t>(sourceX * bytesPerPixel);
+        scratch.columnOffsets[i] = static_cast<std::uint32_t>((job.from.x + whole) * bytesPerPixel);
+        whole += sourceWidth / width;
+        rest += sourceWidth % width;
+        if (rest >= width) {
+            rest -= width;
+            ++whole;
+        }
     }
     return true;
 }
@@ -457,8 +467,11 @@ bool stretchBlt(DeviceContext& destination, const Rect& to, DeviceContext& sourc
     if (x0 >= x1 || y0 >= y1) return true;
     StretchScratch& scratch = destination.scratch();
     Job job{*in, *out, from, to, x0, x1, y0, y1, nullptr};
-    if (!mapColumns(job, scratch)) return false;
-    job.columns = scratch.columnOffsets.data();
+    // Only a scaled width looks its columns up.
+    if (from.width != to.width) {
+        if (!mapColumns(job, scratch)) return false;
+        job.columns = scratch.columnOffsets.data();
+    }
     draw(job, scratch);
     return true;
 }

@@ -23,4 +23,7 @@ void sleepMilliseconds(std::uint32_t milliseconds) {
     Sleep(milliseconds);
 }
 
+// Sleep's granularity is the system timer's, which is not the library's to change.
+void preferPreciseWakeUps() {}
+
 }  // namespace tamra::platform
