@@ -150,10 +150,10 @@ bool writeDecoded(const Decoded& image, const fs::path& target) {
 }
 
 std::string numbered(std::size_t index, std::size_t count, const fs::path& source) {
-    const int digits = std::max<int>(4, static_cast<int>(std::to_string(count).size()));
-    char prefix[32];
-    std::snprintf(prefix, sizeof prefix, "%0*zu_", digits, index + 1);
-    return prefix + source.stem().string() + ".bmp";
+    const std::size_t digits = std::max<std::size_t>(4, std::to_string(count).size());
+    std::string number = std::to_string(index + 1);
+    number.insert(0, digits - std::min(digits, number.size()), '0');
+    return number + "_" + source.stem().string() + ".bmp";
 }
 
 ConvertedFile convertOne(const fs::path& source, const fs::path& target) {
