@@ -387,13 +387,13 @@ void Acquisition::handOver(std::uint32_t slot) {
         callClient([&] { plain.function(buffer, count, tag, plain.context); });
         return;
     }
-    const auto [extended, context] = state_->callbacks.bufferEx.get();
-    if (!extended) return;
+    const auto extended = state_->callbacks.bufferEx.get();
+    if (!extended.function) return;
     for (std::uint32_t camera = 0; camera < cameraCount_ && !orphaned_; ++camera) {
         IFW_GRAB_BUF_DESC desc{};
         desc.Buffer = buffer;
         desc.CameraIndex = camera;
-        callClient([&] { extended(&desc, count, tag, context); });
+        callClient([&] { extended.function(&desc, count, tag, extended.context); });
     }
 }
 
@@ -404,12 +404,12 @@ std::uint32_t Acquisition::reportOverruns() {
     while (running()) {
         spareReady_->wait(platform::kInfinite);
         if (!running()) break;
-        const auto [callback, context] = state_->callbacks.trash.get();
-        if (!callback) continue;
+        const auto trash = state_->callbacks.trash.get();
+        if (!trash.function) continue;
         unsigned char* buffer = state_->ring.slots[spare];
         const unsigned int count = fillCounters_[spare].load(std::memory_order_relaxed);
         const std::int64_t tag = frameTags_[spare].load(std::memory_order_relaxed);
-        callClient([&] { callback(buffer, count, tag, context); });
+        callClient([&] { trash.function(buffer, count, tag, trash.context); });
         if (orphaned_) return finishOrphaned(kTrashExitCode);
     }
     return kTrashExitCode;
