@@ -1,7 +1,9 @@
-// General-purpose input and output records and their persistence in a client store.
+// General-purpose input and output records and their persistence in a client store. The
+// tamra-grab key=value file round trip is in tests/lineio/LineToolsTest.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,23 +14,63 @@
 namespace {
 
 using lineio_test::LineGrab;
-using lineio_test::RecordingStorage;
 
-void expectDefaultInput(const IFW_GPI_CONFIG& in) {
-    EXPECT_EQ(in.Polarity, 1);
-    EXPECT_EQ(in.Debounce, 200);
-    EXPECT_EQ(in.Level, 0);
-    EXPECT_FLOAT_EQ(in.Threshold, 3.0f);
-    EXPECT_EQ(in.Options, 0);
+const IFW_GPI_CONFIG kDefaultInput{1, 200, 0, 3.0f, 0};
+const IFW_GPO_CONFIG kDefaultOutput{1, 0, 1000, 0, 0};
+
+void expectInput(const IFW_GPI_CONFIG& in, const IFW_GPI_CONFIG& want) {
+    EXPECT_EQ(in.Polarity, want.Polarity);
+    EXPECT_EQ(in.Debounce, want.Debounce);
+    EXPECT_EQ(in.Level, want.Level);
+    EXPECT_FLOAT_EQ(in.Threshold, want.Threshold);
+    EXPECT_EQ(in.Options, want.Options);
 }
 
-void expectDefaultOutput(const IFW_GPO_CONFIG& out) {
-    EXPECT_EQ(out.Polarity, 1);
-    EXPECT_EQ(out.Offset, 0);
-    EXPECT_EQ(out.Duration, 1000);
-    EXPECT_EQ(out.Driver, 0);
-    EXPECT_EQ(out.initVal, 0);
+void expectOutput(const IFW_GPO_CONFIG& out, const IFW_GPO_CONFIG& want) {
+    EXPECT_EQ(std::memcmp(&out, &want, sizeof(out)), 0) << out.Duration << " " << out.Offset;
 }
+
+// Records every storage call in order, answers reads from its map and can fail on demand.
+class RecordingStorage : public XiStorage {
+public:
+    struct Call {
+        std::string op, key, dflt;
+    };
+    int WriteFloat(const char* key, float value) override {
+        return write("WriteFloat", key, std::to_string(value));
+    }
+    int WriteInt(const char* key, int value) override {
+        return write("WriteInt", key, std::to_string(value));
+    }
+    int ReadFloat(const char* key, float* value, float dflt) override {
+        const std::string* text = read("ReadFloat", key, std::to_string(dflt));
+        if (text != nullptr) *value = std::stof(*text);
+        return text != nullptr ? 0 : 1;
+    }
+    int ReadInt(const char* key, int* value, int dflt) override {
+        const std::string* text = read("ReadInt", key, std::to_string(dflt));
+        if (text != nullptr) *value = std::stoi(*text);
+        return text != nullptr ? 0 : 1;
+    }
+
+    std::vector<Call> calls;
+    std::map<std::string, std::string> values;
+    std::size_t failWriteNumber = 0;  // 1-based write that fails; 0: none
+    bool failReads = false;
+
+private:
+    int write(const char* op, const char* key, std::string text) {
+        calls.push_back({op, key, ""});
+        if (calls.size() == failWriteNumber) return 5;
+        values[key] = std::move(text);
+        return 0;
+    }
+    const std::string* read(const char* op, const char* key, std::string dflt) {
+        calls.push_back({op, key, std::move(dflt)});
+        const auto found = values.find(key);
+        return failReads || found == values.end() ? nullptr : &found->second;
+    }
+};
 
 // The full key sequence of one save or load, in the order a client's store sees it.
 std::vector<std::string> expectedKeys() {
@@ -48,10 +90,6 @@ std::vector<std::string> keysOf(const RecordingStorage& storage) {
     return keys;
 }
 
-bool isThreshold(const std::string& key) {
-    return key.size() > 10 && key.compare(key.size() - 10, 10, ".Threshold") == 0;
-}
-
 // Counts every record the core re-applies through the virtual setters.
 class SetterCountingGrab : public LineGrab<CIGrab> {
 public:
@@ -68,85 +106,49 @@ public:
     std::vector<int> debounces;
 };
 
-std::vector<std::uint32_t> zeroTo31() {
-    std::vector<std::uint32_t> all;
-    for (std::uint32_t i = 0; i < 32; ++i) all.push_back(i);
-    return all;
-}
-
-TEST(GpioRecords, EveryIndexStartsWithTheDefaultsInBothClasses) {
+TEST(GpioRecords, EveryIndexStartsWithTheDefaultsAndBadIndicesOrNullsAreIgnored) {
     IXGrab root;
     CIGrab core;
+    IFW_GPI_CONFIG in{9, 9, 9, 9.0f, 9};
+    IFW_GPO_CONFIG out{9, 9, 9, 9, 9};
+    core.SetGPIConfig(32, &in);
+    core.SetGPOConfig(32, &out);
+    core.SetGPIConfig(0, nullptr);
+    core.SetGPOConfig(0, nullptr);
+    core.GetGPIConfig(0, nullptr);
+    core.GetGPIConfig(32, &in);
+    core.GetGPOConfig(0xFFFFFFFFu, &out);
+    EXPECT_EQ(in.Debounce, 9);
+    EXPECT_EQ(out.Duration, 9);
     for (IXGrab* grab : {static_cast<IXGrab*>(&root), static_cast<IXGrab*>(&core)}) {
         for (std::uint32_t i = 0; i < 32; ++i) {
             SCOPED_TRACE(i);
-            IFW_GPI_CONFIG in{};
-            IFW_GPO_CONFIG out{};
             grab->GetGPIConfig(i, &in);
             grab->GetGPOConfig(i, &out);
-            expectDefaultInput(in);
-            expectDefaultOutput(out);
+            expectInput(in, kDefaultInput);
+            expectOutput(out, kDefaultOutput);
         }
     }
 }
 
-TEST(GpioRecords, IndexOutOfRangeAndNullRecordsAreIgnored) {
-    CIGrab grab;
-    IFW_GPI_CONFIG in{9, 9, 9, 9.0f, 9};
-    IFW_GPO_CONFIG out{9, 9, 9, 9, 9};
-    grab.GetGPIConfig(32, &in);
-    grab.GetGPOConfig(0xFFFFFFFFu, &out);
-    EXPECT_EQ(in.Debounce, 9);
-    EXPECT_EQ(out.Duration, 9);
-
-    grab.SetGPIConfig(32, &in);
-    grab.SetGPOConfig(32, &out);
-    grab.SetGPIConfig(0, nullptr);
-    grab.SetGPOConfig(0, nullptr);
-    grab.GetGPIConfig(0, nullptr);
-    grab.GetGPOConfig(0, nullptr);
-    IFW_GPI_CONFIG last{};
-    IFW_GPO_CONFIG lastOut{};
-    grab.GetGPIConfig(31, &last);
-    grab.GetGPOConfig(31, &lastOut);
-    expectDefaultInput(last);
-    expectDefaultOutput(lastOut);
-}
-
 TEST(GpioRecords, SetThenGetRoundTripsWithTheLevelReadLive) {
-    LineGrab<CIGrab> grab;
-    grab.Initialize();
-    IFW_GPI_CONFIG in{0, 35, 1, 1.25f, 6};
-    IFW_GPO_CONFIG out{-1, 20, 30, 2, 1};
-    grab.SetGPIConfig(7, &in);
-    grab.SetGPOConfig(31, &out);
-
-    IFW_GPI_CONFIG readIn{};
-    IFW_GPO_CONFIG readOut{};
-    grab.GetGPIConfig(7, &readIn);
-    grab.GetGPOConfig(31, &readOut);
-    EXPECT_EQ(readIn.Polarity, 0);
-    EXPECT_EQ(readIn.Debounce, 35);
-    EXPECT_EQ(readIn.Level, 0);  // no input is wired: the live level replaces the stored 1
-    EXPECT_FLOAT_EQ(readIn.Threshold, 1.25f);
-    EXPECT_EQ(readIn.Options, 6);
-    EXPECT_EQ(std::memcmp(&readOut, &out, sizeof(out)), 0);
-    EXPECT_STREQ(grab.GetLastErrorMsg(), "");
-
-    IFW_GPI_CONFIG neighbour{};
-    grab.GetGPIConfig(6, &neighbour);
-    expectDefaultInput(neighbour);
-}
-
-TEST(GpioRecords, ReadingAnInputOfAnUninitialisedGrabStillCopiesTheRecord) {
-    CIGrab grab;
-    IFW_GPI_CONFIG in{1, 77, 1, 3.0f, 0};
-    grab.SetGPIConfig(3, &in);
-    IFW_GPI_CONFIG read{};
-    grab.GetGPIConfig(3, &read);
-    EXPECT_EQ(read.Debounce, 77);
-    EXPECT_EQ(read.Level, 0);
-    EXPECT_STREQ(grab.GetLastErrorMsg(), "CIGrab::GetGPInputValue: Grab not initialized");
+    for (bool initialise : {true, false}) {
+        LineGrab<CIGrab> grab;
+        if (initialise) grab.Initialize();
+        IFW_GPI_CONFIG in{0, 35, 1, 1.25f, 6};
+        IFW_GPO_CONFIG out{-1, 20, 30, 2, 1};
+        grab.SetGPIConfig(7, &in);
+        grab.SetGPOConfig(31, &out);
+        IFW_GPI_CONFIG readIn{};
+        IFW_GPO_CONFIG readOut{};
+        grab.GetGPIConfig(7, &readIn);
+        grab.GetGPOConfig(31, &readOut);
+        // No input is wired: the live level 0 replaces the stored 1.
+        expectInput(readIn, {0, 35, 0, 1.25f, 6});
+        expectOutput(readOut, out);
+        grab.GetGPIConfig(6, &readIn);
+        expectInput(readIn, kDefaultInput);
+    }
 }
 
 TEST(GpioRecords, AttributeRecordIsCleared) {
@@ -158,120 +160,73 @@ TEST(GpioRecords, AttributeRecordIsCleared) {
     EXPECT_EQ(grab.GetGpioAttr(nullptr), 1);
 }
 
-TEST(GpioStorage, SaveWritesEveryKeyInOrderWithTheRightCall) {
-    CIGrab grab;
-    RecordingStorage storage;
-    EXPECT_EQ(grab.SaveStorage(&storage), 1);
-    ASSERT_EQ(storage.calls.size(), 288u);
-    EXPECT_EQ(keysOf(storage), expectedKeys());
-    for (const auto& call : storage.calls)
-        EXPECT_EQ(call.op, isThreshold(call.key) ? "WriteFloat" : "WriteInt") << call.key;
-    EXPECT_EQ(*storage.find("GPI0.Debounce"), "200");
-    EXPECT_EQ(std::stof(*storage.find("GPI31.Threshold")), 3.0f);
-    EXPECT_EQ(*storage.find("GPO12.Duration"), "1000");
-}
-
-TEST(GpioStorage, TheFirstFailedWriteEndsTheSaveSilently) {
-    CIGrab grab;
-    RecordingStorage storage;
-    storage.failWriteNumber = 3;
-    EXPECT_EQ(grab.SaveStorage(&storage), 1);
-    EXPECT_EQ(keysOf(storage),
-              (std::vector<std::string>{"GPI0.Debounce", "GPI0.Polarity", "GPI0.Threshold"}));
-    EXPECT_STREQ(grab.GetLastErrorMsg(), "");
-}
-
-TEST(GpioStorage, AFailureAmongTheOutputsStopsThere) {
-    CIGrab grab;
-    RecordingStorage storage;
-    storage.failWriteNumber = 128 + 5 * 4 + 2;  // GPO4.Offset
-    grab.SaveStorage(&storage);
-    ASSERT_EQ(storage.calls.size(), 150u);
-    EXPECT_EQ(storage.calls.back().key, "GPO4.Offset");
-}
-
-TEST(GpioStorage, LoadAsksForEveryKeyWithTheCurrentValueAsDefault) {
+// Save and load walk the same keys in the same order; thresholds are floats, the level is
+// neither saved nor loaded, and a load offers the current value as the default.
+TEST(GpioStorage, SaveAndLoadUseEveryKeyInOrderWithTheRightCall) {
     CIGrab grab;
     IFW_GPO_CONFIG out{1, 0, 55, 0, 0};
     grab.SetGPOConfig(2, &out);
-    RecordingStorage storage;
-    EXPECT_EQ(grab.LoadStorage(&storage), 1);
-    ASSERT_EQ(storage.calls.size(), 288u);
-    EXPECT_EQ(keysOf(storage), expectedKeys());
-    for (std::size_t i = 0; i < storage.calls.size(); ++i) {
-        const auto& call = storage.calls[i];
-        EXPECT_EQ(call.op, isThreshold(call.key) ? "ReadFloat" : "ReadInt") << call.key;
-        if (call.key == "GPI9.Debounce") {
-            EXPECT_EQ(storage.defaults[i], "200");
-        }
-        if (call.key == "GPO2.Duration") {
-            EXPECT_EQ(storage.defaults[i], "55");
-        }
+    RecordingStorage saved;
+    EXPECT_EQ(grab.SaveStorage(&saved), 1);
+    EXPECT_EQ(keysOf(saved), expectedKeys());
+    EXPECT_EQ(saved.values["GPI0.Debounce"], "200");
+    EXPECT_EQ(std::stof(saved.values["GPI31.Threshold"]), 3.0f);
+    EXPECT_EQ(saved.values["GPO2.Duration"], "55");
+
+    RecordingStorage loaded;
+    EXPECT_EQ(grab.LoadStorage(&loaded), 1);
+    EXPECT_EQ(keysOf(loaded), expectedKeys());
+    for (std::size_t i = 0; i < loaded.calls.size(); ++i) {
+        const auto& call = loaded.calls[i];
+        const bool isFloat = call.key.find(".Threshold") != std::string::npos;
+        EXPECT_EQ(saved.calls[i].op, isFloat ? "WriteFloat" : "WriteInt") << call.key;
+        EXPECT_EQ(call.op, isFloat ? "ReadFloat" : "ReadInt") << call.key;
+        EXPECT_EQ(call.dflt, saved.values[call.key]) << call.key;
     }
 }
 
-TEST(GpioStorage, AStoreThatFailsEveryReadChangesNothingButEveryRecordIsReapplied) {
-    SetterCountingGrab grab;
-    RecordingStorage storage;
-    storage.values = {{"GPI0.Debounce", "1"}};
-    storage.failReads = true;
-    EXPECT_EQ(grab.LoadStorage(&storage), 1);
-    EXPECT_EQ(grab.inputs, zeroTo31());
-    EXPECT_EQ(grab.outputs, zeroTo31());
-    IFW_GPI_CONFIG in{};
-    grab.GetGPIConfig(0, &in);
-    EXPECT_EQ(in.Debounce, 200);
-}
-
-TEST(GpioStorage, OnlyTheStoredKeyChangesOnLoading) {
-    CIGrab grab;
-    RecordingStorage storage;
-    storage.values = {{"GPO5.Duration", "40"}};
-    grab.LoadStorage(&storage);
-    for (std::uint32_t i = 0; i < 32; ++i) {
-        SCOPED_TRACE(i);
-        IFW_GPI_CONFIG in{};
-        IFW_GPO_CONFIG out{};
-        grab.GetGPIConfig(i, &in);
-        grab.GetGPOConfig(i, &out);
-        expectDefaultInput(in);
-        if (i == 5) {
-            EXPECT_EQ(out.Duration, 40);
-            out.Duration = 1000;
-        }
-        expectDefaultOutput(out);
+TEST(GpioStorage, TheFirstFailedWriteEndsTheSaveSilently) {
+    for (std::size_t failing : {3u, 128u + 5u * 4u + 2u}) {
+        CIGrab grab;
+        RecordingStorage storage;
+        storage.failWriteNumber = failing;
+        EXPECT_EQ(grab.SaveStorage(&storage), 1);
+        ASSERT_EQ(storage.calls.size(), failing);
+        EXPECT_EQ(storage.calls.back().key, expectedKeys()[failing - 1]);
+        EXPECT_STREQ(grab.GetLastErrorMsg(), "");
     }
 }
 
-TEST(GpioStorage, SavedRecordsLoadBackIntoAnotherGrabThroughItsSetters) {
-    CIGrab source;
-    IFW_GPI_CONFIG in{0, 15, 0, 0.5f, 3};
-    IFW_GPO_CONFIG out{0, 250, 90, 4, 1};
-    source.SetGPIConfig(30, &in);
-    source.SetGPOConfig(1, &out);
-    RecordingStorage storage;
-    source.SaveStorage(&storage);
-    storage.calls.clear();
-
-    SetterCountingGrab target;
-    target.LoadStorage(&storage);
-    ASSERT_EQ(target.debounces.size(), 32u);
-    EXPECT_EQ(target.debounces[30], 15);  // the setter sees the loaded record, not the old one
-    IFW_GPI_CONFIG readIn{};
-    IFW_GPO_CONFIG readOut{};
-    target.GetGPIConfig(30, &readIn);
-    target.GetGPOConfig(1, &readOut);
-    EXPECT_FLOAT_EQ(readIn.Threshold, 0.5f);
-    EXPECT_EQ(readIn.Options, 3);
-    EXPECT_EQ(std::memcmp(&readOut, &out, sizeof(out)), 0);
-}
-
-TEST(GpioStorage, TheLevelIsNeitherSavedNorLoaded) {
-    CIGrab grab;
-    RecordingStorage storage;
-    grab.SaveStorage(&storage);
-    for (const auto& entry : storage.values)
-        EXPECT_EQ(entry.first.find("Level"), std::string::npos) << entry.first;
+// Every record is re-applied through the setters, which see the loaded values; only stored keys
+// change anything, and a store whose reads all fail changes nothing.
+TEST(GpioStorage, LoadingReappliesEveryRecordWithOnlyTheStoredKeysChanged) {
+    std::vector<std::uint32_t> all;
+    for (std::uint32_t i = 0; i < 32; ++i) all.push_back(i);
+    for (bool failReads : {false, true}) {
+        SCOPED_TRACE(failReads);
+        SetterCountingGrab grab;
+        RecordingStorage storage;
+        storage.values = {{"GPI30.Debounce", "15"}, {"GPO5.Duration", "40"}};
+        storage.failReads = failReads;
+        EXPECT_EQ(grab.LoadStorage(&storage), 1);
+        EXPECT_EQ(grab.inputs, all);
+        EXPECT_EQ(grab.outputs, all);
+        ASSERT_EQ(grab.debounces.size(), 32u);
+        EXPECT_EQ(grab.debounces[30], failReads ? 200 : 15);
+        for (std::uint32_t i = 0; i < 32; ++i) {
+            SCOPED_TRACE(i);
+            IFW_GPI_CONFIG in{};
+            IFW_GPO_CONFIG out{};
+            grab.GetGPIConfig(i, &in);
+            grab.GetGPOConfig(i, &out);
+            IFW_GPI_CONFIG wantIn = kDefaultInput;
+            IFW_GPO_CONFIG wantOut = kDefaultOutput;
+            if (i == 30 && !failReads) wantIn.Debounce = 15;
+            if (i == 5 && !failReads) wantOut.Duration = 40;
+            expectInput(in, wantIn);
+            expectOutput(out, wantOut);
+        }
+    }
 }
 
 TEST(GpioStorage, TheRootClassKeepsNothing) {

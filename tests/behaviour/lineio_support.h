@@ -1,11 +1,9 @@
-// Test helpers for the line-control, GPIO, sensor and hardware-class behaviour tests.
+// Test helpers for the line-control, GPIO and sensor behaviour tests.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -69,62 +67,5 @@ inline std::vector<GrabKind> bothGrabKinds() {
 inline std::string kindName(const testing::TestParamInfo<GrabKind>& info) {
     return info.param.prefix;
 }
-
-// Records every storage call in order, answers reads from its map and can fail on demand.
-class RecordingStorage : public XiStorage {
-public:
-    struct Call {
-        std::string op;
-        std::string key;
-    };
-
-    int WriteFloat(const char* key, float value) override {
-        return write("WriteFloat", key, std::to_string(value));
-    }
-    int WriteInt(const char* key, int value) override {
-        return write("WriteInt", key, std::to_string(value));
-    }
-    int ReadFloat(const char* key, float* value, float dflt) override {
-        return read(
-            "ReadFloat", key, [&](const std::string& text) { *value = std::stof(text); },
-            std::to_string(dflt));
-    }
-    int ReadInt(const char* key, int* value, int dflt) override {
-        return read(
-            "ReadInt", key, [&](const std::string& text) { *value = std::stoi(text); },
-            std::to_string(dflt));
-    }
-
-    std::vector<Call> calls;
-    std::vector<std::pair<std::string, std::string>> values;  // key, text; insertion order
-    std::vector<std::string> defaults;                        // default passed to each read
-    int failWriteNumber = 0;                                  // 1-based write that fails; 0: none
-    bool failReads = false;
-
-    const std::string* find(const std::string& key) const {
-        for (const auto& entry : values)
-            if (entry.first == key) return &entry.second;
-        return nullptr;
-    }
-
-private:
-    int write(const char* op, const char* key, std::string text) {
-        calls.push_back({op, key});
-        ++writes_;
-        if (writes_ == failWriteNumber) return 5;
-        values.emplace_back(key, std::move(text));
-        return 0;
-    }
-    template <class Assign>
-    int read(const char* op, const char* key, Assign assign, std::string dflt) {
-        calls.push_back({op, key});
-        defaults.push_back(std::move(dflt));
-        const std::string* text = find(key);
-        if (failReads || text == nullptr) return 1;
-        assign(*text);
-        return 0;
-    }
-    int writes_ = 0;
-};
 
 }  // namespace lineio_test

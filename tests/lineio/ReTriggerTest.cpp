@@ -49,13 +49,25 @@ TEST(ReTrigger, RedeliversTheCurrentFrameWithItsCount) {
     EXPECT_EQ(grab.deliveries[0].tag, 0);
 }
 
-TEST(ReTrigger, NothingWithoutAFrameOrACallback) {
+int countCall(unsigned char*, unsigned int, std::int64_t, void* context) {
+    ++*static_cast<int*>(context);
+    return 1;
+}
+
+TEST(ReTrigger, NothingWithoutAFrameOrACallbackWithAContext) {
     FrameGrab grab;
     grab.ReTrigger(0);
-    grab.hasFrame = false;
-    grab.RegisterBufferCallback(record, &grab);
+    grab.RegisterBufferCallback(countCall, nullptr);
     grab.ReTrigger(0);
-    EXPECT_TRUE(grab.deliveries.empty());
+    grab.ReTrigger(grab.frame, 0);
+    int calls = 0;
+    grab.RegisterBufferCallback(countCall, &calls);
+    grab.ReTrigger(nullptr, 0);
+    grab.hasFrame = false;
+    grab.ReTrigger(0);
+    EXPECT_EQ(calls, 0);
+    grab.ReTrigger(grab.frame, 0);
+    EXPECT_EQ(calls, 1);
 }
 
 TEST(ReTrigger, RefusesToRunOnTheAcquisitionThread) {
