@@ -43,91 +43,37 @@ auto onOtherThread(F f) {
     return result;
 }
 
-TEST(HandleTest, SemaphoreCountsUpToItsMaximumOnly) {
+// The pass-throughs keep the system's results and codes; what the objects do is the platform's
+// and is tested in tests/platform/SyncTest.cpp.
+TEST(HandleTest, PassThroughsGiveTheSystemsResults) {
+    EXPECT_EQ(CiOS::CreateSemaphoreW(nullptr, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(CiOS::CreateSemaphoreW(nullptr, 3, 2, nullptr), nullptr);
     Handle semaphore(CiOS::CreateSemaphoreW(nullptr, 1, 2, nullptr));
     ASSERT_NE(semaphore.get(), nullptr);
     EXPECT_EQ(CiOS::WaitForSingleObject(semaphore.get(), 0), kWaitObject0);
-    EXPECT_EQ(CiOS::WaitForSingleObject(semaphore.get(), 0), kWaitTimeout);
-
+    EXPECT_EQ(CiOS::WaitForSingleObject(semaphore.get(), 20), kWaitTimeout);
     std::int32_t previous = -1;
     EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore.get(), 2, &previous), 1);
     EXPECT_EQ(previous, 0);
-    previous = -1;
-    EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore.get(), 1, &previous), 0);  // would pass 2
-    EXPECT_EQ(previous, -1);
-#ifndef _WIN32
-    // Windows leaves a zero count to the system version; either way it adds nothing.
-    EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore.get(), 0, nullptr), 0);
-#endif
-    EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore.get(), -1, nullptr), 0);
+    EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore.get(), 1, nullptr), 0);  // would pass 2
 
-    // The failed releases changed nothing: exactly two waits succeed.
-    EXPECT_EQ(CiOS::WaitForSingleObject(semaphore.get(), 0), kWaitObject0);
-    EXPECT_EQ(CiOS::WaitForSingleObject(semaphore.get(), 0), kWaitObject0);
-    EXPECT_EQ(CiOS::WaitForSingleObject(semaphore.get(), 0), kWaitTimeout);
-}
+    Handle owned(CiOS::CreateMutexW(nullptr, 1, nullptr));
+    Handle unowned(CiOS::CreateMutexW(nullptr, 0, nullptr));
+    const auto takeElsewhere = [](void* mutex) {
+        return onOtherThread([mutex] {
+            const std::uint32_t waited = CiOS::WaitForSingleObject(mutex, 0);
+            return waited == kWaitObject0 && CiOS::ReleaseMutex(mutex) == 1;
+        });
+    };
+    EXPECT_FALSE(takeElsewhere(owned.get()));
+    EXPECT_EQ(CiOS::ReleaseMutex(unowned.get()), 0);
+    EXPECT_TRUE(takeElsewhere(unowned.get()));
+    EXPECT_EQ(CiOS::ReleaseMutex(owned.get()), 1);
+    EXPECT_TRUE(takeElsewhere(owned.get()));
 
-TEST(HandleTest, SemaphoreWithImpossibleCountsIsNotCreated) {
-    EXPECT_EQ(CiOS::CreateSemaphoreW(nullptr, 0, 0, nullptr), nullptr);
-    EXPECT_EQ(CiOS::CreateSemaphoreW(nullptr, 3, 2, nullptr), nullptr);
-    EXPECT_EQ(CiOS::CreateSemaphoreW(nullptr, -1, 2, nullptr), nullptr);
-}
-
-TEST(HandleTest, ReleaseWakesAWaiterOnAnotherThread) {
-    Handle semaphore(CiOS::CreateSemaphoreW(nullptr, 0, 1, nullptr));
-    ASSERT_NE(semaphore.get(), nullptr);
-    std::uint32_t result = kWaitFailed;
-    std::promise<long> waiterId;
-    std::thread waiter([&] {
-        waiterId.set_value(tamra::testing::currentThreadId());
-        result = CiOS::WaitForSingleObject(semaphore.get(), kInfinite);
-    });
-    // Where the system tells, the release comes once the waiter is asleep in its wait.
-    tamra::testing::waitUntilThreadBlocks(waiterId.get_future().get());
-    EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore.get(), 1, nullptr), 1);
-    waiter.join();
-    EXPECT_EQ(result, kWaitObject0);
-}
-
-TEST(HandleTest, WaitTimesOutAfterTheGivenMilliseconds) {
-    Handle semaphore(CiOS::CreateSemaphoreW(nullptr, 0, 1, nullptr));
     const auto start = Clock::now();
-    EXPECT_EQ(CiOS::WaitForSingleObject(semaphore.get(), 150), kWaitTimeout);
-    const auto elapsed = Clock::now() - start;
-    EXPECT_GE(elapsed, std::chrono::milliseconds(145));
-    EXPECT_LT(elapsed, std::chrono::seconds(10));
-}
-
-TEST(HandleTest, MutexIsReentrantForItsOwnerAndTimesOutForOthers) {
-    Handle mutex(CiOS::CreateMutexW(nullptr, 1, nullptr));
-    ASSERT_NE(mutex.get(), nullptr);
-    EXPECT_EQ(CiOS::WaitForSingleObject(mutex.get(), 0), kWaitObject0);  // owned twice now
-
-    const auto waitElsewhere = [&] { return CiOS::WaitForSingleObject(mutex.get(), 50); };
-    EXPECT_EQ(onOtherThread(waitElsewhere), kWaitTimeout);
-    EXPECT_EQ(onOtherThread([&] { return CiOS::ReleaseMutex(mutex.get()); }), 0);  // not owner
-
-    EXPECT_EQ(CiOS::ReleaseMutex(mutex.get()), 1);
-    EXPECT_EQ(onOtherThread(waitElsewhere), kWaitTimeout);  // still held once
-    EXPECT_EQ(CiOS::ReleaseMutex(mutex.get()), 1);
-    EXPECT_EQ(CiOS::ReleaseMutex(mutex.get()), 0);  // no longer owned
-
-    EXPECT_EQ(onOtherThread([&] {
-                  const std::uint32_t waited = CiOS::WaitForSingleObject(mutex.get(), 1000);
-                  return waited == kWaitObject0 && CiOS::ReleaseMutex(mutex.get()) == 1;
-              }),
-              true);
-}
-
-TEST(HandleTest, MutexCreatedUnownedIsFreeForAnyThread) {
-    Handle mutex(CiOS::CreateMutexW(nullptr, 0, nullptr));
-    ASSERT_NE(mutex.get(), nullptr);
-    EXPECT_EQ(CiOS::ReleaseMutex(mutex.get()), 0);
-    EXPECT_EQ(onOtherThread([&] {
-                  const std::uint32_t waited = CiOS::WaitForSingleObject(mutex.get(), 0);
-                  return waited == kWaitObject0 && CiOS::ReleaseMutex(mutex.get()) == 1;
-              }),
-              true);
+    CiOS::Sleep(30);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(30));
 }
 
 TEST(HandleTest, ClosedUnknownAndMismatchedHandlesFailCleanly) {
@@ -232,12 +178,6 @@ TEST(HandleTest, CurrentThreadIsAPseudoHandle) {
     EXPECT_EQ(onOtherThread([] { return CiOS::GetCurrentThread(); }), current);
     EXPECT_EQ(CiOS::CloseHandle(current), 1);  // closing it has no effect
     EXPECT_EQ(CiOS::GetCurrentThread(), current);
-}
-
-TEST(HandleTest, SleepWaitsAtLeastTheGivenTime) {
-    const auto start = Clock::now();
-    CiOS::Sleep(60);
-    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(60));
 }
 
 }  // namespace

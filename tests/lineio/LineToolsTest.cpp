@@ -146,32 +146,27 @@ TEST(LineToolsGpio, AHandWrittenFileChangesOnlyItsKeys) {
 
 TEST(LineToolsGpio, BadFilesAndPathsGiveAClearMessageAndAFailure) {
     TempFolder folder;
-    CIGrab grab;
-    LineOptions missing;
-    missing.gpioLoadFile = folder.file("absent.txt");
-    CheckRun result = run(grab, missing);
-    EXPECT_EQ(result.result, 1);
-    EXPECT_NE(result.err.find("cannot read '" + missing.gpioLoadFile + "'"), std::string::npos)
-        << result.err;
-
-    LineOptions unwritable;
-    unwritable.gpioSaveFile = folder.file("no-such-folder/gpio.txt");
-    result = run(grab, unwritable);
-    EXPECT_EQ(result.result, 1);
-    EXPECT_NE(result.err.find("cannot write"), std::string::npos) << result.err;
-
-    const std::string malformed = folder.file("malformed.txt");
-    writeFile(malformed, "GPI0.Debounce=5\njust some words\n");
-    LineOptions load;
-    load.gpioLoadFile = malformed;
-    result = run(grab, load);
-    EXPECT_EQ(result.result, 1);
-    EXPECT_NE(result.err.find(":2: expected key=value"), std::string::npos) << result.err;
-
-    writeFile(malformed, "GPI0.Debounce=fast\n");
-    result = run(grab, load);
-    EXPECT_EQ(result.result, 1);
-    EXPECT_NE(result.err.find("GPI0.Debounce: 'fast'"), std::string::npos) << result.err;
+    const struct {
+        const char* file;
+        const char* content;  // nullptr: no such file
+        bool save;
+        std::string message;
+    } cases[] = {
+        {"absent.txt", nullptr, false, "cannot read '" + folder.file("absent.txt") + "'"},
+        {"no-such-folder/gpio.txt", nullptr, true, "cannot write"},
+        {"malformed.txt", "GPI0.Debounce=5\njust some words\n", false, ":2: expected key=value"},
+        {"number.txt", "GPI0.Debounce=fast\n", false, "GPI0.Debounce: 'fast'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        if (c.content != nullptr) writeFile(folder.file(c.file), c.content);
+        CIGrab grab;
+        LineOptions options;
+        (c.save ? options.gpioSaveFile : options.gpioLoadFile) = folder.file(c.file);
+        const CheckRun result = run(grab, options);
+        EXPECT_EQ(result.result, 1);
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    }
 }
 
 // Everything in the folder but the named file: what a save left behind.

@@ -4,11 +4,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <thread>
 #include <vector>
 
-#include "platform/Clock.h"
 #include "platform/Sync.h"
+#include "support/ProcessInfo.h"
 
 namespace tamra::platform {
 namespace {
@@ -16,11 +18,21 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-milliseconds since(steady_clock::time_point start) {
-    return std::chrono::duration_cast<milliseconds>(steady_clock::now() - start);
+long long msSince(steady_clock::time_point start) {
+    return std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count();
 }
 
-// ---- Semaphore
+// Starts `body` on a thread and returns once that thread is asleep in its wait (where the system
+// tells; elsewhere at once, and the tests still hold, only without proving the wake-up).
+std::thread startBlocked(std::function<void()> body) {
+    std::promise<long> id;
+    std::thread thread([&id, body] {
+        id.set_value(tamra::testing::currentThreadId());
+        body();
+    });
+    tamra::testing::waitUntilThreadBlocks(id.get_future().get());
+    return thread;
+}
 
 TEST(Semaphore, RejectsImpossibleCounts) {
     for (auto [initial, maximum] : {std::pair{0, 0}, {0, -1}, {-1, 1}, {2, 1}}) {
@@ -38,58 +50,16 @@ TEST(Semaphore, ReleasePastMaximumFailsAndChangesNothing) {
     std::int32_t previous = -1;
     ASSERT_TRUE(semaphore.release(1, &previous));
     EXPECT_EQ(previous, 0);
-
     previous = -1;
     EXPECT_FALSE(semaphore.release(2, &previous));
     EXPECT_EQ(previous, -1) << "a failed release reports nothing";
-    EXPECT_FALSE(semaphore.release(INT32_MAX));
-    EXPECT_FALSE(semaphore.release(0));
-    EXPECT_FALSE(semaphore.release(-1));
-
+    for (std::int32_t count : {INT32_MAX, 0, -1}) EXPECT_FALSE(semaphore.release(count)) << count;
     ASSERT_TRUE(semaphore.release(1, &previous));
     EXPECT_EQ(previous, 1);
     EXPECT_FALSE(semaphore.release());
-
     EXPECT_EQ(semaphore.wait(0), WaitResult::Signaled);
     EXPECT_EQ(semaphore.wait(0), WaitResult::Signaled);
     EXPECT_EQ(semaphore.wait(0), WaitResult::Timeout);
-}
-
-TEST(Semaphore, ExtraTriggersAreLost) {
-    Semaphore trigger(0, 1);
-    EXPECT_TRUE(trigger.release());
-    EXPECT_FALSE(trigger.release());
-    EXPECT_FALSE(trigger.release());
-    EXPECT_EQ(trigger.wait(0), WaitResult::Signaled);
-    EXPECT_EQ(trigger.wait(0), WaitResult::Timeout);
-}
-
-TEST(Semaphore, TimedWaitRunsOutAfterTheTime) {
-    Semaphore semaphore(0, 1);
-    const auto start = steady_clock::now();
-    EXPECT_EQ(semaphore.wait(60), WaitResult::Timeout);
-    const milliseconds waited = since(start);
-    EXPECT_GE(waited.count(), 60);
-    EXPECT_LT(waited.count(), 5000);
-}
-
-TEST(Semaphore, ReleaseFromAnotherThreadWakesWaiter) {
-    Semaphore semaphore(0, 1);
-    std::thread releaser([&] {
-        sleepMilliseconds(30);
-        semaphore.release();
-    });
-    EXPECT_EQ(semaphore.wait(kInfinite), WaitResult::Signaled);
-    releaser.join();
-
-    std::thread again([&] {
-        sleepMilliseconds(30);
-        semaphore.release();
-    });
-    const auto start = steady_clock::now();
-    EXPECT_EQ(semaphore.wait(10000), WaitResult::Signaled);
-    EXPECT_LT(since(start).count(), 5000) << "the release, not the time-out, ended the wait";
-    again.join();
 }
 
 TEST(Semaphore, ReleaseOfSeveralWakesAsManyWaiters) {
@@ -97,11 +67,12 @@ TEST(Semaphore, ReleaseOfSeveralWakesAsManyWaiters) {
     std::atomic<int> woken{0};
     std::vector<std::thread> waiters;
     for (int i = 0; i < 3; ++i) {
-        waiters.emplace_back([&] {
-            if (semaphore.wait(kInfinite) == WaitResult::Signaled) ++woken;
-        });
+        // Timed and unlimited waits alike end on the release.
+        const std::uint32_t timeout = i == 0 ? kInfinite : 60000;
+        waiters.push_back(startBlocked([&semaphore, &woken, timeout] {
+            if (semaphore.wait(timeout) == WaitResult::Signaled) ++woken;
+        }));
     }
-    sleepMilliseconds(20);
     ASSERT_TRUE(semaphore.release(3));
     for (auto& waiter : waiters) waiter.join();
     EXPECT_EQ(woken.load(), 3);
@@ -117,8 +88,7 @@ TEST(Semaphore, EveryReleaseIsConsumedOnce) {
             if (ready.wait(kInfinite) == WaitResult::Signaled) ++consumed;
         }
     });
-    int produced = 0;
-    while (produced < kFrames) {
+    for (int produced = 0; produced < kFrames;) {
         if (ready.release()) {
             ++produced;
         } else {
@@ -130,7 +100,24 @@ TEST(Semaphore, EveryReleaseIsConsumedOnce) {
     EXPECT_EQ(ready.wait(0), WaitResult::Timeout);
 }
 
-// ---- AutoResetEvent
+TEST(Waitable, TimedWaitsRunOutAfterTheTime) {
+    Semaphore semaphore(0, 1);
+    AutoResetEvent event;
+    RecursiveMutex mutex(true);
+    std::vector<Waitable*> objects{&semaphore, &event};
+    for (Waitable* object : objects) {
+        const auto start = steady_clock::now();
+        EXPECT_EQ(object->wait(50), WaitResult::Timeout);
+        EXPECT_GE(msSince(start), 50);
+        EXPECT_LT(msSince(start), 5000);
+    }
+    std::thread other([&] {
+        const auto start = steady_clock::now();
+        EXPECT_EQ(mutex.wait(50), WaitResult::Timeout);
+        EXPECT_GE(msSince(start), 50);
+    });
+    other.join();
+}
 
 TEST(AutoResetEvent, OneWaitConsumesTheSignal) {
     AutoResetEvent event;
@@ -141,110 +128,76 @@ TEST(AutoResetEvent, OneWaitConsumesTheSignal) {
     EXPECT_EQ(event.wait(0), WaitResult::Timeout);
 
     AutoResetEvent initially(true);
-    EXPECT_EQ(initially.wait(0), WaitResult::Signaled);
+    EXPECT_EQ(static_cast<Waitable&>(initially).wait(0), WaitResult::Signaled);
+    EXPECT_EQ(initially.wait(0), WaitResult::Timeout);
+    initially.set();
+    initially.reset();
     EXPECT_EQ(initially.wait(0), WaitResult::Timeout);
 }
 
-TEST(AutoResetEvent, ResetDropsAPendingSignal) {
-    AutoResetEvent event(true);
-    event.reset();
-    EXPECT_EQ(event.wait(0), WaitResult::Timeout);
-}
-
-TEST(AutoResetEvent, TimedWaitRunsOutAfterTheTime) {
+// With both waiters asleep, one set wakes exactly one of them; the other wakes only on the next.
+TEST(AutoResetEvent, SetReleasesExactlyOneWaiter) {
     AutoResetEvent event;
-    const auto start = steady_clock::now();
-    EXPECT_EQ(event.wait(50), WaitResult::Timeout);
-    EXPECT_GE(since(start).count(), 50);
-    EXPECT_LT(since(start).count(), 5000);
-}
-
-TEST(AutoResetEvent, SetReleasesExactlyOneOfTwoWaiters) {
-    AutoResetEvent event;
+    Semaphore woke(0, 2);
     std::atomic<int> signaled{0};
-    std::atomic<int> timedOut{0};
-    auto waiter = [&] {
-        const WaitResult result = event.wait(400);
-        if (result == WaitResult::Signaled) ++signaled;
-        if (result == WaitResult::Timeout) ++timedOut;
+    auto waiter = [&](std::uint32_t timeout) {
+        if (event.wait(timeout) == WaitResult::Signaled) ++signaled;
+        woke.release();
     };
-    std::thread first(waiter);
-    std::thread second(waiter);
-    sleepMilliseconds(20);
+    std::thread first = startBlocked([&] { waiter(kInfinite); });
+    std::thread second = startBlocked([&] { waiter(60000); });
+    event.set();
+    EXPECT_EQ(woke.wait(10000), WaitResult::Signaled);
+    EXPECT_EQ(woke.wait(100), WaitResult::Timeout);
+    EXPECT_EQ(signaled.load(), 1);
     event.set();
     first.join();
     second.join();
-    EXPECT_EQ(signaled.load(), 1);
-    EXPECT_EQ(timedOut.load(), 1);
+    EXPECT_EQ(signaled.load(), 2);
 }
 
-TEST(AutoResetEvent, SetFromAnotherThreadWakesAnUnlimitedWait) {
-    AutoResetEvent event;
-    std::thread setter([&] {
-        sleepMilliseconds(30);
-        event.set();
-    });
-    EXPECT_EQ(event.wait(kInfinite), WaitResult::Signaled);
-    setter.join();
-}
-
-// ---- RecursiveMutex
-
-WaitResult waitOnOtherThread(RecursiveMutex& mutex, std::uint32_t timeout,
-                             bool releaseAfter = true) {
+WaitResult waitOnOtherThread(RecursiveMutex& mutex) {
     WaitResult result = WaitResult::Failed;
     std::thread other([&] {
-        result = mutex.wait(timeout);
-        if (result == WaitResult::Signaled && releaseAfter) mutex.release();
+        result = mutex.wait(0);
+        if (result == WaitResult::Signaled) mutex.release();
     });
     other.join();
     return result;
 }
 
-bool releaseOnOtherThread(RecursiveMutex& mutex) {
-    bool released = true;
-    std::thread other([&] { released = mutex.release(); });
-    other.join();
-    return released;
-}
-
 TEST(RecursiveMutex, OwnerReentersAndOthersTimeOut) {
     RecursiveMutex mutex;
     ASSERT_EQ(mutex.wait(0), WaitResult::Signaled);
-    ASSERT_EQ(mutex.wait(0), WaitResult::Signaled);
     ASSERT_EQ(mutex.wait(kInfinite), WaitResult::Signaled);
+    EXPECT_EQ(waitOnOtherThread(mutex), WaitResult::Timeout);
+    bool releasedElsewhere = true;
+    std::thread other([&] { releasedElsewhere = mutex.release(); });
+    other.join();
+    EXPECT_FALSE(releasedElsewhere);
 
-    const auto start = steady_clock::now();
-    EXPECT_EQ(waitOnOtherThread(mutex, 50), WaitResult::Timeout);
-    EXPECT_GE(since(start).count(), 50);
-    EXPECT_FALSE(releaseOnOtherThread(mutex));
-
     EXPECT_TRUE(mutex.release());
+    EXPECT_EQ(waitOnOtherThread(mutex), WaitResult::Timeout) << "one entry still held";
     EXPECT_TRUE(mutex.release());
-    EXPECT_EQ(waitOnOtherThread(mutex, 0), WaitResult::Timeout) << "one entry still held";
-    EXPECT_TRUE(mutex.release());
-    EXPECT_EQ(waitOnOtherThread(mutex, 0), WaitResult::Signaled);
+    EXPECT_EQ(waitOnOtherThread(mutex), WaitResult::Signaled);
     EXPECT_FALSE(mutex.release()) << "no longer the owner";
-}
 
-TEST(RecursiveMutex, InitiallyOwnedByItsCreator) {
-    RecursiveMutex mutex(true);
-    EXPECT_EQ(waitOnOtherThread(mutex, 0), WaitResult::Timeout);
-    EXPECT_TRUE(mutex.release());
-    EXPECT_EQ(waitOnOtherThread(mutex, 0), WaitResult::Signaled);
+    RecursiveMutex initiallyOwned(true);
+    EXPECT_EQ(waitOnOtherThread(initiallyOwned), WaitResult::Timeout);
+    EXPECT_TRUE(initiallyOwned.release());
+    EXPECT_EQ(waitOnOtherThread(initiallyOwned), WaitResult::Signaled);
 }
 
 TEST(RecursiveMutex, ReleaseHandsOverToAWaitingThread) {
     RecursiveMutex mutex;
     ASSERT_EQ(mutex.wait(0), WaitResult::Signaled);
     std::atomic<bool> acquired{false};
-    std::thread other([&] {
+    std::thread other = startBlocked([&] {
         if (mutex.wait(kInfinite) == WaitResult::Signaled) {
             acquired = true;
             mutex.release();
         }
     });
-    sleepMilliseconds(30);
     EXPECT_FALSE(acquired.load());
     EXPECT_TRUE(mutex.release());
     other.join();
@@ -270,17 +223,6 @@ TEST(RecursiveMutex, KeepsNestedUpdatesExclusive) {
     }
     for (auto& worker : workers) worker.join();
     EXPECT_EQ(total, kThreads * kRounds);
-}
-
-TEST(Waitable, WaitsThroughTheBaseClass) {
-    Semaphore semaphore(1, 1);
-    AutoResetEvent event(true);
-    RecursiveMutex mutex;
-    for (Waitable* object : std::vector<Waitable*>{&semaphore, &event, &mutex}) {
-        EXPECT_EQ(object->wait(0), WaitResult::Signaled);
-    }
-    EXPECT_EQ(static_cast<Waitable&>(semaphore).wait(0), WaitResult::Timeout);
-    EXPECT_EQ(static_cast<Waitable&>(event).wait(0), WaitResult::Timeout);
 }
 
 }  // namespace
