@@ -18,148 +18,141 @@ using tamra::testing::ScopedEnvironment;
 
 constexpr std::size_t kPath = 260;
 
+std::wstring widen(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+// File names and expected paths are written with '/' and used with the native separator.
+template <typename Char>
+std::basic_string<Char> compose(bool once, const Char* subFolder,
+                                const std::common_type_t<Char>* fileName) {
+    Char buffer[kPath];
+    const auto name =
+        nativePath(fileName ? std::basic_string<Char>(fileName) : std::basic_string<Char>());
+    const Char* file = fileName ? name.c_str() : nullptr;
+    EXPECT_EQ(once ? CiOS::AppDataPathOnce(buffer, subFolder, file)
+                   : CiOS::AppDataPath(buffer, subFolder, file),
+              buffer);
+    return buffer;
+}
+
+std::string narrow(const char* subFolder, const char* fileName) {
+    return compose(false, subFolder, fileName);
+}
+std::wstring wide(const wchar_t* subFolder, const wchar_t* fileName) {
+    return compose(false, subFolder, fileName);
+}
+
+// OEM names in the file are written with '/' as well.
+void writeOemIni(const ScopedEnvironment& env, const std::string& content) {
+    env.writeOemIni(nativePath(content));
+}
+
+// How one call composes its path from the known folder, the brand, the sub-folder and the file
+// name; each row starts with an empty name cache in a fresh environment.
+TEST(AppDataPath, ComposesKnownFolderBrandSubFolderAndFileName) {
+    const char* kNull = nullptr;
+    const char* const folderName = "[Config]\nOEMFolderName=Line\n";
+    const struct {
+        const char* userFolder;  // created under the per-user folder, if any
+        const char* ini;         // oem.ini in the current directory, if any
+        bool isWide, once;
+        const char *subFolder, *fileName;
+        bool inUserFolder;
+        const char* tail;
+    } cases[] = {
+        {"Quillon/Cam", nullptr, false, false, "Cam", "./images", true, "/Quillon/Cam/images"},
+        {"Quillon", nullptr, false, false, "Cam", "./images", false, "/Quillon/Cam/images"},
+        {"Quillon/Cam", nullptr, false, false, "Cam", kNull, true, "/Quillon/Cam/"},
+        {"Quillon/Cam", nullptr, false, false, kNull, kNull, true, "/Quillon/"},
+        {"Quillon/Cam", nullptr, true, false, kNull, kNull, true, "/Quillon/"},
+        {"Quillon", nullptr, false, false, "", "f.bmp", true, "/Quillon//f.bmp"},
+        {"Quillon/Cam", nullptr, false, false, "Cam", "./a/b.bmp", true, "/Quillon/Cam/a/b.bmp"},
+        {"Quillon/Cam", nullptr, false, false, "Cam", ".hidden", true, "/Quillon/Cam/.hidden"},
+        {"Quillon/Cam", nullptr, false, false, "Cam", "../up", true, "/Quillon/Cam/../up"},
+        {"Brand/Cam", "[config]\r\n  oemname =  /Brand/  \r\n", false, false, "Cam", "f", true,
+         "/Brand/Cam/f"},
+        {nullptr, "[Config]\nOEMName=Brand\n", false, false, "Cam", "f", false, "BrandCam/f"},
+        {nullptr, "[Config]\nOEMName=Brand\n", false, false, kNull, "f", false, "Brandf"},
+        // The folder name replaces the sub-folder in the wide form only.
+        {"Quillon/Line", folderName, true, false, "Cam", "f", true, "/Quillon/Line/f"},
+        {"Quillon/Line", folderName, false, false, "Cam", "f", false, "/Quillon/Cam/f"},
+        {"Quillon/Line", folderName, true, false, kNull, "f", true, "/Quillon/f"},
+        {"Quillon/Line", folderName, true, true, "Cam", "f", true, "/Quillon/Line/f"},
+        {"Quillon/Cam", nullptr, true, true, "Cam", kNull, true, "/Quillon/Cam/"},
+        {"Quillon/Cam", nullptr, false, true, "Other", kNull, false, "/Quillon/Other/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.tail << (c.isWide ? " wide" : "") << (c.once ? " once" : ""));
+        CiOS::ResetOEMName();
+        ScopedEnvironment env;
+        if (c.userFolder != nullptr)
+            std::filesystem::create_directories(env.userData() / c.userFolder);
+        if (c.ini != nullptr) writeOemIni(env, c.ini);
+        const auto folder = c.inUserFolder ? env.userData() : env.commonData();
+        if (c.isWide) {
+            const std::wstring sub = widen(c.subFolder ? c.subFolder : "");
+            const std::wstring file = widen(c.fileName ? c.fileName : "");
+            EXPECT_EQ(compose(c.once, c.subFolder ? sub.c_str() : nullptr,
+                              c.fileName ? file.c_str() : nullptr),
+                      folder.wstring() + nativePath(widen(c.tail)));
+        } else {
+            EXPECT_EQ(compose(c.once, c.subFolder, c.fileName),
+                      folder.string() + nativePath(std::string(c.tail)));
+        }
+#if defined(_WIN32)
+        EXPECT_FALSE(std::filesystem::exists(env.commonData() / "Quillon"));  // nothing is created
+#else
+        EXPECT_FALSE(std::filesystem::exists(env.commonData()));  // nothing is created
+#endif
+    }
+    CiOS::ResetOEMName();
+}
+
 class AppDataPathTest : public ::testing::Test {
 protected:
     void SetUp() override { CiOS::ResetOEMName(); }
     void TearDown() override { CiOS::ResetOEMName(); }
 
-    // File names and expected paths are written with '/' and used with the native separator.
-    static std::string narrow(const char* subFolder, const char* fileName) {
-        char buffer[kPath];
-        const std::string name = fileName != nullptr ? nativePath(fileName) : std::string();
-        EXPECT_EQ(CiOS::AppDataPath(buffer, subFolder, fileName ? name.c_str() : nullptr), buffer);
-        return buffer;
-    }
-    static std::wstring wide(const wchar_t* subFolder, const wchar_t* fileName) {
-        wchar_t buffer[kPath];
-        const std::wstring name = fileName != nullptr ? nativePath(fileName) : std::wstring();
-        EXPECT_EQ(CiOS::AppDataPath(buffer, subFolder, fileName ? name.c_str() : nullptr), buffer);
-        return buffer;
-    }
-    static std::string narrowOnce(const char* subFolder, const char* fileName) {
-        char buffer[kPath];
-        const std::string name = fileName != nullptr ? nativePath(fileName) : std::string();
-        EXPECT_EQ(CiOS::AppDataPathOnce(buffer, subFolder, fileName ? name.c_str() : nullptr),
-                  buffer);
-        return buffer;
-    }
-    static std::wstring wideOnce(const wchar_t* subFolder, const wchar_t* fileName) {
-        wchar_t buffer[kPath];
-        const std::wstring name = fileName != nullptr ? nativePath(fileName) : std::wstring();
-        EXPECT_EQ(CiOS::AppDataPathOnce(buffer, subFolder, fileName ? name.c_str() : nullptr),
-                  buffer);
-        return buffer;
-    }
-
-    std::string user(const std::string& tail) const {
-        return env_.userData().string() + nativePath(tail);
-    }
     std::string common(const std::string& tail) const {
         return env_.commonData().string() + nativePath(tail);
-    }
-    std::wstring userW(const std::wstring& tail) const {
-        return env_.userData().wstring() + nativePath(tail);
     }
     std::wstring commonW(const std::wstring& tail) const {
         return env_.commonData().wstring() + nativePath(tail);
     }
-    void makeUserFolder(const std::string& relative) const {
-        std::filesystem::create_directories(env_.userData() / relative);
-    }
-    // OEM names in the file are written with '/' as well.
-    void writeOemIni(const std::string& content) const { env_.writeOemIni(nativePath(content)); }
+    void writeOemIni(const std::string& content) const { ::writeOemIni(env_, content); }
 
     ScopedEnvironment env_;
 };
 
-TEST_F(AppDataPathTest, UsesPerUserFolderWhenItsDirectoryExists) {
-    makeUserFolder("Quillon/Cam");
-    EXPECT_EQ(narrow("Cam", "./images"), user("/Quillon/Cam/images"));
-    CiOS::ResetOEMName();  // else the wide form would not read the folder name
-    EXPECT_EQ(wide(L"Cam", L"./images"), userW(L"/Quillon/Cam/images"));
-}
-
-TEST_F(AppDataPathTest, FallsBackToAllUsersFolderWithoutTestingIt) {
-    makeUserFolder("Quillon");  // the sub-folder itself is missing
-    EXPECT_EQ(narrow("Cam", "./images"), common("/Quillon/Cam/images"));
-    CiOS::ResetOEMName();
-    EXPECT_EQ(wide(L"Cam", L"./images"), commonW(L"/Quillon/Cam/images"));
-#if defined(_WIN32)
-    EXPECT_FALSE(std::filesystem::exists(env_.commonData() / "Quillon"));  // nothing is created
-#else
-    EXPECT_FALSE(std::filesystem::exists(env_.commonData()));  // nothing is created
-#endif
-}
-
-TEST_F(AppDataPathTest, NullFileNameGivesTheDirectory) {
-    makeUserFolder("Quillon/Cam");
-    EXPECT_EQ(narrow("Cam", nullptr), user("/Quillon/Cam/"));
-    EXPECT_EQ(narrow(nullptr, nullptr), user("/Quillon/"));
-    CiOS::ResetOEMName();
-    EXPECT_EQ(wide(L"Cam", nullptr), userW(L"/Quillon/Cam/"));
-    EXPECT_EQ(wide(nullptr, nullptr), userW(L"/Quillon/"));
-}
-
-TEST_F(AppDataPathTest, EmptySubFolderStillAddsOneSeparator) {
-    makeUserFolder("Quillon");
-    EXPECT_EQ(narrow("", "f.bmp"), user("/Quillon//f.bmp"));
-    CiOS::ResetOEMName();
-    EXPECT_EQ(wide(L"", L"f.bmp"), userW(L"/Quillon//f.bmp"));
-}
-
-TEST_F(AppDataPathTest, DropsOnlyACurrentDirectoryPrefix) {
-    makeUserFolder("Quillon/Cam");
-    EXPECT_EQ(narrow("Cam", "./a/b.bmp"), user("/Quillon/Cam/a/b.bmp"));
-    EXPECT_EQ(narrow("Cam", ".hidden"), user("/Quillon/Cam/.hidden"));
-    EXPECT_EQ(narrow("Cam", "../up"), user("/Quillon/Cam/../up"));
-    CiOS::ResetOEMName();
-    EXPECT_EQ(wide(L"Cam", L".//x"), userW(L"/Quillon/Cam//x"));
-}
-
 TEST_F(AppDataPathTest, AbsoluteNamesComeBackUnchangedAndLeaveTheCacheEmpty) {
     for (const char* name : {"/abs/file.bmp", "//server/share", "C:\\images", "x:"}) {
         EXPECT_EQ(narrow("Cam", name), nativePath(name));
-        EXPECT_EQ(narrowOnce("Cam", name), nativePath(name));
+        EXPECT_EQ(compose(true, "Cam", name), nativePath(name));
     }
     EXPECT_EQ(wide(L"Cam", L"/abs/file.bmp"), nativePath(L"/abs/file.bmp"));
     EXPECT_EQ(wide(L"Cam", L"D:rel"), L"D:rel");
-    EXPECT_EQ(wideOnce(L"Cam", L"/abs"), nativePath(L"/abs"));
-    // Had any of those calls filled the cache, the name written now would not be seen.
+    EXPECT_EQ(compose(true, L"Cam", L"/abs"), nativePath(L"/abs"));
+    // Had any of those calls filled the cache, the name written now would not be seen; an
+    // oem.ini anywhere but in the current directory is never read.
+    ScopedEnvironment::writeFile(env_.root() / "oem.ini", "[Config]\nOEMName=/Elsewhere/\n");
     writeOemIni("[Config]\nOEMName=/Brand/\nOEMFolderName=Line\n");
     EXPECT_EQ(wide(L"Cam", nullptr), commonW(L"/Brand/Line/"));
 }
 
-TEST_F(AppDataPathTest, OemIniInCurrentDirectoryRebrandsTheFolder) {
-    ScopedEnvironment::writeFile(env_.root() / "oem.ini", "[Config]\nOEMName=/Elsewhere/\n");
-    EXPECT_EQ(narrow("Cam", "f"), common("/Quillon/Cam/f"));  // only ./oem.ini counts
-    CiOS::ResetOEMName();
-    writeOemIni("[config]\r\n  oemname =  /Brand/  \r\n");
-    makeUserFolder("Brand/Cam");
-    EXPECT_EQ(narrow("Cam", "f"), user("/Brand/Cam/f"));
-}
-
-TEST_F(AppDataPathTest, OemNameWithoutSeparatorsIsGluedToTheFolder) {
-    writeOemIni("[Config]\nOEMName=Brand\n");
-    EXPECT_EQ(narrow("Cam", "f"), common("BrandCam/f"));
-    EXPECT_EQ(narrow(nullptr, "f"), common("Brandf"));
-}
-
-TEST_F(AppDataPathTest, OemFolderNameReplacesSubFolderInWideFormOnly) {
-    writeOemIni("[Config]\nOEMFolderName=Line\n");
-    makeUserFolder("Quillon/Line");
-    EXPECT_EQ(wide(L"Cam", L"f"), userW(L"/Quillon/Line/f"));
-    EXPECT_EQ(narrow("Cam", "f"), common("/Quillon/Cam/f"));
-    EXPECT_EQ(wide(nullptr, L"f"), userW(L"/Quillon/f"));  // no sub-folder: no folder name
-}
-
-TEST_F(AppDataPathTest, WideCacheKeepsTheFirstSubFolderUntilReset) {
+// The wide form caches the folder of its first sub-folder (or the folder name of oem.ini, or
+// what GetOEMFolderName was given) until a reset.
+TEST_F(AppDataPathTest, WideCacheKeepsTheFirstFolderUntilReset) {
     EXPECT_EQ(wide(L"A", nullptr), commonW(L"/Quillon/A/"));
     EXPECT_EQ(wide(L"B", nullptr), commonW(L"/Quillon/A/"));
+    CiOS::GetOEMFolderName(L"Z");
+    EXPECT_EQ(wide(L"B", nullptr), commonW(L"/Quillon/Z/"));
+    CiOS::GetOEMFolderName(nullptr);
+    EXPECT_EQ(wide(L"B", nullptr), commonW(L"/Quillon//"));
     CiOS::ResetOEMName();
     EXPECT_EQ(wide(L"B", nullptr), commonW(L"/Quillon/B/"));
-}
-
-TEST_F(AppDataPathTest, WideCacheUsesOemFolderNameForEverySubFolder) {
+    CiOS::ResetOEMName();
     writeOemIni("[Config]\nOEMFolderName=Line\n");
     EXPECT_EQ(wide(L"A", nullptr), commonW(L"/Quillon/Line/"));
     EXPECT_EQ(wide(L"B", nullptr), commonW(L"/Quillon/Line/"));
@@ -196,34 +189,19 @@ TEST_F(AppDataPathTest, NarrowAfterWideUsesTheNameTheWideCallCached) {
     EXPECT_EQ(narrow("Cam", nullptr), common("/" + cafe + "/Cam/"));
 }
 
-TEST_F(AppDataPathTest, GetOemFolderNameDefaultsToItsArgument) {
-    EXPECT_EQ(wide(L"A", nullptr), commonW(L"/Quillon/A/"));
-    CiOS::GetOEMFolderName(L"Z");
-    EXPECT_EQ(wide(L"B", nullptr), commonW(L"/Quillon/Z/"));
-    CiOS::GetOEMFolderName(nullptr);
-    EXPECT_EQ(wide(L"B", nullptr), commonW(L"/Quillon//"));
-}
-
 TEST_F(AppDataPathTest, OnceReadsTheFileAfreshAndLeavesTheCacheAlone) {
     writeOemIni("[Config]\nOEMName=/First/\n");
     EXPECT_EQ(narrow("Cam", nullptr), common("/First/Cam/"));
     writeOemIni("[Config]\nOEMName=/Second/\nOEMFolderName=Line\n");
-    EXPECT_EQ(narrowOnce("Cam", "f"), common("/Second/Cam/f"));
-    EXPECT_EQ(wideOnce(L"Cam", L"f"), commonW(L"/Second/Line/f"));
+    EXPECT_EQ(compose(true, "Cam", "f"), common("/Second/Cam/f"));
+    EXPECT_EQ(compose(true, L"Cam", L"f"), commonW(L"/Second/Line/f"));
     EXPECT_EQ(narrow("Cam", nullptr), common("/First/Cam/"));  // cache as it was
 
     CiOS::ResetOEMName();
-    EXPECT_EQ(wideOnce(L"Cam", nullptr), commonW(L"/Second/Line/"));
+    EXPECT_EQ(compose(true, L"Cam", nullptr), commonW(L"/Second/Line/"));
     writeOemIni("[Config]\nOEMName=/Third/\n");
     EXPECT_EQ(wide(L"Cam", nullptr), commonW(L"/Third/Cam/"));  // Once filled nothing
-    EXPECT_EQ(wideOnce(L"Other", nullptr), commonW(L"/Third/Other/"));
-}
-
-TEST_F(AppDataPathTest, OnceUsesPerUserFolderWhenItExists) {
-    makeUserFolder("Quillon/Cam");
-    EXPECT_EQ(narrowOnce("Cam", "./images"), user("/Quillon/Cam/images"));
-    EXPECT_EQ(wideOnce(L"Cam", nullptr), userW(L"/Quillon/Cam/"));
-    EXPECT_EQ(narrowOnce("Other", nullptr), common("/Quillon/Other/"));
+    EXPECT_EQ(compose(true, L"Other", nullptr), commonW(L"/Third/Other/"));
 }
 
 TEST_F(AppDataPathTest, NullBufferGivesNull) {

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/Text.h"
-#include "support/ProcessInfo.h"
 
 namespace {
 
@@ -19,69 +18,8 @@ TEST(TextTest, NullAndEmptyGiveEmpty) {
     EXPECT_EQ(toWide(""), L"");
 }
 
-#if defined(_WIN32)
-
-// Narrow text is the ANSI code page here, one byte per character in the Western code page the
-// expectations are written for.
-class AnsiTextTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (tamra::testing::ansiCodePage() != 1252) {
-            GTEST_SKIP() << "the expected bytes are those of code page 1252, the system has "
-                         << tamra::testing::ansiCodePage();
-        }
-    }
-};
-
-TEST_F(AnsiTextTest, RoundTripsTheCodePage) {
-    // 'A', e-acute and the euro sign, which the code page keeps at 0x80.
-    const std::string narrow = "A\xE9\x80";
-    const std::wstring wide = toWide(narrow.c_str());
-    EXPECT_EQ(wide, L"A\u00E9\u20AC");
-    EXPECT_EQ(toNarrow(wide.c_str()), narrow);
-}
-
-TEST_F(AnsiTextTest, WideThatTheCodePageCannotCarryBecomesQuestionMark) {
-    EXPECT_EQ(toNarrow(L"a\u4E2Db"), "a?b");
-    const wchar_t loneSurrogate[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
-    EXPECT_EQ(toNarrow(loneSurrogate), "a?b");
-}
-
-// Every byte is a character of the code page: UTF-8 gives one wide character per byte.
-TEST_F(AnsiTextTest, EveryByteIsACharacter) {
-    EXPECT_EQ(toWide("a\x80z"), L"a\u20ACz");
-    EXPECT_EQ(toWide("caf\xC3\xA9"), L"caf\u00C3\u00A9");
-}
-
-TEST_F(AnsiTextTest, BoundedFormsNeverWritePastCapacity) {
-    char narrow[8];
-    std::memset(narrow, '#', sizeof narrow);
-    EXPECT_EQ(toNarrow(L"ab\u20ACc", narrow, 3), 2u);
-    EXPECT_STREQ(narrow, "ab");
-    EXPECT_EQ(narrow[3], '#');
-    EXPECT_EQ(toNarrow(L"ab\u20ACc", narrow, 6), 4u);
-    EXPECT_STREQ(narrow,
-                 "ab\x80"
-                 "c");
-    EXPECT_EQ(narrow[5], '#');
-    EXPECT_EQ(toNarrow(L"abc", narrow, 1), 0u);
-    EXPECT_STREQ(narrow, "");
-    narrow[0] = '#';
-    EXPECT_EQ(toNarrow(L"abc", narrow, 0), 0u);
-    EXPECT_EQ(narrow[0], '#');
-
-    wchar_t wide[6];
-    for (wchar_t& c : wide) c = L'#';
-    EXPECT_EQ(toWide("abcdefgh", wide, 4), 3u);
-    EXPECT_EQ(std::wstring(wide), L"abc");
-    EXPECT_EQ(wide[4], L'#');
-    EXPECT_EQ(toWide("a\xE9", wide, 6), 2u);
-    EXPECT_EQ(static_cast<std::uint32_t>(wide[1]), 0xE9u);
-    EXPECT_EQ(toWide(nullptr, wide, 6), 0u);
-    EXPECT_EQ(wide[0], L'\0');
-}
-
-#else
+// The ANSI code page of Windows is checked by tests/windows (Win32Text).
+#if !defined(_WIN32)
 
 TEST(TextTest, RoundTripsEveryEncodedLength) {
     // 1-, 2-, 3- and 4-byte sequences: 'A', e-acute, euro sign, musical G clef.
@@ -156,6 +94,6 @@ TEST(TextTest, BoundedWideNeverWritesPastCapacity) {
     EXPECT_EQ(buffer[0], L'\0');
 }
 
-#endif  // _WIN32
+#endif  // !_WIN32
 
 }  // namespace
