@@ -190,64 +190,66 @@ TEST(CoreLineControl, DelaysAndApplicationStateReadBack) {
     EXPECT_EQ(grab.IsAppRunning(), 1);
     EXPECT_EQ(grab.RejectorControl(0), 0);
     EXPECT_EQ(grab.IsAppRunning(), 0);
-}
-
-TEST(CoreLineControl, PartsBetweenSensorsIsAPlainStore) {
-    LineGrab<CIGrab> grab;
     EXPECT_EQ(grab.SetPartsBetweenSensors(17), 1);
     EXPECT_EQ(grab.GetPartsBetweenSensors(), 17u);
-    EXPECT_STREQ(grab.GetLastErrorMsg(), "");
 }
 
-TEST(CoreLineControl, ChangingTheMethodStopsAndRestartsARunningGrab) {
-    LineGrab<CIGrab> grab;
-    grab.Initialize();
-    grab.markRunning();
-    EXPECT_EQ(grab.SetTriggerMethod(IXGrab::TRIG_SOFTWARE), 1);
-    EXPECT_EQ(grab.calls, (std::vector<std::string>{"Stop", "SetTriggerParams", "Start"}));
-    EXPECT_EQ(grab.IsGrabRunning(), 1);
-
-    grab.calls.clear();
-    EXPECT_EQ(grab.SetTriggerMethod(IXGrab::TRIG_SOFTWARE), 1);  // same method: untouched
-    EXPECT_TRUE(grab.calls.empty());
-
-    // A refused method still stops and restarts; SetTriggerParams is not asked.
-    EXPECT_EQ(grab.SetTriggerMethod(static_cast<IXGrab::TriggerMethod>(7)), 1);
-    EXPECT_EQ(grab.calls, (std::vector<std::string>{"Stop", "Start"}));
-}
-
-TEST(CoreLineControl, AStopThatFailsAbandonsTheMethodChange) {
-    LineGrab<CIGrab> grab;
-    grab.Initialize();
-    grab.markRunning();
-    grab.stopResult = 0;
-    EXPECT_EQ(grab.SetTriggerMethod(IXGrab::TRIG_FREE_RUN), 0);
-    EXPECT_EQ(grab.GetTriggerMethod(), IXGrab::TRIG_NONE);
-    EXPECT_EQ(grab.calls, std::vector<std::string>{"Stop"});
-    EXPECT_STREQ(grab.GetLastErrorMsg(), "");
-}
-
-TEST(CoreLineControl, AStoppedGrabIsNotStartedByAMethodChange) {
-    LineGrab<CIGrab> grab;
-    grab.Initialize();
-    EXPECT_EQ(grab.SetTriggerMethod(IXGrab::TRIG_EXTERNAL), 1);
-    EXPECT_EQ(grab.calls, std::vector<std::string>{"SetTriggerParams"});
-    EXPECT_EQ(grab.IsGrabRunning(), 0);
-}
-
-TEST(CoreLineControl, StrobeEnableStopsAndRestartsARunningGrab) {
-    LineGrab<CIGrab> grab;
-    grab.Initialize();
-    grab.markRunning();
-    grab.SetStrobeEnable(1);
-    EXPECT_EQ(grab.calls, (std::vector<std::string>{"Stop", "SetTriggerParams", "Start"}));
-    EXPECT_EQ(grab.GetStrobeEnable(), 1);
-
-    grab.calls.clear();
-    grab.Stop();
-    grab.calls.clear();
-    grab.SetStrobeEnable(0);  // not running: only the parameters are applied
-    EXPECT_EQ(grab.calls, std::vector<std::string>{"SetTriggerParams"});
+// A back end sees a change of trigger method or strobe as stop, new parameters, start when
+// running, and as new parameters alone when stopped; a stop that fails abandons the change.
+TEST(CoreLineControl, MethodAndStrobeChangesStopAndRestartARunningGrab) {
+    using Calls = std::vector<std::string>;
+    const auto method = [](int m) {
+        return [m](IXGrab& g) { return g.SetTriggerMethod(static_cast<IXGrab::TriggerMethod>(m)); };
+    };
+    const auto strobe = [](int enable) {
+        return [enable](IXGrab& g) {
+            g.SetStrobeEnable(enable);
+            return g.GetStrobeEnable();
+        };
+    };
+    const struct {
+        const char* what;
+        bool running;
+        int stopResult;
+        std::function<int(IXGrab&)> change;
+        int result;
+        Calls calls;
+        IXGrab::TriggerMethod after;
+    } cases[] = {
+        {"new method",
+         true,
+         1,
+         method(IXGrab::TRIG_SOFTWARE),
+         1,
+         {"Stop", "SetTriggerParams", "Start"},
+         IXGrab::TRIG_SOFTWARE},
+        {"same method", true, 1, method(IXGrab::TRIG_NONE), 1, {}, IXGrab::TRIG_NONE},
+        {"refused method", true, 1, method(7), 1, {"Stop", "Start"}, IXGrab::TRIG_NONE},
+        {"failed stop", true, 0, method(IXGrab::TRIG_FREE_RUN), 0, {"Stop"}, IXGrab::TRIG_NONE},
+        {"stopped",
+         false,
+         1,
+         method(IXGrab::TRIG_EXTERNAL),
+         1,
+         {"SetTriggerParams"},
+         IXGrab::TRIG_EXTERNAL},
+        {"strobe", true, 1, strobe(1), 1, {"Stop", "SetTriggerParams", "Start"}, IXGrab::TRIG_NONE},
+        {"strobe stopped", false, 1, strobe(0), 0, {"SetTriggerParams"}, IXGrab::TRIG_NONE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LineGrab<CIGrab> grab;
+        grab.Initialize();
+        if (c.running) grab.markRunning();
+        grab.stopResult = c.stopResult;
+        EXPECT_EQ(c.change(grab), c.result);
+        EXPECT_EQ(grab.calls, c.calls);
+        EXPECT_EQ(grab.GetTriggerMethod(), c.after);
+        EXPECT_EQ(grab.IsGrabRunning(), c.running ? 1 : 0);
+        if (c.stopResult == 0) {
+            EXPECT_STREQ(grab.GetLastErrorMsg(), "");  // abandoned silently
+        }
+    }
 }
 
 }  // namespace
