@@ -45,7 +45,7 @@ std::wstring wide(const wchar_t* subFolder, const wchar_t* fileName) {
 
 // OEM names in the file are written with '/' as well.
 void writeOemIni(const ScopedEnvironment& env, const std::string& content) {
-    env.writeOemIni(nativePath(content));
+    ScopedEnvironment::writeFile(env.work() / "oem.ini", nativePath(content));
 }
 
 // How one call composes its path from the known folder, the brand, the sub-folder and the file

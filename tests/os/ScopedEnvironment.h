@@ -15,7 +15,7 @@
 
 namespace tamra::testing {
 
-// Sets one environment variable (or removes it) and puts the old value back when destroyed.
+// Sets (or with nullptr removes) one environment variable until destroyed.
 class ScopedVariable {
 public:
     ScopedVariable(const char* name, const char* value) : name_(name) {
@@ -28,7 +28,6 @@ public:
 
     void set(const char* value) const {
 #if defined(_WIN32)
-        // An empty value removes the variable.
         ::_putenv_s(name_.c_str(), value != nullptr ? value : "");
 #else
         if (value != nullptr) {
@@ -44,19 +43,11 @@ private:
     std::optional<std::string> old_;
 };
 
-// A fresh folder tree for one test:
-//   <root>/home            HOME
-//   <root>/user            XDG_DATA_HOME (per-user application data; not created)
-//   <root>/common          first entry of XDG_DATA_DIRS (all-users application data; not created)
-//   <root>/work            current directory (where oem.ini is looked for)
-// Everything is restored and removed when the object goes away, so tests do not depend on
-// each other or on the machine's real folders.
-//
-// Windows asks the shell for the known folders, which no variable redirects: there userData()
-// and commonData() are the user's real local application data and the machine's program data
-// (both exist). What a test creates in them is removed at the end, and the test holds a
-// machine-wide lock meanwhile, so that tests running side by side never see each other's
-// folders.
+// A fresh folder tree for one test, restored and removed afterwards: <root>/home is HOME,
+// <root>/user XDG_DATA_HOME and <root>/common the first of XDG_DATA_DIRS (neither created),
+// <root>/work the current directory. Windows asks the shell for the known folders, which no
+// variable redirects: there they are the real ones, and what a test adds to them is removed at
+// the end, under a machine-wide lock so that tests side by side never see each other's folders.
 class ScopedEnvironment {
 public:
 #if defined(_WIN32)
@@ -120,11 +111,6 @@ public:
         return path;
     }
 
-    // Writes oem.ini into the current directory.
-    void writeOemIni(const std::string& content) const {
-        writeFile(work() / "oem.ini", content);
-    }
-
 private:
     static std::filesystem::path makeRoot() {
         std::random_device random;
@@ -148,9 +134,7 @@ private:
         }
         return names;
     }
-    // Other tests of the machine use the default brand folder of the user without taking the
-    // lock, and may leave it behind empty. Tests here need it absent to begin with: an empty one
-    // is removed; one in use is waited for a while.
+    // Other tests may leave the user's brand folder behind empty; tests here need it absent.
     void removeLeftoverBrandFolder() const {
         const std::filesystem::path brand = userData_ / "Quillon";
         for (int attempt = 0; attempt < 250; ++attempt) {
