@@ -43,6 +43,14 @@ auto onOtherThread(F f) {
     return result;
 }
 
+// Whether another thread can take the mutex at once (and gives it back).
+bool takeElsewhere(void* mutex) {
+    return onOtherThread([mutex] {
+        const std::uint32_t waited = CiOS::WaitForSingleObject(mutex, 0);
+        return waited == kWaitObject0 && CiOS::ReleaseMutex(mutex) == 1;
+    });
+}
+
 // The pass-throughs keep the system's results and codes; what the objects do is the platform's
 // and is tested in tests/platform/SyncTest.cpp.
 TEST(HandleTest, PassThroughsGiveTheSystemsResults) {
@@ -59,12 +67,6 @@ TEST(HandleTest, PassThroughsGiveTheSystemsResults) {
 
     Handle owned(CiOS::CreateMutexW(nullptr, 1, nullptr));
     Handle unowned(CiOS::CreateMutexW(nullptr, 0, nullptr));
-    const auto takeElsewhere = [](void* mutex) {
-        return onOtherThread([mutex] {
-            const std::uint32_t waited = CiOS::WaitForSingleObject(mutex, 0);
-            return waited == kWaitObject0 && CiOS::ReleaseMutex(mutex) == 1;
-        });
-    };
     EXPECT_FALSE(takeElsewhere(owned.get()));
     EXPECT_EQ(CiOS::ReleaseMutex(unowned.get()), 0);
     EXPECT_TRUE(takeElsewhere(unowned.get()));
@@ -140,7 +142,7 @@ TEST(HandleTest, ClosingWhileAnotherThreadWaitsIsSafe) {
 }
 #endif
 
-TEST(HandleTest, NamedObjectsAreSharedWithinTheProcess) {
+TEST(HandleTest, NamedObjectsAreSharedWithinTheProcessUntilTheLastHandle) {
     Handle first(CiOS::CreateSemaphoreW(nullptr, 0, 1, L"tamra-os-test-semaphore"));
     Handle second(CiOS::CreateSemaphoreW(nullptr, 1, 5, L"tamra-os-test-semaphore"));
     ASSERT_NE(first.get(), nullptr);
@@ -154,21 +156,13 @@ TEST(HandleTest, NamedObjectsAreSharedWithinTheProcess) {
     EXPECT_EQ(CiOS::WaitForSingleObject(second.get(), 0), kWaitObject0);
     // The name belongs to a semaphore, so no mutex can be made under it.
     EXPECT_EQ(CiOS::CreateMutexW(nullptr, 0, L"tamra-os-test-semaphore"), nullptr);
-}
 
-TEST(HandleTest, NamedObjectEndsWithItsLastHandle) {
-    const wchar_t* name = L"tamra-os-test-mutex";
-    void* first = CiOS::CreateMutexW(nullptr, 1, name);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(CiOS::CloseHandle(first), 1);
-    Handle again(CiOS::CreateMutexW(nullptr, 0, name));
-    ASSERT_NE(again.get(), nullptr);
-    // A new, unowned mutex: another thread can take it at once.
-    EXPECT_EQ(onOtherThread([&] {
-                  const std::uint32_t waited = CiOS::WaitForSingleObject(again.get(), 0);
-                  return waited == kWaitObject0 && CiOS::ReleaseMutex(again.get()) == 1;
-              }),
-              true);
+    // A named object ends with its last handle: the name then makes a new, unowned mutex.
+    void* mutex = CiOS::CreateMutexW(nullptr, 1, L"tamra-os-test-mutex");
+    ASSERT_NE(mutex, nullptr);
+    EXPECT_EQ(CiOS::CloseHandle(mutex), 1);
+    Handle again(CiOS::CreateMutexW(nullptr, 0, L"tamra-os-test-mutex"));
+    EXPECT_TRUE(takeElsewhere(again.get()));
 }
 
 TEST(HandleTest, CurrentThreadIsAPseudoHandle) {

@@ -12,6 +12,7 @@
 
 #include <tamra/Tamra.h>
 
+#include "os/ScopedEnvironment.h"
 #include "platform/Serial.h"
 
 #if !defined(_WIN32)
@@ -34,22 +35,13 @@ using tamra::tools::KeyValueFileStore;
 using tamra::tools::LineOptions;
 using tamra::tools::runLineChecks;
 
+// A private folder (and current directory) for one test, removed afterwards.
 class TempFolder {
 public:
-    TempFolder() {
-        path_ = fs::temp_directory_path() /
-                ("tamra-linetools-" +
-                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string file(const std::string& name) const { return (env_.work() / name).string(); }
 
 private:
-    fs::path path_;
+    tamra::testing::ScopedEnvironment env_;
 };
 
 std::string contentsOf(const std::string& path) {
