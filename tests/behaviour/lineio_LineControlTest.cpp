@@ -57,13 +57,6 @@ TEST_P(LineControl, CheckOnlyOutputsSucceedOnAnInitialisedGrabAndLeaveTheLastErr
     }
 }
 
-TEST_P(LineControl, InputLevelsAndPortNumbersAreZero) {
-    auto ready = GetParam().make(true);
-    EXPECT_EQ(ready->GetGPInputValue(0xFF), 0);
-    EXPECT_EQ(ready->GetCommPortNum(3, IFW_COMPORT_PLC), 0);
-    EXPECT_STREQ(ready->GetLastErrorMsg(), "");
-}
-
 TEST_P(LineControl, SettersStoreBeforeTheStateCheckAndRaiseZeroToOne) {
     auto grab = GetParam().make(false);
     grab->SetStrobeDuration(0);

@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
+#include "support/ProcessInfo.h"
 
 namespace tamra::platform {
 namespace {
@@ -99,12 +100,14 @@ TEST(Thread, RefusesAnEmptyBodyOrASecondStartWhileRunning) {
     EXPECT_EQ(worker.join(), 0u) << "nothing left to join";
 }
 
+// The body ends only once the owner is asleep, in the destructor's join.
 TEST(Thread, DestructorJoinsARunningThread) {
     std::atomic<bool> finished{false};
+    const long ownerId = tamra::testing::currentThreadId();
     {
         Thread worker;
         ASSERT_TRUE(worker.start([&] {
-            sleepMilliseconds(50);
+            tamra::testing::waitUntilThreadBlocks(ownerId);
             finished = true;
             return 0u;
         }));
