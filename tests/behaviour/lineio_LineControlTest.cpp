@@ -39,12 +39,7 @@ std::vector<NamedCall> checkOnlyOutputs() {
     };
 }
 
-class LineControl : public testing::TestWithParam<GrabKind> {
-protected:
-    std::string message(const char* operation, const char* reason) const {
-        return GetParam().prefix + "::" + operation + ": " + reason;
-    }
-};
+class LineControl : public testing::TestWithParam<GrabKind> {};
 
 TEST_P(LineControl, CheckOnlyOutputsSucceedOnAnInitialisedGrabAndLeaveTheLastErrorAlone) {
     auto grab = GetParam().make(true);
@@ -82,28 +77,6 @@ TEST_P(LineControl, ExternalTriggerDelayAnswersOneOnlyOnceEnabled) {
     EXPECT_EQ(grab->SetExternalTriggerDelayEnable(1), 1);
     EXPECT_EQ(grab->GetExternalTriggerDelayEnable(), 1);
     EXPECT_EQ(grab->SetExternalTriggerDelay(41), 1);
-}
-
-TEST_P(LineControl, WithoutRejectorOrRecyclerTheDelaysAreKeptButRefused) {
-    auto grab = GetParam().make(true);
-    EXPECT_EQ(grab->SetRejectorDelay(250), 0);
-    EXPECT_EQ(std::string(grab->GetLastErrorMsg()),
-              message("SetRejectorDelay", "Rejector not enabled"));
-    EXPECT_EQ(grab->SetRecycleDelay(0), 0);
-    EXPECT_EQ(std::string(grab->GetLastErrorMsg()),
-              message("SetRecycleDelay", "Recycler not enabled"));
-}
-
-TEST_P(LineControl, RefusedTriggerMethodAnswersOneOnAnInitialisedGrab) {
-    auto grab = GetParam().make(true);
-    ASSERT_EQ(grab->SetTriggerMethod(IXGrab::TRIG_SOFTWARE), 1);
-    for (std::uint32_t refused : {0u, 1u, 5u, 0xFFFFFFFFu}) {
-        SCOPED_TRACE(refused);
-        EXPECT_EQ(grab->SetTriggerMethod(static_cast<IXGrab::TriggerMethod>(refused)), 1);
-        EXPECT_EQ(grab->GetTriggerMethod(), IXGrab::TRIG_SOFTWARE);
-        EXPECT_EQ(std::string(grab->GetLastErrorMsg()),
-                  message("SetTriggerMethod", "No trigger method specified"));
-    }
 }
 
 TEST_P(LineControl, TriggerMethodAndStrobeEnableAreStoredOnAnUninitialisedGrab) {

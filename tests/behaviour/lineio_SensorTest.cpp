@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,24 +37,50 @@ TEST_P(Sensor, ConstructionDefaults) {
     EXPECT_EQ(grab->GetStrobeDuration(), 200u);
 }
 
-TEST_P(Sensor, BrightnessAboveOneHundredIsRefusedAndNotStored) {
-    auto grab = GetParam().make(true);
-    EXPECT_EQ(grab->SetBrightness(100), 1);
-    EXPECT_EQ(grab->SetBrightness(101), 0);
-    EXPECT_EQ(std::string(grab->GetLastErrorMsg()),
-              message("SetBrightness", "Invalid brightness value"));
-    EXPECT_EQ(grab->GetBrightness(), 100u);
-    EXPECT_EQ(grab->SetBrightness(0), 1);
-    EXPECT_EQ(grab->GetBrightness(), 0u);
-}
-
-TEST_P(Sensor, ContrastRangeIsCheckedWhateverTheState) {
-    for (bool initialise : {false, true}) {
-        auto grab = GetParam().make(initialise);
-        EXPECT_EQ(grab->SetContrast(200), 0);
-        EXPECT_EQ(std::string(grab->GetLastErrorMsg()),
-                  message("SetContrast", "Invalid contrast value"));
-        EXPECT_EQ(grab->GetContrast(), 50u);
+// Each bad argument is refused with its reason, whatever the state, and changes nothing; a
+// refused trigger method still answers 1 on an initialised grab.
+TEST_P(Sensor, BadArgumentsAreRefusedWithTheirReasonAndChangeNothing) {
+    using Call = std::function<int(IXGrab&)>;
+    const auto method = [](std::uint32_t refused) -> Call {
+        return [refused](IXGrab& g) {
+            g.SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
+            return g.SetTriggerMethod(static_cast<IXGrab::TriggerMethod>(refused));
+        };
+    };
+    const auto software = [](IXGrab& g) { return g.GetTriggerMethod() == IXGrab::TRIG_SOFTWARE; };
+    const auto brightness = [](IXGrab& g) { return g.GetBrightness() == 50u; };
+    const auto contrast = [](IXGrab& g) { return g.GetContrast() == 50u; };
+    const auto any = [](IXGrab&) { return true; };
+    const struct {
+        bool initialise;
+        Call call;
+        int result;
+        const char *operation, *reason;
+        std::function<bool(IXGrab&)> unchanged;
+    } cases[] = {
+        {true, [](IXGrab& g) { return g.SetBrightness(101); }, 0, "SetBrightness",
+         "Invalid brightness value", brightness},
+        {true, [](IXGrab& g) { return g.SetCamBrightness(140, 0); }, 0, "SetBrightness",
+         "Invalid brightness value", brightness},
+        {false, [](IXGrab& g) { return g.SetContrast(200); }, 0, "SetContrast",
+         "Invalid contrast value", contrast},
+        {true, [](IXGrab& g) { return g.SetContrast(200); }, 0, "SetContrast",
+         "Invalid contrast value", contrast},
+        {true, method(0), 1, "SetTriggerMethod", "No trigger method specified", software},
+        {true, method(1), 1, "SetTriggerMethod", "No trigger method specified", software},
+        {true, method(5), 1, "SetTriggerMethod", "No trigger method specified", software},
+        {true, method(0xFFFFFFFFu), 1, "SetTriggerMethod", "No trigger method specified", software},
+        {true, [](IXGrab& g) { return g.SetRejectorDelay(250); }, 0, "SetRejectorDelay",
+         "Rejector not enabled", any},
+        {true, [](IXGrab& g) { return g.SetRecycleDelay(0); }, 0, "SetRecycleDelay",
+         "Recycler not enabled", any},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.operation << (c.initialise ? "" : " uninitialised"));
+        auto grab = GetParam().make(c.initialise);
+        EXPECT_EQ(c.call(*grab), c.result);
+        EXPECT_EQ(std::string(grab->GetLastErrorMsg()), message(c.operation, c.reason));
+        EXPECT_TRUE(c.unchanged(*grab));
     }
 }
 
@@ -76,9 +102,10 @@ TEST_P(Sensor, PerCameraFormsShareTheOneValue) {
     EXPECT_EQ(grab->SetCamBrightness(40, 7), 1);
     EXPECT_EQ(grab->GetCamBrightness(3), 40u);
     EXPECT_EQ(grab->GetBrightness(), 40u);
-    EXPECT_EQ(grab->SetCamBrightness(140, 0), 0);
-    EXPECT_EQ(std::string(grab->GetLastErrorMsg()),
-              message("SetBrightness", "Invalid brightness value"));
+    for (std::uint32_t edge : {100u, 0u}) {
+        EXPECT_EQ(grab->SetBrightness(edge), 1);
+        EXPECT_EQ(grab->GetBrightness(), edge);
+    }
 }
 
 TEST_P(Sensor, LookupTableBufferIsCheckedNotKept) {
