@@ -12,8 +12,7 @@
 
 namespace lineio_test {
 
-// A back end in the shape of the real ones: the core does the common work, the override sets
-// the state flag. Start marks the grab running without any frame source; calls are recorded.
+// A back end in the shape of the real ones; Start marks it running, calls are recorded.
 template <class Base>
 class LineGrab : public Base {
 public:
@@ -62,10 +61,6 @@ inline std::vector<GrabKind> bothGrabKinds() {
         {"CIGrab",
          [](bool init) { return initialiseIf(std::make_unique<LineGrab<CIGrab>>(), init); }},
     };
-}
-
-inline std::string kindName(const testing::TestParamInfo<GrabKind>& info) {
-    return info.param.prefix;
 }
 
 }  // namespace lineio_test

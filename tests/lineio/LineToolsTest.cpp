@@ -3,17 +3,16 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <tamra/Tamra.h>
 
 #include "os/ScopedEnvironment.h"
-#include "platform/Serial.h"
 
 #if !defined(_WIN32)
 #include <sys/resource.h>
@@ -22,7 +21,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #endif
 
 // The program links the same source; compiling it here lets the checks run without the program.
@@ -66,25 +64,6 @@ CheckRun run(IXGrab& grab, const LineOptions& options) {
     return {result, out.str(), err.str()};
 }
 
-TEST(LineToolsOptions, ParseIntoTheOptions) {
-    CLI::App app;
-    LineOptions options;
-    tamra::tools::addLineOptions(app, options);
-    EXPECT_FALSE(options.any());
-    const char* argv[] = {"tamra-grab", "--gpio-save",      "a.txt",
-                          "--serial",   "/dev/ttyS9",       "--serial-baud",
-                          "57600",      "--serial-timeout", "250"};
-    app.parse(9, argv);
-    EXPECT_EQ(options.gpioSaveFile, "a.txt");
-    EXPECT_EQ(options.serialDevice, "/dev/ttyS9");
-    EXPECT_EQ(options.serialBaud, 57600u);
-    EXPECT_EQ(options.serialTimeoutMs, 250u);
-    EXPECT_TRUE(options.any());
-
-    const char* zero[] = {"tamra-grab", "--serial-timeout", "0"};
-    EXPECT_THROW(app.parse(3, zero), CLI::ValidationError);
-}
-
 TEST(LineToolsGpio, SavedRecordsLoadIntoAnotherGrab) {
     TempFolder folder;
     CIGrab source;
@@ -111,29 +90,8 @@ TEST(LineToolsGpio, SavedRecordsLoadIntoAnotherGrab) {
     IFW_GPO_CONFIG readOut{};
     target.GetGPIConfig(4, &readIn);
     target.GetGPOConfig(31, &readOut);
-    EXPECT_EQ(readIn.Debounce, 35);
-    EXPECT_FLOAT_EQ(readIn.Threshold, 2.75f);
-    EXPECT_EQ(readOut.Duration, 4000);
-    EXPECT_EQ(readOut.initVal, 1);
-}
-
-TEST(LineToolsGpio, AHandWrittenFileChangesOnlyItsKeys) {
-    TempFolder folder;
-    const std::string path = folder.file("edit.txt");
-    writeFile(path, "# line 3 rejector\n\n  GPO5.Duration = 40 \nGPO5.Offset=-7\nBogus.Key=1\n");
-    CIGrab grab;
-    LineOptions load;
-    load.gpioLoadFile = path;
-    const CheckRun loaded = run(grab, load);
-    EXPECT_EQ(loaded.result, 0);
-    EXPECT_NE(loaded.out.find("loaded 2 settings"), std::string::npos) << loaded.out;
-    EXPECT_NE(loaded.err.find("unknown key Bogus.Key"), std::string::npos) << loaded.err;
-    IFW_GPO_CONFIG out{};
-    grab.GetGPOConfig(5, &out);
-    EXPECT_EQ(out.Duration, 40);
-    EXPECT_EQ(out.Offset, -7);
-    grab.GetGPOConfig(4, &out);
-    EXPECT_EQ(out.Duration, 1000);
+    EXPECT_EQ(std::memcmp(&readIn, &in, sizeof in), 0);  // every field stored exactly
+    EXPECT_EQ(std::memcmp(&readOut, &out, sizeof out), 0);
 }
 
 TEST(LineToolsGpio, BadFilesAndPathsGiveAClearMessageAndAFailure) {
@@ -169,9 +127,7 @@ std::vector<std::string> othersIn(const TempFolder& folder, const std::string& k
     return others;
 }
 
-// A save that fails part-way leaves the profile it would have replaced whole, says so, and
-// leaves no partial file behind. The file-size limit cuts the write after a few hundred bytes;
-// it applies to a child process only.
+// A save cut short (by a child's file-size limit) leaves the previous profile whole.
 TEST(LineToolsGpio, ASaveCutShortLeavesThePreviousProfileWhole) {
 #if defined(_WIN32)
     GTEST_SKIP() << "cuts the write with a POSIX file-size limit; the rename path is checked "
@@ -212,84 +168,6 @@ TEST(LineToolsGpio, ASaveCutShortLeavesThePreviousProfileWhole) {
     EXPECT_EQ(contentsOf(profile), previous);
     EXPECT_TRUE(othersIn(folder, "gpio.txt").empty());
 #endif
-}
-
-TEST(LineToolsGpio, ASaveThatCannotReplaceItsTargetChangesNothing) {
-    TempFolder folder;
-    const std::string target = folder.file("profile");
-    fs::create_directories(fs::path(target) / "inside");
-    CIGrab grab;
-    LineOptions save;
-    save.gpioSaveFile = target;
-    const CheckRun result = run(grab, save);
-    EXPECT_EQ(result.result, 1);
-    EXPECT_NE(result.err.find("cannot replace '" + target + "'"), std::string::npos) << result.err;
-    EXPECT_TRUE(fs::is_directory(fs::path(target) / "inside"));
-    EXPECT_TRUE(othersIn(folder, "profile").empty());
-
-    // A save that succeeds replaces the file whole and leaves nothing else.
-    const std::string profile = folder.file("gpio.txt");
-    writeFile(profile, "old=1\n");
-    save.gpioSaveFile = profile;
-    ASSERT_EQ(run(grab, save).result, 0);
-    EXPECT_EQ(contentsOf(profile).rfind("GPI0.Debounce=200\n", 0), 0u);
-    EXPECT_EQ(othersIn(folder, "gpio.txt"), std::vector<std::string>{"profile"});
-}
-
-TEST(LineToolsSerial, SendsALineAndReportsTheReply) {
-#if defined(_WIN32)
-    GTEST_SKIP()
-        << "plays the device on a pseudo-terminal, which Windows does not have; the "
-           "Windows counterpart is Win32LineTools.SendsALineToAnEchoingPortAndReportsTheEcho "
-           "(tests/windows/Win32CounterpartsTest.cpp)";
-#endif
-    std::string path;
-    void* device = tamra::platform::openPseudoTerminal(&path);
-    ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadTotalTimeoutConstant = 5000;
-    timeouts.ReadIntervalTimeout = 50;
-    tamra::platform::setSerialTimeouts(device, &timeouts);
-    std::string heard;
-    std::thread responder([&] {
-        char line[64] = {};
-        std::uint32_t count = 0;
-        tamra::platform::readSerial(device, line, sizeof(line), &count);
-        heard.assign(line, count);
-        std::uint32_t written = 0;
-        tamra::platform::writeSerial(device, "OK\r\n", 4, &written);
-    });
-
-    CIGrab grab;
-    LineOptions options;
-    options.serialDevice = path;
-    options.serialLine = "PING";
-    options.serialTimeoutMs = 3000;
-    const CheckRun result = run(grab, options);
-    responder.join();
-    tamra::platform::closeSerialPort(device);
-
-    EXPECT_EQ(result.result, 0) << result.err;
-    EXPECT_EQ(heard, "PING\r\n");
-    EXPECT_NE(result.out.find("sent 6 bytes, received 4 bytes"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("\"OK\\r\\n\""), std::string::npos) << result.out;
-}
-
-TEST(LineToolsSerial, AMissingOrNonSerialDeviceIsReported) {
-    CIGrab grab;
-    LineOptions options;
-    options.serialDevice = "/dev/tamra-no-such-port";
-    CheckRun result = run(grab, options);
-    EXPECT_EQ(result.result, 1);
-    EXPECT_NE(result.err.find("cannot open '/dev/tamra-no-such-port'"), std::string::npos)
-        << result.err;
-
-    TempFolder folder;
-    options.serialDevice = folder.file("plain-file");
-    writeFile(options.serialDevice, "not a port\n");
-    result = run(grab, options);
-    EXPECT_EQ(result.result, 1);
-    EXPECT_NE(result.err.find("cannot configure"), std::string::npos) << result.err;
 }
 
 }  // namespace

@@ -17,7 +17,11 @@ struct Delivery {
     unsigned char* buffer;
     unsigned int count;
     std::int64_t tag;
+    bool operator==(const Delivery& o) const {
+        return buffer == o.buffer && count == o.count && tag == o.tag;
+    }
 };
+using Deliveries = std::vector<Delivery>;
 
 // A core whose frames are a fixed buffer and whose frame counts are 40 plus the index.
 class FrameGrab : public CIGrab {
@@ -43,10 +47,7 @@ TEST(ReTrigger, RedeliversTheCurrentFrameWithItsCount) {
     FrameGrab grab;
     grab.RegisterBufferCallback(record, &grab);
     grab.ReTrigger(2);
-    ASSERT_EQ(grab.deliveries.size(), 1u);
-    EXPECT_EQ(grab.deliveries[0].buffer, grab.frame);
-    EXPECT_EQ(grab.deliveries[0].count, 42u);
-    EXPECT_EQ(grab.deliveries[0].tag, 0);
+    EXPECT_EQ(grab.deliveries, (Deliveries{{grab.frame, 42u, 0}}));
 }
 
 int countCall(unsigned char*, unsigned int, std::int64_t, void* context) {
@@ -79,8 +80,7 @@ TEST(ReTrigger, RefusesToRunOnTheAcquisitionThread) {
 
     std::thread client([&grab] { grab.ReTrigger(1); });
     client.join();
-    ASSERT_EQ(grab.deliveries.size(), 1u);
-    EXPECT_EQ(grab.deliveries[0].count, 41u);
+    EXPECT_EQ(grab.deliveries, (Deliveries{{grab.frame, 41u, 0}}));
 }
 
 TEST(ReTrigger, AGivenFrameIsDeliveredOnceEvenWhenTheCallbackAsksAgain) {
@@ -89,9 +89,7 @@ TEST(ReTrigger, AGivenFrameIsDeliveredOnceEvenWhenTheCallbackAsksAgain) {
     grab.RegisterBufferCallback(record, &grab);
     grab.reenter = true;
     grab.ReTrigger(other, 3);
-    ASSERT_EQ(grab.deliveries.size(), 1u);
-    EXPECT_EQ(grab.deliveries[0].buffer, other);
-    EXPECT_EQ(grab.deliveries[0].count, 43u);
+    EXPECT_EQ(grab.deliveries, (Deliveries{{other, 43u, 0}}));
 
     grab.reenter = false;  // the guard is down again after the delivery
     grab.ReTrigger(other, 0);
