@@ -1,11 +1,12 @@
 // The device through a GigE Vision client that no one here wrote: Aravis finds it, reads and
-// writes its features and receives frames byte-identical to the emulator's own. Runs on
-// 127.0.0.1 inside a network namespace of its own (see in-loopback-namespace).
+// writes its features and receives frames byte-identical to the emulator's own; and a raw client
+// that falls silent loses control at the heartbeat time-out. Runs on 127.0.0.1 inside a network
+// namespace of its own (see in-loopback-namespace).
 #include <arv.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -15,24 +16,24 @@
 
 #include <tamra/Tamra.h>
 
+#include "gev/Device.h"
+#include "gev/Features.h"
 #include "gev/Server.h"
+#include "gev/Wire.h"
+#include "platform/net/UdpSocket.h"
 #include "samplegen/SampleTree.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using tamra::gev::Server;
-using tamra::gev::ServerOptions;
-
-constexpr guint64 kPopTimeoutUs = 3000000;
+using namespace tamra::gev;
+using Frames = std::vector<std::vector<std::uint8_t>>;
 
 class TempTree {
 public:
     TempTree() {
-        std::random_device entropy;
-        path_ = fs::temp_directory_path() / ("tamra-gev-" + std::to_string(entropy()));
-        tamra::samples::TreeOptions options;
-        entries_ = tamra::samples::writeSampleTree(path_.string(), options);
+        path_ = fs::temp_directory_path() / ("tamra-gev-" + std::to_string(std::random_device{}()));
+        entries_ = tamra::samples::writeSampleTree(path_.string(), {});
     }
     ~TempTree() {
         std::error_code ignored;
@@ -46,15 +47,13 @@ private:
     std::vector<tamra::samples::TreeEntry> entries_;
 };
 
-// The frames the emulator's buffer callback gets in-process, one per file of a cycle.
-std::vector<std::vector<std::uint8_t>> referenceFrames(const std::string& folder,
-                                                       IFW_IMAGE_COLOR_TYPE colour,
-                                                       std::uint32_t width, std::uint32_t height,
-                                                       std::size_t count) {
+// The frames the emulator's buffer callback gets in-process, one per software trigger.
+Frames referenceFrames(const std::string& folder, IFW_IMAGE_COLOR_TYPE colour, std::uint32_t width,
+                       std::uint32_t height, std::size_t count) {
     struct Collector {
         std::mutex mutex;
         std::condition_variable arrived;
-        std::vector<std::vector<std::uint8_t>> frames;
+        Frames frames;
         std::size_t size = 0;
     } collector;
     char type[16] = "EMULATOR";
@@ -100,6 +99,12 @@ CameraPtr openCamera(const char* name) {
     return CameraPtr(camera);
 }
 
+// Fails the test with the client's message, if it left one.
+void expectNoError(GError*& error) {
+    EXPECT_EQ(error, nullptr) << (error ? error->message : "");
+    g_clear_error(&error);
+}
+
 // A frame as the client got it, with the block id the device gave it.
 struct Received {
     guint64 frameId;
@@ -109,8 +114,9 @@ struct Received {
 class AravisClient : public ::testing::Test {
 protected:
     static TempTree* tree;
-    Server server;
+    std::unique_ptr<Server> server = std::make_unique<Server>();
     ServerOptions options;
+    guint64 resent = 0;
 
     static void SetUpTestSuite() { tree = new TempTree(); }
     static void TearDownTestSuite() {
@@ -119,85 +125,73 @@ protected:
         arv_shutdown();
     }
     void SetUp() override { options.camera.folder = tree->str(); }
-    void startServer() {
+    CameraPtr startAndOpen() {
         std::string error;
-        ASSERT_TRUE(server.start(options, error)) << error;
+        EXPECT_TRUE(server->start(options, error)) << error;
+        return openCamera("127.0.0.1");
     }
 
-    // Streams count frames; trigger fires one software trigger per frame when set.
-    std::vector<Received> acquire(ArvCamera* camera, std::size_t count, bool trigger,
-                                  guint* failures) {
+    // Streams count frames, none failed; trigger fires one software trigger per frame when set.
+    std::vector<Received> acquire(ArvCamera* camera, std::size_t count, bool trigger) {
         GError* error = nullptr;
         ArvStream* stream = arv_camera_create_stream(camera, nullptr, nullptr, &error);
-        EXPECT_EQ(error, nullptr) << (error ? error->message : "");
+        expectNoError(error);
         if (stream == nullptr) return {};
         const gint payload = arv_camera_get_payload(camera, nullptr);
         for (int i = 0; i < 8; ++i)
             arv_stream_push_buffer(stream, arv_buffer_new(payload, nullptr));
         arv_camera_start_acquisition(camera, &error);
-        EXPECT_EQ(error, nullptr);
+        expectNoError(error);
         std::vector<Received> frames;
-        *failures = 0;
-        while (frames.size() + *failures < count) {
-            if (trigger) {
-                arv_camera_execute_command(camera, "TriggerSoftware", &error);
-                EXPECT_EQ(error, nullptr) << (error ? error->message : "");
-                g_clear_error(&error);
-            }
-            ArvBuffer* buffer = arv_stream_timeout_pop_buffer(stream, kPopTimeoutUs);
+        while (frames.size() < count) {
+            if (trigger) arv_camera_execute_command(camera, "TriggerSoftware", &error);
+            expectNoError(error);
+            ArvBuffer* buffer = arv_stream_timeout_pop_buffer(stream, 3000000);
             if (buffer == nullptr) {
                 ADD_FAILURE() << "no frame within the time-out after " << frames.size();
                 break;
             }
-            if (arv_buffer_get_status(buffer) == ARV_BUFFER_STATUS_SUCCESS) {
-                size_t size = 0;
-                const auto* data =
-                    static_cast<const std::uint8_t*>(arv_buffer_get_data(buffer, &size));
-                frames.push_back({arv_buffer_get_frame_id(buffer),
-                                  std::vector<std::uint8_t>(data, data + size)});
-            } else {
-                ++*failures;
+            if (arv_buffer_get_status(buffer) != ARV_BUFFER_STATUS_SUCCESS) {
+                ADD_FAILURE() << "frame failed: " << arv_buffer_get_status(buffer);
+                break;
             }
+            size_t size = 0;
+            const auto* data = static_cast<const std::uint8_t*>(arv_buffer_get_data(buffer, &size));
+            frames.push_back({arv_buffer_get_frame_id(buffer), {data, data + size}});
             arv_stream_push_buffer(stream, buffer);
         }
         arv_camera_stop_acquisition(camera, nullptr);
-        guint64 resent = 0, missing = 0;
+        guint64 missing = 0;
         arv_gv_stream_get_statistics(ARV_GV_STREAM(stream), &resent, &missing);
-        lastResent_ = resent;
         g_object_unref(stream);
         return frames;
     }
 
     // Every frame matches the emulator's frame of the same number, its block id.
-    void expectIdentical(const std::vector<Received>& frames, IFW_IMAGE_COLOR_TYPE colour) {
-        const std::size_t cycle = tree->cycle();
-        const auto reference = referenceFrames(tree->str(), colour, options.camera.width,
-                                               options.camera.height, cycle);
+    void expectIdentical(const std::vector<Received>& frames, const std::string& folder,
+                         IFW_IMAGE_COLOR_TYPE colour, std::size_t cycle) {
+        const Frames reference =
+            referenceFrames(folder, colour, options.camera.width, options.camera.height, cycle);
         ASSERT_EQ(reference.size(), cycle);
         for (const Received& f : frames) {
             ASSERT_GE(f.frameId, 1u);
-            const auto& expected = reference[(f.frameId - 1) % cycle];
-            ASSERT_EQ(f.data.size(), expected.size());
-            ASSERT_TRUE(f.data == expected) << "frame " << f.frameId << " differs";
+            ASSERT_TRUE(f.data == reference[(f.frameId - 1) % cycle]) << "frame " << f.frameId;
         }
     }
-
-    guint64 lastResent_ = 0;
 };
 
 TempTree* AravisClient::tree = nullptr;
 
 TEST_F(AravisClient, DiscoveryFindsTheDevice) {
-    startServer();
+    CameraPtr camera = startAndOpen();
     arv_update_device_list();
     bool found = false;
     for (unsigned i = 0; i < arv_get_n_devices(); ++i) {
-        if (std::string(arv_get_device_id(i)) == "Tamra-Emulator-TE0001") {
-            found = true;
-            EXPECT_STREQ(arv_get_device_address(i), "127.0.0.1");
-            EXPECT_STREQ(arv_get_device_vendor(i), "Tamra");
-            EXPECT_STREQ(arv_get_device_serial_nbr(i), "TE0001");
-        }
+        if (std::string(arv_get_device_id(i)) != "Tamra-Emulator-TE0001") continue;
+        found = true;
+        EXPECT_STREQ(arv_get_device_address(i), "127.0.0.1");
+        EXPECT_STREQ(arv_get_device_vendor(i), "Tamra");
+        EXPECT_STREQ(arv_get_device_serial_nbr(i), "TE0001");
     }
     EXPECT_TRUE(found);
     CameraPtr byName = openCamera("Tamra-TE0001");
@@ -206,105 +200,101 @@ TEST_F(AravisClient, DiscoveryFindsTheDevice) {
 }
 
 TEST_F(AravisClient, FeaturesReadAndWrite) {
-    startServer();
-    CameraPtr camera = openCamera("127.0.0.1");
+    CameraPtr camera = startAndOpen();
     ASSERT_TRUE(camera);
     ArvCamera* c = camera.get();
     GError* error = nullptr;
-    EXPECT_EQ(arv_camera_get_integer(c, "Width", nullptr), 640);
-    EXPECT_EQ(arv_camera_get_integer(c, "Height", nullptr), 480);
-    EXPECT_STREQ(arv_camera_get_string(c, "PixelFormat", nullptr), "Mono8");
     EXPECT_EQ(arv_camera_get_payload(c, nullptr), 640u * 480u);
+    EXPECT_STREQ(arv_camera_get_string(c, "PixelFormat", nullptr), "Mono8");
     EXPECT_STREQ(arv_camera_get_string(c, "AcquisitionMode", nullptr), "Continuous");
     EXPECT_STREQ(arv_camera_get_string(c, "TamraImageFolder", nullptr), tree->str().c_str());
-
+    const struct {
+        const char* feature;
+        const char* value;
+    } strings[] = {{"PixelFormat", "BGR8"},
+                   {"TriggerMode", "On"},
+                   {"TriggerSource", "Line0"},
+                   {"TamraImageSet", "Fail"}};
+    for (const auto& s : strings) {
+        arv_camera_set_string(c, s.feature, s.value, &error);
+        expectNoError(error);
+        EXPECT_STREQ(arv_camera_get_string(c, s.feature, nullptr), s.value) << s.feature;
+    }
     arv_camera_set_integer(c, "Width", 320, &error);
-    ASSERT_EQ(error, nullptr);
-    arv_camera_set_string(c, "PixelFormat", "BGR8", &error);
-    ASSERT_EQ(error, nullptr);
-    EXPECT_EQ(arv_camera_get_payload(c, nullptr), 320u * 480u * 3u);
-    arv_camera_set_string(c, "PixelFormat", "BGRa8", &error);
-    EXPECT_EQ(arv_camera_get_payload(c, nullptr), 320u * 480u * 4u);
-
-    arv_camera_set_string(c, "TriggerMode", "On", &error);
-    arv_camera_set_string(c, "TriggerSource", "Line0", &error);
-    ASSERT_EQ(error, nullptr);
-    EXPECT_STREQ(arv_camera_get_string(c, "TriggerSource", nullptr), "Line0");
+    arv_camera_set_integer(c, "TamraCameraCount", 2, &error);
     arv_camera_set_float(c, "AcquisitionFrameRate", 10.0, &error);
-    ASSERT_EQ(error, nullptr);
+    expectNoError(error);
+    EXPECT_EQ(arv_camera_get_payload(c, nullptr), 320u * 480u * 3u);
+    EXPECT_EQ(arv_camera_get_integer(c, "TamraCameraCount", nullptr), 2);
     EXPECT_EQ(arv_camera_get_integer(c, "TamraFrameDelay", nullptr), 100);
     EXPECT_NEAR(arv_camera_get_float(c, "AcquisitionFrameRate", nullptr), 10.0, 1e-3);
-    arv_camera_set_integer(c, "TamraCameraCount", 2, &error);
-    ASSERT_EQ(error, nullptr);
-    EXPECT_EQ(arv_camera_get_integer(c, "TamraCameraCount", nullptr), 2);
     EXPECT_EQ(arv_camera_get_integer(c, "TamraOverrunCount", nullptr), 0);
-    arv_camera_set_string(c, "TamraImageSet", "Fail", &error);
-    ASSERT_EQ(error, nullptr);
-    EXPECT_STREQ(arv_camera_get_string(c, "TamraImageSet", nullptr), "Fail");
 
-    // A folder that cannot be played is refused and the old one stays.
+    // What the device refuses comes back as an error, and the old value stays.
     arv_camera_set_string(c, "TamraImageFolder", "/no/such/folder", &error);
     EXPECT_NE(error, nullptr);
     g_clear_error(&error);
     EXPECT_STREQ(arv_camera_get_string(c, "TamraImageFolder", nullptr), tree->str().c_str());
-    // A value the device refuses comes back as an error, not as a silent change.
     arv_camera_set_integer(c, "Width", 9000, &error);
     EXPECT_NE(error, nullptr);
     g_clear_error(&error);
     EXPECT_EQ(arv_camera_get_integer(c, "Width", nullptr), 320);
 }
 
-TEST_F(AravisClient, FreeRunFramesAreCompleteAndIdentical) {
-    startServer();
-    CameraPtr camera = openCamera("127.0.0.1");
-    ASSERT_TRUE(camera);
-    guint failures = 0;
-    const auto frames = acquire(camera.get(), 200, false, &failures);
-    EXPECT_EQ(failures, 0u);
-    ASSERT_EQ(frames.size(), 200u);
-    expectIdentical(frames, IFW_IMAGE_COLOR_MONO8);
-}
-
-TEST_F(AravisClient, SoftwareTriggeredColourFramesAreCompleteAndIdentical) {
-    options.camera.pixelFormat = tamra::gev::pixel::BGR8;
-    options.camera.width = 320;
-    options.camera.height = 240;
-    startServer();
-    CameraPtr camera = openCamera("127.0.0.1");
-    ASSERT_TRUE(camera);
-    GError* error = nullptr;
-    arv_camera_set_string(camera.get(), "TriggerMode", "On", &error);
-    arv_camera_set_string(camera.get(), "TriggerSource", "Software", &error);
-    ASSERT_EQ(error, nullptr);
-    guint failures = 0;
-    const auto frames = acquire(camera.get(), 50, true, &failures);
-    EXPECT_EQ(failures, 0u);
-    ASSERT_EQ(frames.size(), 50u);
-    for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i].frameId, i + 1);
-    expectIdentical(frames, IFW_IMAGE_COLOR_COLOR24);
+TEST_F(AravisClient, StreamedFramesAreCompleteAndIdentical) {
+    const struct {
+        const char* what;
+        std::uint32_t pixelFormat, width, height;
+        double dropFraction;
+        bool trigger;
+        std::size_t count;
+    } cases[] = {
+        {"free run", pixel::Mono8, 640, 480, 0.0, false, 200},
+        {"software-triggered colour", pixel::BGR8, 320, 240, 0.0, true, 50},
+        {"dropped packets resent", pixel::Mono8, 640, 480, 0.01, true, 60},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        server = std::make_unique<Server>();  // the one before closes its port
+        options.camera.pixelFormat = c.pixelFormat;
+        options.camera.width = c.width;
+        options.camera.height = c.height;
+        options.dropFraction = c.dropFraction;
+        options.dropSeed = 77;
+        CameraPtr camera = startAndOpen();
+        ASSERT_TRUE(camera);
+        GError* error = nullptr;
+        if (c.trigger) arv_camera_set_string(camera.get(), "TriggerMode", "On", &error);
+        arv_camera_set_string(camera.get(), "TriggerSource", "Software", &error);
+        expectNoError(error);
+        const auto frames = acquire(camera.get(), c.count, c.trigger);
+        ASSERT_EQ(frames.size(), c.count);
+        if (c.trigger) {
+            for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i].frameId, i + 1);
+        }
+        const auto colour =
+            c.pixelFormat == pixel::BGR8 ? IFW_IMAGE_COLOR_COLOR24 : IFW_IMAGE_COLOR_MONO8;
+        expectIdentical(frames, tree->str(), colour, tree->cycle());
+        EXPECT_EQ(server->streamCounters().packetsDropped > 0, c.dropFraction > 0);
+        EXPECT_TRUE(c.dropFraction == 0 || resent > 0);
+        camera.reset();
+    }
 }
 
 TEST_F(AravisClient, ImageSetPlaysOnlyThatPartOfTheTree) {
-    startServer();
-    CameraPtr camera = openCamera("127.0.0.1");
+    CameraPtr camera = startAndOpen();
     ASSERT_TRUE(camera);
     GError* error = nullptr;
     arv_camera_set_string(camera.get(), "TamraImageSet", "Pass", &error);
     arv_camera_set_string(camera.get(), "TriggerMode", "On", &error);
-    ASSERT_EQ(error, nullptr);
-    guint failures = 0;
-    const auto frames = acquire(camera.get(), 4, true, &failures);
+    expectNoError(error);
+    const auto frames = acquire(camera.get(), 4, true);
     ASSERT_EQ(frames.size(), 4u);
-    const std::string pass = (fs::path(tree->str()) / "pass").string();
-    const auto reference = referenceFrames(pass, IFW_IMAGE_COLOR_MONO8, 640, 480, 2);
-    for (const Received& f : frames) {
-        EXPECT_TRUE(f.data == reference[(f.frameId - 1) % 2]) << "frame " << f.frameId;
-    }
+    expectIdentical(frames, (fs::path(tree->str()) / "pass").string(), IFW_IMAGE_COLOR_MONO8, 2);
 }
 
-TEST_F(AravisClient, SecondClientIsRefusedControl) {
-    startServer();
-    CameraPtr first = openCamera("127.0.0.1");
+TEST_F(AravisClient, SecondClientIsRefusedControlUntilTheFirstLeaves) {
+    CameraPtr first = startAndOpen();
     ASSERT_TRUE(first);
     CameraPtr second = openCamera("127.0.0.1");
     ASSERT_TRUE(second);
@@ -315,26 +305,84 @@ TEST_F(AravisClient, SecondClientIsRefusedControl) {
     EXPECT_NE(error, nullptr);
     g_clear_error(&error);
     EXPECT_EQ(arv_camera_get_integer(second.get(), "Width", nullptr), 640);  // reads still work
-    first.reset();  // the first client leaves and releases control
+    first.reset();
     EXPECT_TRUE(arv_gv_device_take_control(secondDevice, nullptr));
 }
 
-TEST_F(AravisClient, DroppedPacketsAreRecoveredThroughResends) {
-    options.dropFraction = 0.01;
-    options.dropSeed = 77;
-    startServer();
-    CameraPtr camera = openCamera("127.0.0.1");
-    ASSERT_TRUE(camera);
-    GError* error = nullptr;
-    arv_camera_set_string(camera.get(), "TriggerMode", "On", &error);
-    ASSERT_EQ(error, nullptr);
-    guint failures = 0;
-    const auto frames = acquire(camera.get(), 60, true, &failures);
-    EXPECT_EQ(failures, 0u);
-    ASSERT_EQ(frames.size(), 60u);
-    expectIdentical(frames, IFW_IMAGE_COLOR_MONO8);
-    EXPECT_GT(server.streamCounters().packetsDropped, 0u);
-    EXPECT_GT(lastResent_, 0u);
+// Raw control commands over a loopback socket, so that the client can fall silent.
+class RawClient {
+public:
+    explicit RawClient(std::uint16_t devicePort) : devicePort_(devicePort) {
+        std::string error;
+        EXPECT_TRUE(socket_.open(0x7F000001, 0, error)) << error;
+    }
+    // The status of the acknowledgement (0xFFFF for none); value gets its first word.
+    std::uint16_t request(std::uint16_t code, std::uint32_t address, std::uint32_t* value,
+                          std::uint32_t written = 0) {
+        std::uint8_t p[16] = {kCommandKey, kFlagAckRequired};
+        writeBe16(p + 2, code);
+        writeBe16(p + 4, code == 0x82 ? 8 : 4);
+        writeBe16(p + 6, ++id_);
+        writeBe32(p + 8, address);
+        writeBe32(p + 12, written);
+        socket_.sendTo(0x7F000001, devicePort_, p, code == 0x82 ? 16 : 12, nullptr, 0);
+        std::uint8_t ack[600];
+        std::uint32_t ip = 0;
+        std::uint16_t port = 0;
+        for (;;) {
+            const long n = socket_.receive(ack, sizeof ack, ip, port, 2000);
+            if (n < 8) return 0xFFFF;
+            if (readBe16(ack + 2) == kPendingAck) continue;
+            if (value != nullptr && n >= 12) *value = readBe32(ack + 8);
+            return readBe16(ack);
+        }
+    }
+    std::uint16_t write(std::uint32_t address, std::uint32_t value) {
+        return request(0x82, address, nullptr, value);
+    }
+    std::uint32_t read(std::uint32_t address) {
+        std::uint32_t value = 0xFFFFFFFF;
+        EXPECT_EQ(request(0x80, address, &value), 0);
+        return value;
+    }
+
+private:
+    net::UdpSocket socket_;
+    std::uint16_t devicePort_;
+    std::uint16_t id_ = 0;
+};
+
+TEST_F(AravisClient, VanishedClientLosesControlAndTheStreamStops) {
+    options.controlPort = 0;  // any free port: no client here discovers it
+    std::string error;
+    ASSERT_TRUE(server->start(options, error)) << error;
+    RawClient client(server->controlPort());
+    ASSERT_EQ(client.write(reg::ControlPrivilege, kPrivilegeControl), 0);
+    ASSERT_EQ(client.write(reg::HeartbeatTimeout, kMinHeartbeatMs), 0);
+    net::UdpSocket sink;  // the stream's destination, never read
+    ASSERT_TRUE(sink.open(0x7F000001, 0, error));
+    ASSERT_EQ(client.write(reg::StreamDestination, 0x7F000001), 0);
+    ASSERT_EQ(client.write(reg::StreamPort, sink.localPort()), 0);
+    ASSERT_EQ(client.write(feature::AcquisitionStart, 1), 0);
+
+    // The client now falls silent; an observer (reads are open to all) watches the device.
+    RawClient observer(server->controlPort());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (observer.read(reg::ControlPrivilege) != 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_EQ(observer.read(reg::ControlPrivilege), 0u);
+    EXPECT_EQ(observer.read(reg::StreamPort), 0u);
+    const std::uint32_t delivered = observer.read(feature::FramesDelivered);
+    EXPECT_GT(delivered, 0u);
+    // Stopped: the count stays the same for ten frame times of the free run.
+    const auto quiet = std::chrono::steady_clock::now() + std::chrono::milliseconds(330);
+    std::uint32_t again = delivered;
+    while (again == delivered && std::chrono::steady_clock::now() < quiet) {
+        again = observer.read(feature::FramesDelivered);
+    }
+    EXPECT_EQ(again, delivered);
+    EXPECT_EQ(observer.write(reg::ControlPrivilege, kPrivilegeControl), 0);
 }
 
 }  // namespace
