@@ -6,15 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <tamra/Tamra.h>
 
 #include "gev/Device.h"
 #include "gev/Features.h"
@@ -22,12 +19,12 @@
 #include "gev/Wire.h"
 #include "platform/net/UdpSocket.h"
 #include "samplegen/SampleTree.h"
+#include "support/EmulatorFrames.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tamra::gev;
-using Frames = std::vector<std::vector<std::uint8_t>>;
 
 class TempTree {
 public:
@@ -46,43 +43,6 @@ private:
     fs::path path_;
     std::vector<tamra::samples::TreeEntry> entries_;
 };
-
-// The frames the emulator's buffer callback gets in-process, one per software trigger.
-Frames referenceFrames(const std::string& folder, IFW_IMAGE_COLOR_TYPE colour, std::uint32_t width,
-                       std::uint32_t height, std::size_t count) {
-    struct Collector {
-        std::mutex mutex;
-        std::condition_variable arrived;
-        Frames frames;
-        std::size_t size = 0;
-    } collector;
-    char type[16] = "EMULATOR";
-    std::unique_ptr<IXGrab, int (*)(IXGrab*)> grab(TamraGrabInstantiate(type), TamraGrabDelete);
-    EXPECT_EQ(grab->Initialize(), 1);
-    grab->SetImageColor(colour);
-    grab->SetNumCameras(1);
-    std::string path = folder;
-    EXPECT_EQ(grab->EmulateFromNewImagePath(path.data(), width, height), 1);
-    collector.size = std::size_t{width} * height * grab->GetBytesPP();
-    grab->RegisterBufferCallback(
-        [](unsigned char* buffer, unsigned int, std::int64_t, void* context) {
-            auto* c = static_cast<Collector*>(context);
-            std::lock_guard<std::mutex> lock(c->mutex);
-            c->frames.emplace_back(buffer, buffer + c->size);
-            c->arrived.notify_all();
-            return 0;
-        },
-        &collector);
-    grab->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
-    EXPECT_EQ(grab->Start(), 1);
-    for (std::size_t i = 0; i < count; ++i) {
-        grab->GenerateSoftTrigger(0);
-        std::unique_lock<std::mutex> lock(collector.mutex);
-        collector.arrived.wait(lock, [&] { return collector.frames.size() > i; });
-    }
-    grab->Stop();
-    return collector.frames;
-}
 
 struct ArvCameraDeleter {
     void operator()(ArvCamera* c) const { g_object_unref(c); }
@@ -170,8 +130,8 @@ protected:
     // Every frame matches the emulator's frame of the same number, its block id.
     void expectIdentical(const std::vector<Received>& frames, const std::string& folder,
                          IFW_IMAGE_COLOR_TYPE colour, std::size_t cycle) {
-        const Frames reference =
-            referenceFrames(folder, colour, options.camera.width, options.camera.height, cycle);
+        const auto reference = tamra::testing::playEmulator(
+            folder, {colour, 1, options.camera.width, options.camera.height}, cycle);
         ASSERT_EQ(reference.size(), cycle);
         for (const Received& f : frames) {
             ASSERT_GE(f.frameId, 1u);
@@ -316,34 +276,27 @@ public:
         std::string error;
         EXPECT_TRUE(socket_.open(0x7F000001, 0, error)) << error;
     }
-    // The status of the acknowledgement (0xFFFF for none); value gets its first word.
-    std::uint16_t request(std::uint16_t code, std::uint32_t address, std::uint32_t* value,
-                          std::uint32_t written = 0) {
+    // A write of one register gives the status of its acknowledgement; a read (no value) the
+    // value read, or the status when that is not success.
+    std::uint32_t request(std::uint32_t address, std::optional<std::uint32_t> value = {}) {
         std::uint8_t p[16] = {kCommandKey, kFlagAckRequired};
-        writeBe16(p + 2, code);
-        writeBe16(p + 4, code == 0x82 ? 8 : 4);
+        writeBe16(p + 2, value ? 0x82 : 0x80);
+        writeBe16(p + 4, value ? 8 : 4);
         writeBe16(p + 6, ++id_);
         writeBe32(p + 8, address);
-        writeBe32(p + 12, written);
-        socket_.sendTo(0x7F000001, devicePort_, p, code == 0x82 ? 16 : 12, nullptr, 0);
-        std::uint8_t ack[600];
+        writeBe32(p + 12, value.value_or(0));
+        socket_.sendTo(0x7F000001, devicePort_, p, value ? 16 : 12, nullptr, 0);
+        std::uint8_t ack[64];
         std::uint32_t ip = 0;
         std::uint16_t port = 0;
-        for (;;) {
-            const long n = socket_.receive(ack, sizeof ack, ip, port, 2000);
-            if (n < 8) return 0xFFFF;
-            if (readBe16(ack + 2) == kPendingAck) continue;
-            if (value != nullptr && n >= 12) *value = readBe32(ack + 8);
-            return readBe16(ack);
-        }
-    }
-    std::uint16_t write(std::uint32_t address, std::uint32_t value) {
-        return request(0x82, address, nullptr, value);
-    }
-    std::uint32_t read(std::uint32_t address) {
-        std::uint32_t value = 0xFFFFFFFF;
-        EXPECT_EQ(request(0x80, address, &value), 0);
-        return value;
+        long n = 0;
+        do {
+            n = socket_.receive(ack, sizeof ack, ip, port, 2000);
+        } while (n >= 8 && readBe16(ack + 2) == kPendingAck);
+        EXPECT_GE(n, 12);
+        return n < 12                        ? 0xFFFFFFFF
+               : value || readBe16(ack) != 0 ? readBe16(ack)
+                                             : readBe32(ack + 8);
     }
 
 private:
@@ -357,32 +310,32 @@ TEST_F(AravisClient, VanishedClientLosesControlAndTheStreamStops) {
     std::string error;
     ASSERT_TRUE(server->start(options, error)) << error;
     RawClient client(server->controlPort());
-    ASSERT_EQ(client.write(reg::ControlPrivilege, kPrivilegeControl), 0);
-    ASSERT_EQ(client.write(reg::HeartbeatTimeout, kMinHeartbeatMs), 0);
+    ASSERT_EQ(client.request(reg::ControlPrivilege, kPrivilegeControl), 0u);
+    ASSERT_EQ(client.request(reg::HeartbeatTimeout, kMinHeartbeatMs), 0u);
     net::UdpSocket sink;  // the stream's destination, never read
     ASSERT_TRUE(sink.open(0x7F000001, 0, error));
-    ASSERT_EQ(client.write(reg::StreamDestination, 0x7F000001), 0);
-    ASSERT_EQ(client.write(reg::StreamPort, sink.localPort()), 0);
-    ASSERT_EQ(client.write(feature::AcquisitionStart, 1), 0);
+    ASSERT_EQ(client.request(reg::StreamDestination, 0x7F000001), 0u);
+    ASSERT_EQ(client.request(reg::StreamPort, sink.localPort()), 0u);
+    ASSERT_EQ(client.request(feature::AcquisitionStart, 1), 0u);
 
     // The client now falls silent; an observer (reads are open to all) watches the device.
     RawClient observer(server->controlPort());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (observer.read(reg::ControlPrivilege) != 0 &&
+    while (observer.request(reg::ControlPrivilege) != 0 &&
            std::chrono::steady_clock::now() < deadline) {
     }
-    EXPECT_EQ(observer.read(reg::ControlPrivilege), 0u);
-    EXPECT_EQ(observer.read(reg::StreamPort), 0u);
-    const std::uint32_t delivered = observer.read(feature::FramesDelivered);
+    EXPECT_EQ(observer.request(reg::ControlPrivilege), 0u);
+    EXPECT_EQ(observer.request(reg::StreamPort), 0u);
+    const std::uint32_t delivered = observer.request(feature::FramesDelivered);
     EXPECT_GT(delivered, 0u);
     // Stopped: the count stays the same for ten frame times of the free run.
     const auto quiet = std::chrono::steady_clock::now() + std::chrono::milliseconds(330);
     std::uint32_t again = delivered;
     while (again == delivered && std::chrono::steady_clock::now() < quiet) {
-        again = observer.read(feature::FramesDelivered);
+        again = observer.request(feature::FramesDelivered);
     }
     EXPECT_EQ(again, delivered);
-    EXPECT_EQ(observer.write(reg::ControlPrivilege, kPrivilegeControl), 0);
+    EXPECT_EQ(observer.request(reg::ControlPrivilege, kPrivilegeControl), 0u);
 }
 
 }  // namespace
