@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "FrameRecord.h"
@@ -14,7 +15,9 @@ int main(int argc, char** argv) {
     }
     try {
         std::filesystem::remove_all(argv[1]);
-        tamra_frames::saveRecordings(argv[2], tamra_frames::recordSampleTree(argv[1]));
+        const std::string text = tamra_frames::recordSampleTree(argv[1]);
+        std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
+        if (!(out << text)) throw std::runtime_error(std::string("cannot write ") + argv[2]);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "tamra-frames: %s\n", error.what());
         return 1;

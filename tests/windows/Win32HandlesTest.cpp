@@ -6,25 +6,18 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
 namespace {
 
 // Closes a handle when the test leaves, whatever it asserted.
-class Owned {
-public:
-    explicit Owned(HANDLE handle) : handle_(handle) {}
-    ~Owned() {
-        if (handle_ != nullptr) ::CloseHandle(handle_);
-    }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
+struct HandleCloser {
+    void operator()(void* handle) const { ::CloseHandle(handle); }
 };
+using Owned = std::unique_ptr<void, HandleCloser>;
 
 // Unique in the session: named objects are seen by every process there.
 std::wstring uniqueName(const wchar_t* tag) {
@@ -33,15 +26,10 @@ std::wstring uniqueName(const wchar_t* tag) {
 }
 
 // The error code a call leaves, starting from none, so that a stale code cannot pass.
-template <typename Call>
-DWORD lastErrorOf(Call call) {
+DWORD lastErrorOf(const std::function<void()>& call) {
     ::SetLastError(ERROR_SUCCESS);
     call();
     return ::GetLastError();
-}
-
-DWORD WINAPI endAtOnce(LPVOID) {
-    return 0;
 }
 
 DWORD WINAPI waitForEvent(LPVOID event) {
@@ -69,16 +57,16 @@ TEST(Win32Handles, ASemaphoreIsOneObjectForTheLibraryAndTheClient) {
     EXPECT_EQ(CiOS::WaitForSingleObject(semaphore.get(), 0), WAIT_OBJECT_0);
 
     // The library waits on objects it never made: a thread that ends signals its handle.
-    Owned thread(::CreateThread(nullptr, 0, &endAtOnce, nullptr, 0, nullptr));
+    Owned thread(::CreateThread(
+        nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr));
     ASSERT_NE(thread.get(), nullptr);
     EXPECT_EQ(CiOS::WaitForSingleObject(thread.get(), 10000), WAIT_OBJECT_0);
 }
 
-TEST(Win32Handles, NamedObjectsOfTheLibraryOpenWithTheClientsOwnCalls) {
+TEST(Win32Handles, NamedObjectsOpenAcrossTheLibraryAndTheClient) {
     const std::wstring name = uniqueName(L"semaphore");
     Owned created(CiOS::CreateSemaphoreW(nullptr, 1, 4, name.c_str()));
     ASSERT_NE(created.get(), nullptr);
-
     HANDLE openedHandle = nullptr;
     EXPECT_EQ(lastErrorOf([&] { openedHandle = ::CreateSemaphoreW(nullptr, 0, 1, name.c_str()); }),
               static_cast<DWORD>(ERROR_ALREADY_EXISTS));
@@ -92,27 +80,24 @@ TEST(Win32Handles, NamedObjectsOfTheLibraryOpenWithTheClientsOwnCalls) {
     ASSERT_NE(byOpen.get(), nullptr);
     EXPECT_EQ(CiOS::ReleaseSemaphore(byOpen.get(), 4, nullptr), 1);
     EXPECT_FALSE(::ReleaseSemaphore(created.get(), 1, nullptr));  // four is the maximum
-
     // The name belongs to a semaphore, so no mutex can be made under it.
-    void* mutex = nullptr;
-    EXPECT_EQ(lastErrorOf([&] { mutex = CiOS::CreateMutexW(nullptr, 0, name.c_str()); }),
+    void* wrongKind = nullptr;
+    EXPECT_EQ(lastErrorOf([&] { wrongKind = CiOS::CreateMutexW(nullptr, 0, name.c_str()); }),
               static_cast<DWORD>(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(mutex, nullptr);
-}
+    EXPECT_EQ(wrongKind, nullptr);
 
-TEST(Win32Handles, AMutexOfTheClientIsOpenedByNameAndOwnedAsTheSystemOwnsIt) {
-    const std::wstring name = uniqueName(L"mutex");
-    Owned clients(::CreateMutexW(nullptr, TRUE, name.c_str()));
+    // A mutex the client's thread owns: the library's handle to it releases that ownership.
+    const std::wstring mutexName = uniqueName(L"mutex");
+    Owned clients(::CreateMutexW(nullptr, TRUE, mutexName.c_str()));
     ASSERT_NE(clients.get(), nullptr);
     void* libraryHandle = nullptr;
-    EXPECT_EQ(lastErrorOf([&] { libraryHandle = CiOS::CreateMutexW(nullptr, 0, name.c_str()); }),
-              static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(
+        lastErrorOf([&] { libraryHandle = CiOS::CreateMutexW(nullptr, 0, mutexName.c_str()); }),
+        static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     Owned library(libraryHandle);
     ASSERT_NE(library.get(), nullptr);
-    // The client's thread owns it: the library's handle releases that ownership.
     EXPECT_EQ(CiOS::ReleaseMutex(library.get()), 1);
     EXPECT_FALSE(::ReleaseMutex(clients.get()));
-
     // A thread that ends while owning it abandons it, and the next wait says so.
     std::thread owner(
         [&] { EXPECT_EQ(CiOS::WaitForSingleObject(library.get(), 0), WAIT_OBJECT_0); });
@@ -124,20 +109,18 @@ TEST(Win32Handles, AMutexOfTheClientIsOpenedByNameAndOwnedAsTheSystemOwnsIt) {
 TEST(Win32Handles, SecurityAttributesReachTheSystem) {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     SECURITY_ATTRIBUTES private_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-    const auto inherits = [](HANDLE handle) {
+    const struct {
+        const char* what;
+        Owned handle;
+        bool inherits;
+    } cases[] = {{"semaphore", Owned(CiOS::CreateSemaphoreW(&inheritable, 0, 1, nullptr)), true},
+                 {"mutex", Owned(CiOS::CreateMutexW(&inheritable, 0, nullptr)), true},
+                 {"private", Owned(CiOS::CreateSemaphoreW(&private_, 0, 1, nullptr)), false}};
+    for (const auto& c : cases) {
         DWORD flags = 0;
-        EXPECT_TRUE(::GetHandleInformation(handle, &flags));
-        return (flags & HANDLE_FLAG_INHERIT) != 0;
-    };
-    Owned semaphore(CiOS::CreateSemaphoreW(&inheritable, 0, 1, nullptr));
-    Owned mutex(CiOS::CreateMutexW(&inheritable, 0, nullptr));
-    Owned plain(CiOS::CreateSemaphoreW(&private_, 0, 1, nullptr));
-    ASSERT_NE(semaphore.get(), nullptr);
-    ASSERT_NE(mutex.get(), nullptr);
-    ASSERT_NE(plain.get(), nullptr);
-    EXPECT_TRUE(inherits(semaphore.get()));
-    EXPECT_TRUE(inherits(mutex.get()));
-    EXPECT_FALSE(inherits(plain.get()));
+        ASSERT_TRUE(::GetHandleInformation(c.handle.get(), &flags)) << c.what;
+        EXPECT_EQ((flags & HANDLE_FLAG_INHERIT) != 0, c.inherits) << c.what;
+    }
 }
 
 TEST(Win32Handles, ThreadPrioritiesAreTheSystemsForAnyThread) {
@@ -161,38 +144,42 @@ TEST(Win32Handles, ThreadPrioritiesAreTheSystemsForAnyThread) {
     EXPECT_EQ(CiOS::WaitForSingleObject(other.get(), 10000), WAIT_OBJECT_0);
 }
 
-TEST(Win32Handles, FailuresCarryTheSystemsErrorCodes) {
-    const DWORD invalidHandle = ERROR_INVALID_HANDLE;
-    EXPECT_EQ(lastErrorOf([] { EXPECT_EQ(CiOS::CloseHandle(nullptr), 0); }), invalidHandle);
-    EXPECT_EQ(lastErrorOf([] { EXPECT_EQ(CiOS::WaitForSingleObject(nullptr, 0), WAIT_FAILED); }),
-              invalidHandle);
-    EXPECT_EQ(lastErrorOf([] { CiOS::SetThreadPriority(nullptr, THREAD_PRIORITY_NORMAL); }),
-              invalidHandle);
-    EXPECT_EQ(
-        lastErrorOf([] { EXPECT_EQ(CiOS::CreateSemaphoreW(nullptr, 2, 1, nullptr), nullptr); }),
-        static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-
+TEST(Win32Handles, FailuresCarryTheSystemsErrorCodesAndPseudoHandlesWork) {
     void* semaphore = CiOS::CreateSemaphoreW(nullptr, 1, 1, nullptr);
     void* mutex = CiOS::CreateMutexW(nullptr, 0, nullptr);
-    ASSERT_NE(semaphore, nullptr);
+    ASSERT_NE(semaphore.get(), nullptr);
     ASSERT_NE(mutex, nullptr);
     std::int32_t previous = -1;
-    EXPECT_EQ(lastErrorOf([&] { EXPECT_EQ(CiOS::ReleaseSemaphore(semaphore, 1, &previous), 0); }),
-              static_cast<DWORD>(ERROR_TOO_MANY_POSTS));
+    const DWORD invalidHandle = ERROR_INVALID_HANDLE;
+    const struct {
+        const char* what;
+        std::function<bool()> failed;
+        DWORD error;
+    } cases[] = {
+        {"close null", [] { return CiOS::CloseHandle(nullptr) == 0; }, invalidHandle},
+        {"wait null", [] { return CiOS::WaitForSingleObject(nullptr, 0) == WAIT_FAILED; },
+         invalidHandle},
+        {"priority null", [] { return CiOS::SetThreadPriority(nullptr, 0), true; }, invalidHandle},
+        {"initial over maximum", [] { return !CiOS::CreateSemaphoreW(nullptr, 2, 1, nullptr); },
+         ERROR_INVALID_PARAMETER},
+        {"past the maximum", [&] { return !CiOS::ReleaseSemaphore(semaphore, 1, &previous); },
+         ERROR_TOO_MANY_POSTS},
+        {"mutex not owned", [&] { return CiOS::ReleaseMutex(mutex) == 0; }, ERROR_NOT_OWNER},
+        {"semaphore as mutex", [&] { return CiOS::ReleaseMutex(semaphore) == 0; }, invalidHandle},
+        {"mutex as semaphore", [&] { return !CiOS::ReleaseSemaphore(mutex, 1, nullptr); },
+         invalidHandle},
+    };
+    for (const auto& c : cases) {
+        bool failed = false;
+        EXPECT_EQ(lastErrorOf([&] { failed = c.failed(); }), c.error) << c.what;
+        EXPECT_TRUE(failed) << c.what;
+    }
     EXPECT_EQ(previous, -1);  // written only by a release that happened
-    EXPECT_EQ(lastErrorOf([&] { EXPECT_EQ(CiOS::ReleaseMutex(mutex), 0); }),
-              static_cast<DWORD>(ERROR_NOT_OWNER));
-    EXPECT_EQ(lastErrorOf([&] { EXPECT_EQ(CiOS::ReleaseMutex(semaphore), 0); }), invalidHandle);
-    EXPECT_EQ(lastErrorOf([&] { EXPECT_EQ(CiOS::ReleaseSemaphore(mutex, 1, nullptr), 0); }),
-              invalidHandle);
-
     EXPECT_EQ(CiOS::CloseHandle(semaphore), 1);
     EXPECT_EQ(CiOS::CloseHandle(mutex), 1);
     EXPECT_EQ(lastErrorOf([&] { EXPECT_EQ(CiOS::CloseHandle(semaphore), 0); }), invalidHandle);
-}
 
-TEST(Win32Handles, PseudoHandlesNameTheProcessAndTheThread) {
-    // -1 is the process itself: alive, so a wait on it times out, and closing it changes nothing.
+    // The pseudo-handles: the process is alive, so a wait on it times out; closing changes nothing.
     EXPECT_EQ(CiOS::WaitForSingleObject(::GetCurrentProcess(), 0), WAIT_TIMEOUT);
     EXPECT_EQ(CiOS::CloseHandle(::GetCurrentProcess()), 1);
     EXPECT_EQ(CiOS::CloseHandle(CiOS::GetCurrentThread()), 1);
