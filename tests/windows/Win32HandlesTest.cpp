@@ -147,7 +147,7 @@ TEST(Win32Handles, ThreadPrioritiesAreTheSystemsForAnyThread) {
 TEST(Win32Handles, FailuresCarryTheSystemsErrorCodesAndPseudoHandlesWork) {
     void* semaphore = CiOS::CreateSemaphoreW(nullptr, 1, 1, nullptr);
     void* mutex = CiOS::CreateMutexW(nullptr, 0, nullptr);
-    ASSERT_NE(semaphore.get(), nullptr);
+    ASSERT_NE(semaphore, nullptr);
     ASSERT_NE(mutex, nullptr);
     std::int32_t previous = -1;
     const DWORD invalidHandle = ERROR_INVALID_HANDLE;
