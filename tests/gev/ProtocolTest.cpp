@@ -100,16 +100,6 @@ protected:
     }
 };
 
-TEST_F(DeviceTest, DiscoveryAnswersWithIdentityAndEchoesTheId) {
-    const Ack a = one(command(0x02, {}, 0xFFFF, 0x11));
-    EXPECT_EQ(a.status, 0);
-    EXPECT_EQ(a.answer, 0x03);
-    EXPECT_EQ(a.id, 0xFFFF);
-    ASSERT_EQ(a.body.size(), 0xF8u);
-    EXPECT_EQ(a.word(0x24 / 4), 0x7F000001u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&a.body[0xD8])), "TE0001");
-}
-
 TEST_F(DeviceTest, BadAndMalformedRequestsGetTheirStatusOrNoAnswer) {
     constexpr std::uint16_t kNone = 0xFFFF;
     std::vector<std::uint8_t> lying = command(0x80, {0x0});
@@ -202,13 +192,9 @@ TEST_F(DeviceTest, SlowWritesAreAnnouncedWithPendingAck) {
     EXPECT_EQ(exchange(command(0x82, {feature::TriggerMode, 1})).size(), 1u);
 }
 
-TEST_F(DeviceTest, StreamRegistersReachTheStreamChannel) {
-    ASSERT_EQ(writeReg(reg::StreamDestination, 0x7F000001), 0);
-    ASSERT_EQ(writeReg(reg::StreamPort, 40000), 0);
-    ASSERT_EQ(writeReg(reg::StreamPacketSize, 9000), 0);
-    EXPECT_EQ(channel.destinationIp.load(), 0x7F000001u);
-    EXPECT_EQ(channel.destinationPort.load(), 40000u);
-    EXPECT_EQ(channel.packetSize.load(), 9000u);
+// Destination and port are proven by the client that streams; the size has a ceiling and a test
+// bit that never stays.
+TEST_F(DeviceTest, PacketSizeIsBoundedAndItsTestBitFiresATestPacket) {
     ASSERT_EQ(writeReg(reg::StreamPacketSize, 100000), 0);  // beyond what the device sends
     EXPECT_EQ(channel.packetSize.load(), kMaxPacketSize);
     std::uint32_t tested = 0;
