@@ -269,6 +269,16 @@ TEST_F(AravisClient, SecondClientIsRefusedControlUntilTheFirstLeaves) {
     EXPECT_TRUE(arv_gv_device_take_control(secondDevice, nullptr));
 }
 
+TEST_F(AravisClient, ASecondDeviceOnABusyPortIsRefusedWithAMessage) {
+    options.controlPort = 0;  // any free port
+    std::string error;
+    ASSERT_TRUE(server->start(options, error)) << error;
+    options.controlPort = server->controlPort();
+    Server second;
+    EXPECT_FALSE(second.start(options, error));
+    EXPECT_NE(error.find("cannot open the control port"), std::string::npos) << error;
+}
+
 // Raw control commands over a loopback socket, so that the client can fall silent.
 class RawClient {
 public:
