@@ -97,6 +97,8 @@ protected:
         ArvStream* stream = arv_camera_create_stream(camera, nullptr, nullptr, &error);
         expectNoError(error);
         if (stream == nullptr) return {};
+        // On a loaded machine resends arrive late: the client waits longer before giving up.
+        g_object_set(stream, "packet-timeout", 100000u, "frame-retention", 2000000u, nullptr);
         const gint payload = arv_camera_get_payload(camera, nullptr);
         for (int i = 0; i < 8; ++i)
             arv_stream_push_buffer(stream, arv_buffer_new(payload, nullptr));
