@@ -1,6 +1,5 @@
-// Test helper: the frames the emulator delivers through the public interface for a folder, one
-// per software trigger; the reference that other ways of getting them (another build of the
-// library, a network client) must reproduce byte for byte.
+// Test helper: the frames the emulator delivers for a folder, one per software trigger; the
+// reference another build of the library or a network client must reproduce byte for byte.
 #pragma once
 
 #include <tamra/Tamra.h>
@@ -26,23 +25,21 @@ struct EmulatorPlay {
     std::uint32_t height = 0xFFFFFFFEu;
 };
 
-// Every plane of a frame (each camera's window, as far as one ring slot holds them). Throws
-// std::runtime_error when the folder cannot be played or a frame does not arrive.
+// Every plane of each frame, as far as a ring slot holds them; throws when a frame does not come.
 inline Frames playEmulator(const std::string& folder, const EmulatorPlay& play, std::size_t count) {
     struct Sink {
         std::mutex mutex;
         std::condition_variable arrived;
         Frames frames;
-        std::size_t size = 0;
-    } sink;
+        std::size_t size;
+    } sink{};
     char type[16] = "EMULATOR";
     std::unique_ptr<IXGrab, int (*)(IXGrab*)> grab(TamraGrabInstantiate(type), TamraGrabDelete);
     auto* core = dynamic_cast<CIGrab*>(grab.get());
     if (core == nullptr || !grab->Initialize()) throw std::runtime_error("no emulator");
     grab->SetImageColor(play.colour);
     if (play.cameras > 0) grab->SetNumCameras(play.cameras);
-    std::string path = folder;
-    grab->EmulateFromNewImagePath(path.data(), play.width, play.height);
+    grab->EmulateFromNewImagePath(std::string(folder).data(), play.width, play.height);
     if (!core->IsGrabCreated()) throw std::runtime_error(folder + ": " + grab->GetLastErrorMsg());
     const std::size_t window = std::size_t{core->GetAoiWidthByteCount()} * core->GetAoiHeight();
     sink.size =
@@ -63,9 +60,8 @@ inline Frames playEmulator(const std::string& folder, const EmulatorPlay& play, 
         grab->GenerateSoftTrigger(0);
         std::unique_lock<std::mutex> lock(sink.mutex);
         if (!sink.arrived.wait_for(lock, std::chrono::seconds(20),
-                                   [&] { return sink.frames.size() > i; })) {
+                                   [&] { return sink.frames.size() > i; }))
             throw std::runtime_error(folder + ": frame " + std::to_string(i) + " did not arrive");
-        }
     }
     grab->Stop();
     return sink.frames;
