@@ -1,5 +1,4 @@
-// Test helper: paths a test writes with '/', in the form the library composes them on this
-// platform (the separator is '\' on Windows).
+// Test helper: paths a test writes with '/', with the separator the library uses here.
 #pragma once
 
 #include <algorithm>

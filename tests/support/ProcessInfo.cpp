@@ -37,22 +37,14 @@ int processThreadCount() {
     return count > 0 ? count : -1;
 }
 
+// The longest path the system takes: no retry for a longer one.
 std::filesystem::path executableFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return std::filesystem::path(path).parent_path();
-        }
-        path.resize(path.size() * 2);
-    }
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return std::filesystem::path(path).parent_path();
 }
 
 std::string narrowText(const std::wstring& text) {
-    if (text.empty()) return {};
     const int units = static_cast<int>(text.size());
     const int bytes =
         WideCharToMultiByte(CP_ACP, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
@@ -62,17 +54,15 @@ std::string narrowText(const std::wstring& text) {
 }
 
 std::filesystem::path pathOf(const std::wstring& name) {
-    return std::filesystem::path(name);
+    return name;
 }
 
 long currentThreadId() {
     return -1;
 }
-
 bool waitUntilThreadBlocks(long) {
     return false;
 }
-
 unsigned int ansiCodePage() {
     return GetACP();
 }
@@ -82,9 +72,8 @@ unsigned int ansiCodePage() {
 int processThreadCount() {
     std::ifstream status("/proc/self/status");
     std::string line;
-    while (std::getline(status, line)) {
+    while (std::getline(status, line))
         if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-    }
     return -1;
 }
 
@@ -94,8 +83,7 @@ long currentThreadId() {
 
 namespace {
 
-// The state letter of /proc/self/task/<id>/stat: after the name in parentheses, which may
-// itself hold blanks and parentheses.
+// The state letter of /proc/self/task/<id>/stat, after the name (which may hold parentheses).
 char threadState(long threadId) {
     std::ifstream stat("/proc/self/task/" + std::to_string(threadId) + "/stat");
     std::string text;
@@ -126,21 +114,11 @@ std::string narrowText(const std::wstring& text) {
     std::string result;
     for (const wchar_t c : text) {
         const auto code = static_cast<std::uint32_t>(c);
-        if (code < 0x80) {
-            result += static_cast<char>(code);
-        } else if (code < 0x800) {
-            result += static_cast<char>(0xC0 | (code >> 6));
-            result += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            result += static_cast<char>(0xE0 | (code >> 12));
-            result += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            result += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            result += static_cast<char>(0xF0 | (code >> 18));
-            result += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            result += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            result += static_cast<char>(0x80 | (code & 0x3F));
-        }
+        const int tail = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+        // The lead byte: tail + 1 high bits set (none for ASCII), then the top of the code.
+        result += static_cast<char>((tail ? (0xFF00 >> (tail + 1)) & 0xFF : 0) | code >> 6 * tail);
+        for (int i = tail - 1; i >= 0; --i)
+            result += static_cast<char>(0x80 | ((code >> 6 * i) & 0x3F));
     }
     return result;
 }

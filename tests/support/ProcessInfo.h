@@ -12,20 +12,18 @@ int processThreadCount();
 // Kernel id of the calling thread, or -1 where the system does not tell.
 long currentThreadId();
 
-// Waits, without a time limit, until the thread of this process with the given kernel id is
-// blocked in the kernel (asleep in a wait). The handshake for "the other thread is now inside
-// its wait"; false at once where the system does not tell.
+// Waits, without a time limit, until the thread of this process with this kernel id is asleep
+// in a wait (the handshake "it is now inside its wait"); false at once where the system does not
+// tell.
 bool waitUntilThreadBlocks(long threadId);
 
 // Folder of the running test executable.
 std::filesystem::path executableFolder();
 
-// Narrow text as the library's narrow interface carries it: UTF-8 on POSIX, the ANSI code page
-// on Windows ('?' for what the code page cannot carry).
+// Narrow text as the library carries it: UTF-8 on POSIX, the ANSI code page on Windows.
 std::string narrowText(const std::wstring& text);
 
-// A file name given as wide text, as the file system takes it: UTF-8 bytes on POSIX (whatever
-// the C library's locale), UTF-16 on Windows.
+// A wide file name as the file system takes it: UTF-8 on POSIX (whatever the locale).
 std::filesystem::path pathOf(const std::wstring& name);
 
 // Code page of narrow text on Windows; 0 elsewhere.

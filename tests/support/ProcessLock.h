@@ -1,5 +1,4 @@
-// Test helper: a lock shared by every test process of the machine, for tests that must work in
-// places no test can redirect (the real known folders of a Windows user).
+// Test helper: a machine-wide lock for tests of places no test can redirect (known folders).
 #pragma once
 
 namespace tamra::testing {

@@ -1,30 +1,42 @@
-// Frames the emulator composes from a generated sample tree, recorded through the public
-// interface so that two builds of the library (Linux and Windows) can be compared byte for byte.
+// Frames composed from a generated sample tree as text two builds can compare: size and hash.
 #pragma once
 
 #include <cstdint>
+#include <sstream>
 #include <string>
-#include <vector>
+#include <utility>
+
+#include "samplegen/SampleTree.h"
+#include "support/EmulatorFrames.h"
 
 namespace tamra_frames {
 
-// The frames of one way of playing the tree: colour layout, cameras and geometry.
-struct Recording {
-    std::string name;
-    std::vector<std::vector<std::uint8_t>> frames;
-};
-
-// Writes the sample tree under root and plays it in every configuration. Throws
-// std::runtime_error when the tree cannot be written or a configuration cannot be played.
-std::vector<Recording> recordSampleTree(const std::string& root);
-
-// A file of recordings; save throws std::runtime_error when it cannot be written, load when it
-// cannot be read or is not such a file.
-void saveRecordings(const std::string& file, const std::vector<Recording>& recordings);
-std::vector<Recording> loadRecordings(const std::string& file);
-
-// Empty when both hold the same frames; otherwise the first difference, in words.
-std::string firstDifference(const std::vector<Recording>& expected,
-                            const std::vector<Recording>& actual);
+// Writes the sample tree under root and plays it in every configuration; throws when it cannot.
+inline std::string recordSampleTree(const std::string& root) {
+    tamra::samples::TreeOptions options;
+    options.width = 96;
+    options.height = 64;
+    options.cameras = 2;
+    tamra::samples::writeSampleTree(root, options);
+    // Each colour layout; sizes that keep, shrink (odd: padded rows) and enlarge the files; the
+    // third plane of two cameras is the missing-file pattern; eleven frames wrap every list.
+    const std::pair<const char*, tamra::testing::EmulatorPlay> configurations[] = {
+        {"mono8-2cams-native", {IFW_IMAGE_COLOR_MONO8, 2}},
+        {"color24-2cams-61x47", {IFW_IMAGE_COLOR_COLOR24, 2, 61, 47}},
+        {"color32-1cam-150x100", {IFW_IMAGE_COLOR_COLOR32, 1, 150, 100}},
+        {"planes-3planes-native", {IFW_IMAGE_COLOR_PLANES, 0}},
+    };
+    std::ostringstream text;
+    for (const auto& [name, play] : configurations) {
+        const auto frames = tamra::testing::playEmulator(root, play, 11);
+        for (std::size_t f = 0; f < frames.size(); ++f) {
+            std::uint64_t hash = 14695981039346656037ull;  // FNV-1a: any changed byte shows
+            for (const std::uint8_t byte : frames[f]) hash = (hash ^ byte) * 1099511628211ull;
+            text << name << " frame " << f << ": " << frames[f].size() << " bytes, hash "
+                 << std::hex << hash << std::dec << '\n';
+        }
+    }
+    return text.str();
+}
 
 }  // namespace tamra_frames

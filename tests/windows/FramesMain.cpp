@@ -3,22 +3,19 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <string>
+#include <fstream>
 
 #include "FrameRecord.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: tamra-frames <tree folder> <recording file>\n");
-        return 2;
-    }
+    if (argc != 3) return std::fprintf(stderr, "usage: tamra-frames <tree> <recording>\n"), 2;
     try {
         std::filesystem::remove_all(argv[1]);
-        tamra_frames::saveRecordings(argv[2], tamra_frames::recordSampleTree(argv[1]));
+        if (std::ofstream(argv[2], std::ios::binary) << tamra_frames::recordSampleTree(argv[1]))
+            return std::printf("tamra-frames: wrote %s\n", argv[2]), 0;
+        std::fprintf(stderr, "tamra-frames: cannot write %s\n", argv[2]);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "tamra-frames: %s\n", error.what());
-        return 1;
     }
-    std::printf("tamra-frames: wrote %s\n", argv[2]);
-    return 0;
+    return 1;
 }
