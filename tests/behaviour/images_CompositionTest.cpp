@@ -172,7 +172,7 @@ TEST(ImagesComposition, UnusableFilesGiveThePatternAndLeaveTheRestOfTheFrameAlon
     truncated.resize(truncated.size() / 2);
     images_test::writeBytes(root.file("d.bmp"), truncated);
     auto rle = samples::encodeBmp(picture, samples::BmpLayout{8, true, false});
-    images_test::put32(rle, 30, 1);
+    images_test::put(rle, 30, 1);
     images_test::writeBytes(root.file("e.bmp"), rle);
     images_test::writeBytes(root.file("Cam1/x.bmp"),
                             samples::encodeBmp(picture, samples::BmpLayout{}));

@@ -16,8 +16,8 @@ namespace {
 
 using images_test::expectedPlane;
 using images_test::firstDifference;
-using images_test::put16;
-using images_test::put32;
+
+using images_test::put;
 using images_test::TempDir;
 using tamra::emulator::ConformRule;
 using tamra::emulator::FrameComposer;
@@ -142,8 +142,8 @@ TEST(Loader, PaletteFilesReadThroughTheirPaletteAndOthersThroughTheGreyRamp) {
                         {7, static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i), 0});
     }
     paletted.insert(paletted.end(), bytes.begin() + 54, bytes.end());
-    put32(paletted, 10, 54 + 1024);
-    put32(paletted, 46, 256);
+    put(paletted, 10, 54 + 1024);
+    put(paletted, 46, 256);
     images_test::writeBytes(root.file("palette.bmp"), paletted);
 
     Loader loader;
@@ -162,20 +162,20 @@ TEST(Loader, BitFieldFilesReadThroughTheirMasks) {
     std::vector<std::uint8_t> bytes(14 + 40 + 12 + 8, 0);
     bytes[0] = 'B';
     bytes[1] = 'M';
-    put32(bytes, 10, 66);
-    put32(bytes, 14, 40);
-    put32(bytes, 18, 4);
-    put32(bytes, 22, 1);
-    put16(bytes, 26, 1);
-    put16(bytes, 28, 16);
-    put32(bytes, 30, 3);
-    put32(bytes, 54, 0xF800);
-    put32(bytes, 58, 0x07E0);
-    put32(bytes, 62, 0x001F);
-    put16(bytes, 66, 0x07E0);
-    put16(bytes, 68, 0x8000);
-    put16(bytes, 70, 0xFFFF);
-    put16(bytes, 72, 0x001F);
+    put(bytes, 10, 66);
+    put(bytes, 14, 40);
+    put(bytes, 18, 4);
+    put(bytes, 22, 1);
+    put(bytes, 26, 1, 2);
+    put(bytes, 28, 16, 2);
+    put(bytes, 30, 3);
+    put(bytes, 54, 0xF800);
+    put(bytes, 58, 0x07E0);
+    put(bytes, 62, 0x001F);
+    put(bytes, 66, 0x07E0, 2);
+    put(bytes, 68, 0x8000, 2);
+    put(bytes, 70, 0xFFFF, 2);
+    put(bytes, 72, 0x001F, 2);
     images_test::writeBytes(root.file("565.bmp"), bytes);
     Loader loader;
     ASSERT_TRUE(loader.surface(4, 1, 3));
@@ -229,9 +229,9 @@ std::vector<Malformed> malformedFiles() {
                                     const char* reason, int width = 4) {
         std::vector<std::uint8_t> copy = bytes;
         if (width == 2) {
-            put16(copy, at, static_cast<std::uint16_t>(value));
+            put(copy, at, static_cast<std::uint16_t>(value), 2);
         } else {
-            put32(copy, at, value);
+            put(copy, at, value);
         }
         files.push_back({name, copy, reason});
     };
@@ -280,32 +280,32 @@ std::vector<Malformed> malformedFiles() {
     patched("PNG", 30, 5, "embedded PNG images are not played");
     patched("alpha bit fields", 30, 6, "alpha bit fields are not played");
     std::vector<std::uint8_t> zeroMasks = validFile();
-    put16(zeroMasks, 28, 32);
-    put32(zeroMasks, 30, 3);
-    put32(zeroMasks, 22, 1);
-    put32(zeroMasks, 54, 0);
-    put32(zeroMasks, 58, 0);
-    put32(zeroMasks, 62, 0);
+    put(zeroMasks, 28, 32, 2);
+    put(zeroMasks, 30, 3);
+    put(zeroMasks, 22, 1);
+    put(zeroMasks, 54, 0);
+    put(zeroMasks, 58, 0);
+    put(zeroMasks, 62, 0);
     files.push_back({"bit fields with no masks", zeroMasks, "the bit-field masks are all zero"});
     std::vector<std::uint8_t> splitMask = zeroMasks;
-    put32(splitMask, 54, 0x00FF00FF);
+    put(splitMask, 54, 0x00FF00FF);
     files.push_back({"bit fields with a split mask", splitMask,
                      "bit-field masks 00FF00FF 00000000 00000000 are not three separate runs of "
                      "bits"});
     std::vector<std::uint8_t> masksOverlapped = splitMask;
-    put32(masksOverlapped, 54, 0xFF0000);
-    put32(masksOverlapped, 58, 0xFF00);
-    put32(masksOverlapped, 62, 0xFF);
-    put32(masksOverlapped, 10, 60);
+    put(masksOverlapped, 54, 0xFF0000);
+    put(masksOverlapped, 58, 0xFF00);
+    put(masksOverlapped, 62, 0xFF);
+    put(masksOverlapped, 10, 60);
     files.push_back({"pixel data inside the bit-field masks", masksOverlapped,
                      "pixel data at byte 60 overlaps the headers, masks and palette (66 bytes)"});
     std::vector<std::uint8_t> eightBit =
         samples::encodeBmp(samples::Picture(8, 4), samples::BmpLayout{8, false, false});
     std::vector<std::uint8_t> palette = eightBit;
-    put32(eightBit, 46, 200);
+    put(eightBit, 46, 200);
     files.push_back({"8-bit palette running into nothing", eightBit,
                      "the palette of 200 entries runs 768 bytes past the end of the file"});
-    put32(palette, 46, 4);
+    put(palette, 46, 4);
     files.push_back({"pixel data inside the palette", palette,
                      "pixel data at byte 54 overlaps the headers, masks and palette (70 bytes)"});
     return files;
