@@ -40,71 +40,43 @@ struct Target {
     std::uint32_t width, height, bytesPerPixel;
 };
 
-TEST(Loader, EverySampleFlavourDrawsItsPictureAtAnySizeAndDepth) {
+// Every sample flavour, and large files read and drawn a band of rows at a time in both stored
+// orders: every surface row must sample its own source row, whichever band holds it, at every
+// size and depth.
+TEST(Loader, EveryFlavourDrawsItsPictureAtAnySizeAndDepth) {
     TempDir root("flavours");
     samples::TreeOptions options;
     options.width = 96;
     options.height = 72;
     options.cameras = 1;
-    const auto entries = samples::writeSampleTree(root.str(), options);
-    const Target targets[] = {{96, 72, 1}, {96, 72, 3}, {96, 72, 4}, {41, 29, 1}, {250, 190, 3}};
-    for (const Target& target : targets) {
-        Loader loader;
-        ASSERT_TRUE(loader.surface(target.width, target.height, target.bytesPerPixel));
-        for (const samples::TreeEntry& entry : entries) {
-            ASSERT_TRUE(loader.load(root.file(entry.relativePath))) << entry.relativePath;
-            const auto expected = expectedPlane(images_test::loaderView(entry), target.width,
-                                                target.height, target.bytesPerPixel);
-            EXPECT_EQ(firstDifference(loader.pixels(), expected), -1)
-                << entry.relativePath << " onto " << target.width << "x" << target.height << "x"
-                << target.bytesPerPixel;
-        }
+    std::vector<std::pair<std::string, samples::Picture>> files;
+    for (const samples::TreeEntry& entry : samples::writeSampleTree(root.str(), options)) {
+        files.emplace_back(root.file(entry.relativePath), images_test::loaderView(entry));
     }
-}
-
-TEST(Loader, BottomUpAndTopDownFilesOfOnePictureGiveTheSameFrame) {
-    TempDir root("orientation");
-    const samples::Picture picture = samples::renderScene(samples::Scene::Fail, 0, 3, 64, 40);
-    Loader loader;
-    ASSERT_TRUE(loader.surface(64, 40, 3));
-    std::vector<std::vector<std::uint8_t>> frames;
+    const samples::Picture large = samples::renderScene(samples::Scene::Pass, 1, 2, 256, 600);
     for (std::uint16_t bits : {8, 16, 24, 32}) {
         for (bool topDown : {false, true}) {
             const std::string path =
                 root.file(std::to_string(bits) + (topDown ? "t.bmp" : "b.bmp"));
-            ASSERT_TRUE(samples::writeBmp(path, picture, samples::BmpLayout{bits, true, topDown}));
-            ASSERT_TRUE(loader.load(path)) << path;
-            frames.emplace_back(loader.pixels(), loader.pixels() + 64 * 40 * 3);
+            const samples::BmpLayout layout{bits, true, topDown};
+            ASSERT_TRUE(samples::writeBmp(path, large, layout));
+            files.emplace_back(path, samples::storedPicture(large, layout));
         }
     }
-    for (const auto& frame : frames) EXPECT_EQ(frame, frames.front());
-}
-
-// Large files are read and drawn a band of rows at a time: every surface row must still sample
-// its own source row, whichever band holds it, in both stored orders and at every scale.
-TEST(Loader, FilesOfManyRowBandsDrawTheWholePictureAtAnySize) {
-    TempDir root("bands");
-    const samples::Picture picture = samples::renderScene(samples::Scene::Pass, 1, 2, 256, 600);
-    const Target targets[] = {{256, 600, 1}, {256, 600, 4}, {97, 211, 3}, {160, 1111, 1}};
-    for (std::uint16_t bits : {8, 24, 32}) {
-        for (bool topDown : {false, true}) {
-            const std::string path =
-                root.file(std::to_string(bits) + (topDown ? "t.bmp" : "b.bmp"));
-            const samples::BmpLayout layout{bits, true, topDown};
-            ASSERT_TRUE(samples::writeBmp(path, picture, layout));
-            const samples::Picture stored = samples::storedPicture(picture, layout);
-            for (const Target& target : targets) {
-                Loader loader;
-                ASSERT_TRUE(loader.surface(target.width, target.height, target.bytesPerPixel));
-                std::memset(loader.composer.surface().bits(), 0x5A,
-                            loader.composer.surface().sizeInBytes());
-                ASSERT_TRUE(loader.load(path)) << path;
-                const auto expected =
-                    expectedPlane(stored, target.width, target.height, target.bytesPerPixel);
-                EXPECT_EQ(firstDifference(loader.pixels(), expected), -1)
-                    << path << " onto " << target.width << "x" << target.height << "x"
-                    << target.bytesPerPixel;
-            }
+    const Target targets[] = {{96, 72, 1},   {96, 72, 3},   {96, 72, 4},   {41, 29, 1},
+                              {250, 190, 3}, {256, 600, 4}, {160, 1111, 1}};
+    for (const Target& target : targets) {
+        Loader loader;
+        ASSERT_TRUE(loader.surface(target.width, target.height, target.bytesPerPixel));
+        for (const auto& file : files) {
+            std::memset(loader.composer.surface().bits(), 0x5A,
+                        loader.composer.surface().sizeInBytes());
+            ASSERT_TRUE(loader.load(file.first)) << file.first;
+            const auto expected =
+                expectedPlane(file.second, target.width, target.height, target.bytesPerPixel);
+            EXPECT_EQ(firstDifference(loader.pixels(), expected), -1)
+                << file.first << " onto " << target.width << "x" << target.height << "x"
+                << target.bytesPerPixel;
         }
     }
 }
@@ -162,20 +134,11 @@ TEST(Loader, BitFieldFilesReadThroughTheirMasks) {
     std::vector<std::uint8_t> bytes(14 + 40 + 12 + 8, 0);
     bytes[0] = 'B';
     bytes[1] = 'M';
-    put(bytes, 10, 66);
-    put(bytes, 14, 40);
-    put(bytes, 18, 4);
-    put(bytes, 22, 1);
-    put(bytes, 26, 1, 2);
-    put(bytes, 28, 16, 2);
-    put(bytes, 30, 3);
-    put(bytes, 54, 0xF800);
-    put(bytes, 58, 0x07E0);
-    put(bytes, 62, 0x001F);
-    put(bytes, 66, 0x07E0, 2);
-    put(bytes, 68, 0x8000, 2);
-    put(bytes, 70, 0xFFFF, 2);
-    put(bytes, 72, 0x001F, 2);
+    const std::uint32_t fields[][3] = {
+        {10, 66, 4},     {14, 40, 4},     {18, 4, 4},      {22, 1, 4},      {26, 1, 2},
+        {28, 16, 2},     {30, 3, 4},      {54, 0xF800, 4}, {58, 0x07E0, 4}, {62, 0x001F, 4},
+        {66, 0x07E0, 2}, {68, 0x8000, 2}, {70, 0xFFFF, 2}, {72, 0x001F, 2}};
+    for (const auto& field : fields) put(bytes, field[0], field[1], static_cast<int>(field[2]));
     images_test::writeBytes(root.file("565.bmp"), bytes);
     Loader loader;
     ASSERT_TRUE(loader.surface(4, 1, 3));
@@ -344,6 +307,11 @@ TEST(Loader, MalformedFilesAreRefusedBeforeAnythingIsDrawnWithTheirReason) {
     EXPECT_TRUE(loader.load(root.file("good.bmp")));
     EXPECT_TRUE(loader.composer.verdict().plays);
     EXPECT_STREQ(loader.composer.verdict().reason, "");
+    Loader bare;  // nothing loads without a surface, or after it is gone
+    EXPECT_FALSE(bare.load(root.file("good.bmp")));
+    loader.composer.destroySurface();
+    EXPECT_FALSE(loader.load(root.file("good.bmp")));
+    EXPECT_FALSE(loader.composer.createSurface(8, 8, 12, 2));  // a depth no surface can have
 }
 
 // With conforming off the folder scan leaves out a file whose stored header differs from the
@@ -382,38 +350,6 @@ TEST(CheckImageFile, ConformingOffGeometryArgumentsAndTheReasonBuffer) {
     EXPECT_STREQ(shortReason, "file");
     EXPECT_EQ(TamraCheckImageFile(nullptr, 16, 8, 3, 1, reason, sizeof reason), 0);
     EXPECT_STREQ(reason, "no file name");
-}
-
-TEST(Loader, WithoutASurfaceNothingLoads) {
-    TempDir root("nosurface");
-    images_test::writeBytes(root.file("good.bmp"), validFile());
-    Loader loader;
-    EXPECT_FALSE(loader.load(root.file("good.bmp")));
-    ASSERT_TRUE(loader.surface(8, 8, 1));
-    loader.composer.destroySurface();
-    EXPECT_FALSE(loader.load(root.file("good.bmp")));
-    // Depths the surface cannot have leave no surface at all.
-    EXPECT_FALSE(loader.composer.createSurface(8, 8, 12, 2));
-    EXPECT_FALSE(loader.load(root.file("good.bmp")));
-}
-
-TEST(TargetFormat, DescribesATopDownSurfaceWithAGreyRampUpToEightBits) {
-    FrameComposer composer;
-    ASSERT_TRUE(composer.createSurface(640, 480, 8, 1));
-    const BITMAPINFOHEADER& header = composer.target().bmiHeader;
-    EXPECT_EQ(header.biSize, 40u);
-    EXPECT_EQ(header.biWidth, 640);
-    EXPECT_EQ(header.biHeight, -480);
-    EXPECT_EQ(header.biPlanes, 1);
-    EXPECT_EQ(header.biBitCount, 8);
-    EXPECT_EQ(header.biCompression, 0u);
-    EXPECT_EQ(header.biSizeImage, 640u * 480u);
-    EXPECT_EQ(header.biClrUsed, 256u);
-    EXPECT_EQ(composer.target().bmiColors[77].rgbGreen, 77);
-    ASSERT_TRUE(composer.createSurface(100, 50, 24, 3));
-    EXPECT_EQ(composer.target().bmiHeader.biClrUsed, 0u);
-    EXPECT_EQ(composer.target().bmiHeader.biSizeImage, 15000u);
-    EXPECT_EQ(composer.surface().sizeInBytes(), 15000u);
 }
 
 TEST(SubstitutePattern, BytesFollowTheDiagonalBandFormula) {

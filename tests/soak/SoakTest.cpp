@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <random>
 #include <string>
@@ -22,12 +21,11 @@
 #include <tamra/Observe.h>
 #include <tamra/Tamra.h>
 
-#include "samplegen/SampleTree.h"
+#include "behaviour/images_support.h"
 #include "support/ProcessInfo.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kWidth = 64;
@@ -38,6 +36,10 @@ constexpr std::uint64_t kDefaultCycles = 100;  // under Wine every thread start 
 #else
 constexpr std::uint64_t kDefaultCycles = 300;
 #endif
+
+unsigned long long ull(std::uint64_t value) {
+    return value;
+}
 
 std::uint64_t environmentNumber(const char* name, std::uint64_t fallback) {
     const char* text = std::getenv(name);
@@ -73,8 +75,7 @@ private:
             const std::uint64_t seen = beats_;
             if (!changed_.wait_for(lock, allowed_, [&] { return done_ || beats_ != seen; })) {
                 std::fprintf(stderr, "soak: stalled for %lld s in cycle %llu at '%s'\n",
-                             static_cast<long long>(allowed_.count()),
-                             static_cast<unsigned long long>(cycle_), phase_);
+                             static_cast<long long>(allowed_.count()), ull(cycle_), phase_);
                 std::abort();
             }
         }
@@ -270,34 +271,17 @@ private:
     int baselineThreads_ = -1;
 };
 
-class TempTree {
-public:
-    TempTree() {
-        std::random_device entropy;
-        path_ = fs::temp_directory_path() /
-                ("tamra-soak-" + std::to_string(std::uint64_t{entropy()} << 32 | entropy()));
-        tamra::samples::TreeOptions options;
-        options.width = kWidth;
-        options.height = kHeight;
-        options.cameras = 1;
-        tamra::samples::writeSampleTree(path_.string(), options);
-    }
-    ~TempTree() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string str() const { return path_.string(); }
-
-private:
-    fs::path path_;
-};
-
 TEST(Soak, CyclesEndCleanlyAndEveryTriggerIsAccountedFor) {
     const std::uint64_t cycles = environmentNumber("TAMRA_SOAK_CYCLES", kDefaultCycles);
     const std::uint64_t seed = environmentNumber("TAMRA_SOAK_SEED", std::random_device{}());
-    std::printf("soak: %llu cycles, seed %llu (TAMRA_SOAK_SEED repeats it)\n",
-                static_cast<unsigned long long>(cycles), static_cast<unsigned long long>(seed));
-    TempTree tree;
+    std::printf("soak: %llu cycles, seed %llu (TAMRA_SOAK_SEED repeats it)\n", ull(cycles),
+                ull(seed));
+    const images_test::TempDir tree("soak");
+    tamra::samples::TreeOptions options;
+    options.width = kWidth;
+    options.height = kHeight;
+    options.cameras = 1;
+    tamra::samples::writeSampleTree(tree.str(), options);
     Watchdog watchdog(std::chrono::seconds(environmentNumber("TAMRA_SOAK_STALL_SECONDS", 60)));
     const auto start = Clock::now();
     {
@@ -311,17 +295,11 @@ TEST(Soak, CyclesEndCleanlyAndEveryTriggerIsAccountedFor) {
         const Totals& totals = soak.totals();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         std::printf(
-            "soak: %llu cycles on %llu objects in %.1f s (%.2f ms per cycle): %llu "
-            "triggers, %llu frames delivered, %llu dropped, %llu discarded at stop, %llu "
-            "triggers merged\n",
-            static_cast<unsigned long long>(totals.cycles),
-            static_cast<unsigned long long>(totals.objects), seconds,
-            totals.cycles > 0 ? 1000.0 * seconds / totals.cycles : 0.0,
-            static_cast<unsigned long long>(totals.triggers),
-            static_cast<unsigned long long>(totals.delivered),
-            static_cast<unsigned long long>(totals.dropped),
-            static_cast<unsigned long long>(totals.discardedAtStop),
-            static_cast<unsigned long long>(totals.merged));
+            "soak: %llu cycles on %llu objects in %.1f s: %llu triggers, %llu delivered, "
+            "%llu dropped, %llu discarded at stop, %llu merged\n",
+            ull(totals.cycles), ull(totals.objects), seconds, ull(totals.triggers),
+            ull(totals.delivered), ull(totals.dropped), ull(totals.discardedAtStop),
+            ull(totals.merged));
         EXPECT_EQ(totals.cycles, cycles);
         EXPECT_GT(totals.delivered, 0u);
     }
