@@ -198,38 +198,4 @@ TEST(BmpSuite, LoadedFilesGiveTheFramesTheRulesPredictAtEveryDepthAndSize) {
     }
 }
 
-TEST(BmpSuite, LayoutsOfTheSamePictureComposeToTheSameFrame) {
-    const std::vector<std::vector<std::string>> groups = {
-        {"g/rgb24.bmp", "g/rgb24pal.bmp", "g/rgb32.bmp", "g/rgb32bf.bmp", "g/rgb32bfdef.bmp",
-         "q/rgb32fakealpha.bmp"},
-        {"g/pal8.bmp", "g/pal8topdown.bmp", "q/pal8offs.bmp", "q/pal8os2v2-40sz.bmp"},
-        {"g/rgb16.bmp", "g/rgb16bfdef.bmp", "q/rgb16faketrns.bmp"},
-    };
-    for (const auto& group : groups) {
-        bool loaded = false;
-        const auto first = loadOnto(group.front(), 640, 480, 1, &loaded);
-        ASSERT_TRUE(loaded) << group.front();
-        for (const std::string& other : group) {
-            EXPECT_EQ(loadOnto(other, 640, 480, 1, &loaded), first)
-                << other << " vs " << group.front();
-            EXPECT_TRUE(loaded) << other;
-        }
-    }
-}
-
-// 125 and 126 pixels wide round up to 128 (124 stays): the rounding columns carry the file's
-// row padding and are stretched like the rest.
-TEST(BmpSuite, NarrowWidthsAreStretchedOverTheirRoundedWidth) {
-    for (const char* name : {"g/pal8w124.bmp", "g/pal8w125.bmp", "g/pal8w126.bmp"}) {
-        const auto bytes = readBytes(suitePath(name));
-        const tamra::samples::Picture reference = referencePicture(bytes);
-        ASSERT_EQ(reference.width(), std::string(name) == "g/pal8w124.bmp" ? 124u : 128u);
-        bool loaded = false;
-        const auto frame = loadOnto(name, 256, 128, 3, &loaded);
-        ASSERT_TRUE(loaded);
-        const auto expected = images_test::expectedPlane(reference, 256, 128, 3);
-        EXPECT_EQ(images_test::firstDifference(frame.data(), expected), -1) << name;
-    }
-}
-
 }  // namespace
