@@ -48,20 +48,6 @@ TEST(Display, AcceptsARegisteredWindowAndLeavesItAsItWas) {
     EXPECT_EQ(grab.Display(asWindow(&window), image), 0);
 }
 
-TEST(WindowRegistry, AWindowExistsWhileRegistered) {
-    int a = 0, b = 0;
-    EXPECT_FALSE(tamra::platform::isWindow(&a));
-    EXPECT_FALSE(tamra::platform::isWindow(nullptr));
-    tamra::platform::registerWindow(&a);
-    tamra::platform::registerWindow(nullptr);
-    EXPECT_TRUE(tamra::platform::isWindow(&a));
-    EXPECT_FALSE(tamra::platform::isWindow(&b));
-    EXPECT_FALSE(tamra::platform::isWindow(nullptr));
-    tamra::platform::unregisterWindow(&a);
-    tamra::platform::unregisterWindow(&b);  // never registered: no effect
-    EXPECT_FALSE(tamra::platform::isWindow(&a));
-}
-
 TEST(WindowRegistry, ConcurrentRegistrationsAreAllSeen) {
     constexpr int kThreads = 4;
     constexpr int kPerThread = 500;

@@ -50,32 +50,30 @@ TEST(RasterBitmap, RowZeroIsTheTopOfThePictureInBothStoredOrders) {
 }
 
 TEST(RasterBitmap, RefusesFormatsItCannotHoldAndIsLeftEmpty) {
-    std::vector<BitmapFormat> refused = {format(0, 4, 8),     format(4, 0, 8),  format(4, 4, 1),
-                                         format(4, 4, 4),     format(4, 4, 12), format(70000, 1, 8),
-                                         format(1, -70000, 8)};
-    BitmapFormat shortStride = format(10, 2, 24);
-    shortStride.stride = 29;
-    refused.push_back(shortStride);
-    BitmapFormat bigPalette = format(4, 4, 8);
     std::vector<PaletteColour> colours(257);
+    auto with = [](BitmapFormat f, ChannelMasks masks, std::uint32_t stride = 0) {
+        f.masks = masks;
+        f.stride = stride;
+        return f;
+    };
+    BitmapFormat bigPalette = format(4, 4, 8);
     bigPalette.palette = colours.data();
     bigPalette.paletteSize = 257;
-    refused.push_back(bigPalette);
-    BitmapFormat splitMask = format(4, 4, 16);
-    splitMask.masks = ChannelMasks{0x7C00, 0x03E0, 0x0015};
-    refused.push_back(splitMask);
-    BitmapFormat overlap = format(4, 4, 32);
-    overlap.masks = ChannelMasks{0xFF0000, 0x01FF00, 0xFF};
-    refused.push_back(overlap);
-    BitmapFormat wideFor16 = format(4, 4, 16);
-    wideFor16.masks = ChannelMasks{0x1F0000, 0x03E0, 0x001F};
-    refused.push_back(wideFor16);
-    BitmapFormat masksOn24 = format(4, 4, 24);
-    masksOn24.masks = ChannelMasks{0xFF0000, 0xFF00, 0xFF};
-    refused.push_back(masksOn24);
-    BitmapFormat tooManyBytes = format(65536, 65536, 32);
-    refused.push_back(tooManyBytes);
-
+    const BitmapFormat refused[] = {
+        format(0, 4, 8),
+        format(4, 0, 8),
+        format(4, 4, 1),
+        format(4, 4, 4),
+        format(4, 4, 12),
+        format(70000, 1, 8),
+        format(1, -70000, 8),
+        format(65536, 65536, 32),
+        bigPalette,
+        with(format(10, 2, 24), {}, 29),                     // stride too short
+        with(format(4, 4, 16), {0x7C00, 0x03E0, 0x0015}),    // a split mask
+        with(format(4, 4, 32), {0xFF0000, 0x01FF00, 0xFF}),  // overlapping masks
+        with(format(4, 4, 16), {0x1F0000, 0x03E0, 0x001F}),  // wider than the pixel
+        with(format(4, 4, 24), {0xFF0000, 0xFF00, 0xFF})};   // masks at 24 bits
     for (const BitmapFormat& f : refused) {
         Bitmap bitmap;
         ASSERT_TRUE(bitmap.create(format(8, 8, 8)));
@@ -105,23 +103,18 @@ TEST(RasterBitmap, EightBitsWithoutPaletteReadsAsTheGreyRamp) {
     EXPECT_EQ(bitmap.palette()[17].green, 18);
 }
 
-TEST(RasterBitmap, DefaultMasksAreSpelledOut) {
-    Bitmap bitmap;
-    ASSERT_TRUE(bitmap.create(format(2, 2, 16)));
-    EXPECT_EQ(bitmap.masks().red, 0x7C00u);
-    EXPECT_EQ(bitmap.masks().blue, 0x001Fu);
-    ASSERT_TRUE(bitmap.create(format(2, 2, 32)));
-    EXPECT_EQ(bitmap.masks().green, 0xFF00u);
-}
-
-TEST(RasterBitmap, RecreatingWithinItsMemoryKeepsTheBlock) {
+TEST(RasterBitmap, RecreatingWithinItsMemoryKeepsTheBlockAndClearsOnlyWhenAsked) {
     Bitmap bitmap;
     ASSERT_TRUE(bitmap.create(format(640, 480, 24)));
     const std::uint8_t* block = bitmap.bits();
     ASSERT_TRUE(bitmap.create(format(100, -50, 8)));
     EXPECT_EQ(bitmap.bits(), block);
-    ASSERT_TRUE(bitmap.create(format(640, 480, 24), false));
+    bitmap.row(1)[2] = 99;
+    ASSERT_TRUE(bitmap.create(format(100, -50, 8), false));
+    EXPECT_EQ(bitmap.row(1)[2], 99);
+    ASSERT_TRUE(bitmap.create(format(640, 480, 24)));
     EXPECT_EQ(bitmap.bits(), block);
+    EXPECT_EQ(bitmap.row(478)[2], 0);
 }
 
 TEST(RasterBitmap, AViewTakesItsModelsLayoutOverTheCallersMemoryAndCreateReturnsToItsOwn) {
@@ -170,16 +163,6 @@ TEST(RasterBitmap, ARowViewStartsAtItsFirstRowAndStaysInsideATopDownBitmap) {
     Bitmap bottomUp;
     ASSERT_TRUE(bottomUp.create(format(5, 6, 24)));
     EXPECT_FALSE(rows.viewRows(bottomUp, 0, 1));
-}
-
-TEST(RasterBitmap, ClearingZeroesOnlyWhenAsked) {
-    Bitmap bitmap;
-    ASSERT_TRUE(bitmap.create(format(4, 4, 8)));
-    bitmap.row(1)[2] = 99;
-    ASSERT_TRUE(bitmap.create(format(4, 4, 8), false));
-    EXPECT_EQ(bitmap.row(1)[2], 99);
-    ASSERT_TRUE(bitmap.create(format(4, 4, 8)));
-    EXPECT_EQ(bitmap.row(1)[2], 0);
 }
 
 }  // namespace

@@ -142,28 +142,6 @@ TEST(Stretch, UnscaledConvertingCopiesKeepTheirOffsetsWhenClipped) {
     }
 }
 
-// A view of the destination draws what the destination itself would, into other memory, and
-// leaves the destination alone: colour to grey, scaled, into a bottom-up 8-bit model.
-TEST(Stretch, AViewOfTheDestinationDrawsWhatTheDestinationWould) {
-    Surfaces s;
-    s.probeSource(13, -7);
-    BitmapFormat packed = format(9, 5, 8);
-    packed.stride = 9;  // rows without padding, which the stretch would not write
-    ASSERT_TRUE(s.destination.create(packed));
-    std::uint8_t* const bits = s.destination.bits();
-    const std::size_t size = s.destination.sizeInBytes();
-    ASSERT_TRUE(s.copy({0, 0, 9, 5}, {0, 0, 13, 7}));
-    const std::vector<std::uint8_t> expected(bits, bits + size);
-    std::fill_n(bits, size, 0x5A);
-    std::vector<std::uint8_t> memory(size, 0xA5);
-    Bitmap view;
-    ASSERT_TRUE(view.view(s.destination, memory.data()));
-    s.destinationDc.selectBitmap(&view);
-    ASSERT_TRUE(s.copy({0, 0, 9, 5}, {0, 0, 13, 7}));
-    EXPECT_EQ(memory, expected);
-    EXPECT_EQ(std::count(bits, bits + size, 0x5A), static_cast<std::ptrdiff_t>(size));
-}
-
 TEST(Stretch, RefusesWhatItCannotDoAndDrawsNothing) {
     Surfaces surfaces;
     DeviceContext empty;
