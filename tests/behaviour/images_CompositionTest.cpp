@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -41,26 +40,12 @@ public:
 };
 
 samples::TreeOptions smallTree(int cameras = 2) {
-    samples::TreeOptions options;
-    options.width = kWidth;
-    options.height = kHeight;
-    options.cameras = cameras;
-    return options;
+    return images_test::treeOptions(kWidth, kHeight, cameras);
 }
 
-// Expected planes per sample entry and layout, computed once.
-const std::vector<std::uint8_t>& expectedFor(const samples::TreeEntry& entry,
-                                             std::uint32_t bytesPerPixel) {
-    static std::map<std::string, std::vector<std::uint8_t>> cache;
-    const std::string key = entry.relativePath + "/" + std::to_string(bytesPerPixel);
-    auto found = cache.find(key);
-    if (found == cache.end()) {
-        found = cache
-                    .emplace(key, expectedPlane(images_test::loaderView(entry), kWidth, kHeight,
-                                                bytesPerPixel))
-                    .first;
-    }
-    return found->second;
+std::vector<std::uint8_t> expectedFor(const samples::TreeEntry& entry,
+                                      std::uint32_t bytesPerPixel) {
+    return expectedPlane(images_test::loaderView(entry), kWidth, kHeight, bytesPerPixel);
 }
 
 TEST(ImagesComposition, EachCameraPlaysItsListInOrderIntoItsOwnPlane) {

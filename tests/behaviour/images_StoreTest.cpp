@@ -118,12 +118,9 @@ TEST(ImagesStore, FixedAnswersAndTheImagePath) {
 // to "./images" under the current directory.
 TEST(ImagesStore, InterjectionServesFramesOfAPrivateEmulator) {
     TempDir root("interject");
-    samples::TreeOptions options;
-    options.width = 64;
-    options.height = 48;
-    options.cameras = 1;
-    const auto list =
-        samples::cameraList(samples::writeSampleTree(root.file("images"), options), 0, false);
+    const auto list = samples::cameraList(
+        samples::writeSampleTree(root.file("images"), images_test::treeOptions(64, 48, 1)), 0,
+        false);
     const images_test::CurrentDirectory inRoot(root.path());
     const std::string folder = std::filesystem::current_path().string();
 

@@ -50,6 +50,15 @@ private:
     fs::path path_;
 };
 
+inline tamra::samples::TreeOptions treeOptions(std::uint32_t width, std::uint32_t height,
+                                               int cameras) {
+    tamra::samples::TreeOptions options;
+    options.width = width;
+    options.height = height;
+    options.cameras = cameras;
+    return options;
+}
+
 // Makes a folder the current directory until the end of the scope.
 class CurrentDirectory {
 public:

@@ -45,12 +45,9 @@ struct Target {
 // size and depth.
 TEST(Loader, EveryFlavourDrawsItsPictureAtAnySizeAndDepth) {
     TempDir root("flavours");
-    samples::TreeOptions options;
-    options.width = 96;
-    options.height = 72;
-    options.cameras = 1;
     std::vector<std::pair<std::string, samples::Picture>> files;
-    for (const samples::TreeEntry& entry : samples::writeSampleTree(root.str(), options)) {
+    for (const auto& entry :
+         samples::writeSampleTree(root.str(), images_test::treeOptions(96, 72, 1))) {
         files.emplace_back(root.file(entry.relativePath), images_test::loaderView(entry));
     }
     const samples::Picture large = samples::renderScene(samples::Scene::Pass, 1, 2, 256, 600);

@@ -59,21 +59,22 @@ TEST(RasterBitmap, RefusesFormatsItCannotHoldAndIsLeftEmpty) {
     BitmapFormat bigPalette = format(4, 4, 8);
     bigPalette.palette = colours.data();
     bigPalette.paletteSize = 257;
-    const BitmapFormat refused[] = {
-        format(0, 4, 8),
-        format(4, 0, 8),
-        format(4, 4, 1),
-        format(4, 4, 4),
-        format(4, 4, 12),
-        format(70000, 1, 8),
-        format(1, -70000, 8),
-        format(65536, 65536, 32),
-        bigPalette,
-        with(format(10, 2, 24), {}, 29),                     // stride too short
-        with(format(4, 4, 16), {0x7C00, 0x03E0, 0x0015}),    // a split mask
-        with(format(4, 4, 32), {0xFF0000, 0x01FF00, 0xFF}),  // overlapping masks
-        with(format(4, 4, 16), {0x1F0000, 0x03E0, 0x001F}),  // wider than the pixel
-        with(format(4, 4, 24), {0xFF0000, 0xFF00, 0xFF})};   // masks at 24 bits
+    // Sizes, depths, a block too large, a palette too large, a stride too short, a split mask,
+    // overlapping masks, a mask wider than the pixel, masks at 24 bits.
+    const BitmapFormat refused[] = {format(0, 4, 8),
+                                    format(4, 0, 8),
+                                    format(4, 4, 1),
+                                    format(4, 4, 4),
+                                    format(4, 4, 12),
+                                    format(70000, 1, 8),
+                                    format(1, -70000, 8),
+                                    format(65536, 65536, 32),
+                                    bigPalette,
+                                    with(format(10, 2, 24), {}, 29),
+                                    with(format(4, 4, 16), {0x7C00, 0x03E0, 0x0015}),
+                                    with(format(4, 4, 32), {0xFF0000, 0x01FF00, 0xFF}),
+                                    with(format(4, 4, 16), {0x1F0000, 0x03E0, 0x001F}),
+                                    with(format(4, 4, 24), {0xFF0000, 0xFF00, 0xFF})};
     for (const BitmapFormat& f : refused) {
         Bitmap bitmap;
         ASSERT_TRUE(bitmap.create(format(8, 8, 8)));

@@ -123,7 +123,6 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return dropped_;
     }
-    std::uint64_t pixelSum() const { return pixelSum_; }
 
 private:
     void frame(const unsigned char* pixels) {
@@ -277,11 +276,7 @@ TEST(Soak, CyclesEndCleanlyAndEveryTriggerIsAccountedFor) {
     std::printf("soak: %llu cycles, seed %llu (TAMRA_SOAK_SEED repeats it)\n", ull(cycles),
                 ull(seed));
     const images_test::TempDir tree("soak");
-    tamra::samples::TreeOptions options;
-    options.width = kWidth;
-    options.height = kHeight;
-    options.cameras = 1;
-    tamra::samples::writeSampleTree(tree.str(), options);
+    tamra::samples::writeSampleTree(tree.str(), images_test::treeOptions(kWidth, kHeight, 1));
     Watchdog watchdog(std::chrono::seconds(environmentNumber("TAMRA_SOAK_STALL_SECONDS", 60)));
     const auto start = Clock::now();
     {
