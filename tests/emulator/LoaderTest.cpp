@@ -1,5 +1,6 @@
 // Bitmap loading: every sample flavour decodes to its picture, scaled and converted onto the
-// frame surface; malformed files are refused before anything is drawn.
+// frame surface; malformed files are refused before anything is drawn. Palettes and bit fields
+// of other writers are checked against the bitmap suite.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -94,54 +95,6 @@ TEST(Loader, ANarrowFileFillsItsRoundedColumnsFromThePaddingNotFromTheFileBefore
         for (int i = 638 * 3; i < 640 * 3; ++i)
             EXPECT_EQ(row[i], 0) << "row " << y << " byte " << i;
     }
-}
-
-TEST(Loader, PaletteFilesReadThroughTheirPaletteAndOthersThroughTheGreyRamp) {
-    TempDir root("palette");
-    // 4 x 1, 8 bits: indices 0..3.
-    std::vector<std::uint8_t> bytes =
-        samples::encodeBmp(samples::Picture(4, 1), samples::BmpLayout{8, false, false});
-    const std::size_t pixels = bytes.size() - 4;
-    for (int i = 0; i < 4; ++i) bytes[pixels + i] = static_cast<std::uint8_t>(i * 60);
-    images_test::writeBytes(root.file("ramp.bmp"), bytes);
-    // The same rows behind a palette: entry i is (red i, green 255 - i, blue 7).
-    std::vector<std::uint8_t> paletted(bytes.begin(), bytes.begin() + 54);
-    for (int i = 0; i < 256; ++i) {
-        paletted.insert(paletted.end(),
-                        {7, static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i), 0});
-    }
-    paletted.insert(paletted.end(), bytes.begin() + 54, bytes.end());
-    put(paletted, 10, 54 + 1024);
-    put(paletted, 46, 256);
-    images_test::writeBytes(root.file("palette.bmp"), paletted);
-
-    Loader loader;
-    ASSERT_TRUE(loader.surface(4, 1, 3));
-    ASSERT_TRUE(loader.load(root.file("ramp.bmp")));
-    EXPECT_EQ(std::vector<std::uint8_t>(loader.pixels(), loader.pixels() + 12),
-              (std::vector<std::uint8_t>{0, 0, 0, 60, 60, 60, 120, 120, 120, 180, 180, 180}));
-    ASSERT_TRUE(loader.load(root.file("palette.bmp")));
-    EXPECT_EQ(std::vector<std::uint8_t>(loader.pixels(), loader.pixels() + 12),
-              (std::vector<std::uint8_t>{7, 255, 0, 7, 195, 60, 7, 135, 120, 7, 75, 180}));
-}
-
-TEST(Loader, BitFieldFilesReadThroughTheirMasks) {
-    TempDir root("bitfields");
-    // 4 x 1, 16 bits 5-6-5: full green, half-scale red, white, full blue.
-    std::vector<std::uint8_t> bytes(14 + 40 + 12 + 8, 0);
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    const std::uint32_t fields[][3] = {
-        {10, 66, 4},     {14, 40, 4},     {18, 4, 4},      {22, 1, 4},      {26, 1, 2},
-        {28, 16, 2},     {30, 3, 4},      {54, 0xF800, 4}, {58, 0x07E0, 4}, {62, 0x001F, 4},
-        {66, 0x07E0, 2}, {68, 0x8000, 2}, {70, 0xFFFF, 2}, {72, 0x001F, 2}};
-    for (const auto& field : fields) put(bytes, field[0], field[1], static_cast<int>(field[2]));
-    images_test::writeBytes(root.file("565.bmp"), bytes);
-    Loader loader;
-    ASSERT_TRUE(loader.surface(4, 1, 3));
-    ASSERT_TRUE(loader.load(root.file("565.bmp")));
-    EXPECT_EQ(std::vector<std::uint8_t>(loader.pixels(), loader.pixels() + 12),
-              (std::vector<std::uint8_t>{0, 255, 0, 0, 0, 132, 255, 255, 255, 255, 0, 0}));
 }
 
 TEST(Loader, WithConformingOffOnlyFilesOfTheGrabsGeometryLoad) {

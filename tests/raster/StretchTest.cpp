@@ -1,4 +1,5 @@
-// Raster copies: the nearest-sample stretch, colour conversion between every pair of layouts,
+// Raster copies: clipping and sub-rectangles of the nearest-sample stretch (whose sampling rule
+// the loader tests check at many sizes), colour conversion between every pair of layouts,
 // palette matching and the black fill.
 #include <gtest/gtest.h>
 
@@ -74,36 +75,6 @@ struct Surfaces {
         return stretchBlt(destinationDc, to, sourceDc, from, kSrcCopy);
     }
 };
-
-TEST(Stretch, DestinationPixelReadsSourceAtFloorOfDTimesSOverD) {
-    struct Sizes {
-        std::uint32_t sourceWidth, sourceHeight, width, height;
-        bool topDownSource;
-    };
-    for (const Sizes s :
-         {Sizes{5, 4, 8, 9, false}, Sizes{8, 9, 3, 2, true}, Sizes{7, 7, 7, 7, false},
-          Sizes{1, 1, 6, 5, true}, Sizes{13, 3, 5, 11, false}, Sizes{640, 2, 639, 3, true},
-          Sizes{3, 17, 17, 3, false}}) {
-        Surfaces surfaces;
-        const auto height = static_cast<std::int32_t>(s.sourceHeight);
-        surfaces.probeSource(s.sourceWidth, s.topDownSource ? -height : height);
-        const auto w = static_cast<std::int32_t>(s.width), h = static_cast<std::int32_t>(s.height);
-        ASSERT_TRUE(surfaces.destination.create(format(s.width, -h, 24)));
-        ASSERT_TRUE(
-            surfaces.copy({0, 0, w, h}, {0, 0, static_cast<std::int32_t>(s.sourceWidth), height}));
-        for (std::uint32_t y = 0; y < s.height; ++y) {
-            for (std::uint32_t x = 0; x < s.width; ++x) {
-                const auto sx =
-                    static_cast<std::uint32_t>(std::uint64_t{x} * s.sourceWidth / s.width);
-                const auto sy =
-                    static_cast<std::uint32_t>(std::uint64_t{y} * s.sourceHeight / s.height);
-                ASSERT_EQ(get24(surfaces.destination, x, y), probe(sx, sy))
-                    << s.sourceWidth << "x" << s.sourceHeight << " onto " << s.width << "x"
-                    << s.height << " at " << x << "," << y;
-            }
-        }
-    }
-}
 
 TEST(Stretch, SubRectanglesMapOntoEachOtherAndTheDestinationIsClipped) {
     Surfaces surfaces;
