@@ -17,6 +17,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include <tamra/Observe.h>
 #include <tamra/Tamra.h>
@@ -115,13 +116,10 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, limit, [&] { return delivered_ + dropped_ >= count; });
     }
-    std::uint64_t delivered() const {
+    // Frames delivered and dropped so far.
+    std::pair<std::uint64_t, std::uint64_t> outcomes() const {
         std::lock_guard<std::mutex> lock(mutex_);
-        return delivered_;
-    }
-    std::uint64_t dropped() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return dropped_;
+        return {delivered_, dropped_};
     }
 
 private:
@@ -199,8 +197,7 @@ public:
         }
         watchdog.progress("stop", number);
         ASSERT_EQ(grab_->Stop(), 1) << grab_->GetLastErrorMsg();
-        const std::uint64_t delivered = consumer_.delivered();
-        const std::uint64_t dropped = consumer_.dropped();
+        const auto [delivered, dropped] = consumer_.outcomes();
         if (paced) {
             EXPECT_EQ(delivered + dropped, triggers) << "cycle " << number;
         } else {
