@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "images_support.h"
@@ -105,7 +106,14 @@ void checkPlacement(const PlacementCase& c) {
     const int w = static_cast<int>(grab.GetWidth()), h = static_cast<int>(grab.GetHeight());
     const std::uint32_t bpp = grab.GetBytesPP();
     ASSERT_EQ(bpp, c.bytesPerPixel);
+    // A transposing turn keeps the asked size and stores the camera image turned.
     const bool transposed = c.angle % 180 == 90;
+    if constexpr (std::is_base_of_v<CIGrab, Grab>) {
+        if (bpp == 1) {
+            EXPECT_EQ(grab.GetWidthByteCount(), static_cast<std::uint32_t>(transposed ? h : w));
+            EXPECT_EQ(grab.GetHeightByteCount(), static_cast<std::uint32_t>(transposed ? w : h));
+        }
+    }
     auto frame = patternFrame(transposed ? h : w, transposed ? w : h, bpp);
     const unsigned char* out = primedResult(grab, frame, std::size_t{bpp} * w * h);
     // Turns by any angle keep the fourth byte of four-byte pixels; mirror and flip move it.
@@ -140,15 +148,6 @@ protected:
     void SetUp() override { ASSERT_EQ(grab.Initialize(), 1); }
     CoreGrab grab;
 };
-
-TEST_F(CoreTransform, TransposingRotationReportsTheAskedSizeAndStoresItTurned) {
-    EXPECT_EQ(grab.SetRotateTransform(90), 1);
-    ASSERT_EQ(grab.Create(0, 0, 640, 480, 8, 2, 0), 1);
-    EXPECT_EQ(grab.GetWidth(), 640u);
-    EXPECT_EQ(grab.GetHeight(), 480u);
-    EXPECT_EQ(grab.GetWidthByteCount(), 480u);
-    EXPECT_EQ(grab.GetHeightByteCount(), 640u);
-}
 
 TEST_F(CoreTransform, IdentityReturnsTheCallersFrameAndOthersAlternateBetweenTwoHalves) {
     ASSERT_EQ(grab.Create(0, 0, 64, 48, 8, 2, 0), 1);
