@@ -108,8 +108,6 @@ TEST(ImagesStore, FixedAnswersAndTheImagePath) {
     EXPECT_EQ(grab.GetImageTypeCount(IFW_EMU_IMAGE_CALIB), 0);  // nothing is preloaded
     EXPECT_EQ(grab.GetLoadedImagePtr(IFW_EMU_IMAGE_NORMAL, 0, 0), nullptr);
     EXPECT_EQ(grab.Grab(7), grab.GrabSimplified(3));
-    grab.SetNumCameras(5);
-    EXPECT_EQ(grab.GetNumCameras(), 5);
 }
 
 // The interject source is a private emulator on its own default image path, which falls back
