@@ -27,12 +27,21 @@ void* countedAllocation(std::size_t size) {
 
 }  // namespace
 
-// The other allocation and deallocation functions end in these.
 void* operator new(std::size_t size) {
     if (void* block = countedAllocation(size)) return block;
     throw std::bad_alloc();
 }
-// These deallocation functions pair with the replacement allocator above, which takes its
+void* operator new[](std::size_t size) {
+    if (void* block = countedAllocation(size)) return block;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return countedAllocation(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return countedAllocation(size);
+}
+// These deallocation functions pair with the replacement allocators above, which take their
 // blocks from malloc; GCC cannot see that pairing once the calls are inlined.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -40,7 +49,19 @@ void* operator new(std::size_t size) {
 void operator delete(void* block) noexcept {
     std::free(block);
 }
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
 void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
     std::free(block);
 }
 
