@@ -295,7 +295,8 @@ TEST(Conversion, EachPixelBecomesTheNearestColourTheDestinationCanHold) {
 }
 
 // Worked one-row conversions: palette ties, the grey ramp by distance (not a luminance),
-// indices past a palette, narrow and missing mask channels.
+// indices past a palette, narrow and missing mask channels, masks that differ in one channel
+// only (no plain copy).
 TEST(Conversion, WorkedRowsOfTheMatchingRules) {
     const std::vector<PaletteColour> ties = {{0, 0, 2, 0}, {0, 0, 0, 0}, {0, 0, 2, 0}};
     const std::vector<PaletteColour> white = {{255, 255, 255, 0}};
@@ -326,6 +327,11 @@ TEST(Conversion, WorkedRowsOfTheMatchingRules) {
          {0x1F, 0, 0x09, 0, 0, 0},
          format(3, 1, 24),
          {0, 255, 255, 0, 73, 85, 0, 0, 0}},
+        {"masks that differ in one channel",
+         format(1, 1, 16, {0x7C00, 0x03E0, 0x001F}),
+         {0x00, 0x7C},
+         format(1, 1, 16, {0x7800, 0x03E0, 0x001F}),
+         {0x00, 0x78}},
     };
     for (const Case& c : cases) {
         Surfaces surfaces;
