@@ -3,6 +3,7 @@
 // after the first call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -35,35 +36,27 @@ unsigned char* primedResult(Grab& grab, std::vector<std::uint8_t>& frame, std::s
 }
 
 // Which camera pixel a displayed pixel (x, y) of a w x h frame shows; false where none is drawn.
-using SourceRule = bool (*)(int x, int y, int w, int h, int* sx, int* sy);
-
-bool turnedClockwise(int x, int y, int w, int, int* sx, int* sy) {
-    *sx = y, *sy = w - 1 - x;
-    return true;
-}
-bool turnedCounterClockwise(int x, int y, int, int h, int* sx, int* sy) {
-    *sx = h - 1 - y, *sy = x;
-    return true;
-}
-bool halfTurnAboutTheCentre(int x, int y, int w, int h, int* sx, int* sy) {
-    *sx = w - x, *sy = h - y;  // the centre is (w/2, h/2): row 0 and column 0 map outside
-    return x > 0 && y > 0;
-}
-bool halfTurn(int x, int y, int w, int h, int* sx, int* sy) {
-    *sx = w - 1 - x, *sy = h - 1 - y;
-    return true;
-}
-bool mirrored(int x, int y, int w, int, int* sx, int* sy) {
-    *sx = w - 1 - x, *sy = y;
-    return true;
-}
-bool flipped(int x, int y, int, int h, int* sx, int* sy) {
-    *sx = x, *sy = h - 1 - y;
-    return true;
-}
-bool nothing(int, int, int, int, int*, int*) {
-    return false;
-}
+using SourceRule = bool (*)(int x, int y, int w, int h, int& sx, int& sy);
+const SourceRule turnedClockwise = [](int x, int y, int w, int, int& sx, int& sy) {
+    return sx = y, sy = w - 1 - x, true;
+};
+const SourceRule turnedCounterClockwise = [](int x, int y, int, int h, int& sx, int& sy) {
+    return sx = h - 1 - y, sy = x, true;
+};
+// The centre is (w/2, h/2): row 0 and column 0 map outside.
+const SourceRule halfTurnAboutTheCentre = [](int x, int y, int w, int h, int& sx, int& sy) {
+    return sx = w - x, sy = h - y, x > 0 && y > 0;
+};
+const SourceRule halfTurn = [](int x, int y, int w, int h, int& sx, int& sy) {
+    return sx = w - 1 - x, sy = h - 1 - y, true;
+};
+const SourceRule mirrored = [](int x, int y, int w, int, int& sx, int& sy) {
+    return sx = w - 1 - x, sy = y, true;
+};
+const SourceRule flipped = [](int x, int y, int, int h, int& sx, int& sy) {
+    return sx = x, sy = h - 1 - y, true;
+};
+const SourceRule nothing = [](int, int, int, int, int&, int&) { return false; };
 
 struct PlacementCase {
     const char* name;
@@ -122,7 +115,7 @@ void checkPlacement(const PlacementCase& c) {
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             int sx = 0, sy = 0;
-            const bool shown = c.source(x, y, w, h, &sx, &sy);
+            const bool shown = c.source(x, y, w, h, sx, sy);
             for (std::uint32_t b = 0; b < bpp; ++b) {
                 const std::uint8_t expected =
                     shown && b < moved ? patternByte(sx, sy, b) : kUntouched;
@@ -143,8 +136,7 @@ TEST(Transform, EveryPixelLandsWhereTheTransformPutsIt) {
     }
 }
 
-class CoreTransform : public ::testing::Test {
-protected:
+struct CoreTransform : ::testing::Test {
     void SetUp() override { ASSERT_EQ(grab.Initialize(), 1); }
     CoreGrab grab;
 };
@@ -165,12 +157,11 @@ TEST_F(CoreTransform, IdentityReturnsTheCallersFrameAndOthersAlternateBetweenTwo
 TEST_F(CoreTransform, SmallAngleKeepsTheSizeAndTheCornersAndTurnsClockwise) {
     grab.SetRotateTransform(10);
     ASSERT_EQ(grab.Create(0, 0, 640, 480, 8, 2, 0), 1);
-    EXPECT_EQ(grab.GetWidth(), 640u);
-    EXPECT_EQ(grab.GetHeight(), 480u);
+    EXPECT_EQ(grab.GetWidth() * 1000 + grab.GetHeight(), 640480u);
     auto frame = patternFrame(640, 480, 1);
     const unsigned char* out = primedResult(grab, frame, 640 * 480);
-    for (std::uint32_t corner = 0; corner < 4; ++corner) {
-        EXPECT_EQ(pixelByte(out, 640, 1, corner & 1 ? 639 : 0, corner & 2 ? 479 : 0), kUntouched);
+    for (auto [x, y] : {std::pair{0, 0}, {639, 0}, {0, 479}, {639, 479}}) {
+        EXPECT_EQ(pixelByte(out, 640, 1, x, y), kUntouched);
     }
     EXPECT_EQ(pixelByte(out, 640, 1, 320, 240), patternByte(320, 240, 0));
     // The top middle (320, 48), 192 rows above the centre, moves right to about (353.3, 50.9);
@@ -207,11 +198,9 @@ TEST_F(CoreTransform, MirrorBeforeATransposingTurnWorksOnTheTurnedSourceSize) {
     }
     grab.SetImgTransform(IFW_IMG_TRANSFORM_MIRROR);
     auto frame = patternFrame(480, 640, 1);
-    auto mirrored = frame;
-    for (std::uint32_t y = 0; y < 640; ++y) {
-        for (std::uint32_t x = 0; x < 480; ++x) mirrored[y * 480 + x] = frame[y * 480 + 479 - x];
-    }
-    const unsigned char* out = primedResult(plain, mirrored, 640 * 480);
+    auto turned = frame;
+    for (std::uint32_t y = 0; y < 640; ++y) std::reverse(&turned[y * 480], &turned[y * 480 + 480]);
+    const unsigned char* out = primedResult(plain, turned, 640 * 480);
     const std::vector<std::uint8_t> expected(out, out + 640 * 480);
     out = grab.ApplyImageTransform(frame.data(), 0);
     int covered = 0, wrong = 0;
@@ -301,14 +290,12 @@ int misplacedPixels(const unsigned char* mosaic, std::uint32_t tw, std::uint32_t
 }
 
 TEST_F(CoreTransform, CountsOfZeroBecomeOneAndIsTilingFollowsTheCounts) {
-    EXPECT_EQ(grab.SetTiling(0, 0), 1);
-    EXPECT_EQ(grab.GetHorzTiles() * 10 + grab.GetVertTiles(), 11u);
-    EXPECT_EQ(grab.IsTiling(), 0);
-    EXPECT_EQ(grab.SetTiling(3, 0), 1);
-    EXPECT_EQ(grab.GetHorzTiles() * 10 + grab.GetVertTiles(), 31u);
-    EXPECT_EQ(grab.IsTiling(), 1);
-    EXPECT_EQ(grab.SetTiling(1, 4), 1);
-    EXPECT_EQ(grab.IsTiling(), 1);
+    std::vector<std::uint32_t> seen;
+    for (auto [h, v] : {std::pair{0u, 0u}, {3u, 0u}, {1u, 4u}}) {
+        seen.push_back(grab.SetTiling(h, v) * 1000 + grab.GetHorzTiles() * 100 +
+                       grab.GetVertTiles() * 10 + grab.IsTiling());
+    }
+    EXPECT_EQ(seen, (std::vector<std::uint32_t>{1110, 1311, 1141}));
 }
 
 TEST_F(CoreTransform, TilesFormTheMosaicOfTheReportedSize) {
@@ -319,9 +306,10 @@ TEST_F(CoreTransform, TilesFormTheMosaicOfTheReportedSize) {
         SCOPED_TRACE(std::to_string(c.horz) + "x" + std::to_string(c.vert));
         grab.SetTiling(c.horz, c.vert);
         ASSERT_EQ(grab.Create(0, 0, c.horz * c.tileWidth, c.vert * c.tileHeight, 8, 2, 0), 1);
-        EXPECT_EQ(grab.GetWidth(), c.horz * c.tileWidth);
-        EXPECT_EQ(grab.GetHeight(), c.vert * c.tileHeight);
-        EXPECT_EQ(grab.GetWidthByteCount(), c.tileWidth);
+        EXPECT_EQ(
+            std::vector<std::uint32_t>(
+                {grab.GetWidth(), grab.GetHeight(), grab.GetWidthByteCount()}),
+            std::vector<std::uint32_t>({c.horz * c.tileWidth, c.vert * c.tileHeight, c.tileWidth}));
         auto frame = stackedTiles(c.tileWidth, c.tileHeight, c.horz * c.vert);
         auto before = frame;
         const unsigned char* mosaic = grab.ApplyImageTransform(frame.data(), 0);

@@ -90,36 +90,34 @@ TEST(Loader, ANarrowFileFillsItsRoundedColumnsFromThePaddingNotFromTheFileBefore
     ASSERT_TRUE(loader.load(root.file("white.bmp")));
     ASSERT_TRUE(loader.load(root.file("narrow.bmp")));
     for (std::uint32_t y = 0; y < 8; ++y) {
-        const std::uint8_t* row = loader.pixels() + y * 640 * 3;
-        EXPECT_EQ(row[637 * 3], 99);
-        for (int i = 638 * 3; i < 640 * 3; ++i)
-            EXPECT_EQ(row[i], 0) << "row " << y << " byte " << i;
+        const std::uint8_t* row = loader.pixels() + (y * 640 + 637) * 3;
+        EXPECT_EQ(std::vector<std::uint8_t>(row, row + 9),
+                  std::vector<std::uint8_t>({99, 99, 99, 0, 0, 0, 0, 0, 0}))
+            << "row " << y;
     }
 }
 
 TEST(Loader, WithConformingOffOnlyFilesOfTheGrabsGeometryLoad) {
     TempDir root("conform");
     const samples::Picture picture = samples::renderScene(samples::Scene::Pass, 0, 0, 40, 30);
-    ASSERT_TRUE(
-        samples::writeBmp(root.file("24.bmp"), picture, samples::BmpLayout{24, true, false}));
-    ASSERT_TRUE(
-        samples::writeBmp(root.file("32.bmp"), picture, samples::BmpLayout{32, true, false}));
-    ASSERT_TRUE(
-        samples::writeBmp(root.file("top.bmp"), picture, samples::BmpLayout{24, true, true}));
     const samples::Picture narrow = samples::renderScene(samples::Scene::Pass, 0, 0, 38, 30);
-    ASSERT_TRUE(
-        samples::writeBmp(root.file("38.bmp"), narrow, samples::BmpLayout{24, true, false}));
+    ASSERT_TRUE(samples::writeBmp(root.file("24.bmp"), picture, {24, true, false}));
+    ASSERT_TRUE(samples::writeBmp(root.file("32.bmp"), picture, {32, true, false}));
+    ASSERT_TRUE(samples::writeBmp(root.file("top.bmp"), picture, {24, true, true}));
+    ASSERT_TRUE(samples::writeBmp(root.file("38.bmp"), narrow, {24, true, false}));
     Loader loader;
     ASSERT_TRUE(loader.surface(40, 30, 3));
-    loader.rule = ConformRule{false, 40, 30, 24};
-    EXPECT_TRUE(loader.load(root.file("24.bmp")));
-    EXPECT_TRUE(loader.load(root.file("32.bmp")));    // 32 bits also match a 24-bit grab
-    EXPECT_TRUE(loader.load(root.file("38.bmp")));    // the loader compares the rounded width
-    EXPECT_FALSE(loader.load(root.file("top.bmp")));  // negative height as stored
-    loader.rule = ConformRule{false, 40, 30, 32};
-    EXPECT_FALSE(loader.load(root.file("24.bmp")));
-    loader.rule = ConformRule{false, 44, 30, 24};
-    EXPECT_FALSE(loader.load(root.file("24.bmp")));
+    // 32 bits also match a 24-bit grab; the loader compares the rounded width; a top-down file
+    // has a negative height as stored.
+    const std::pair<const char*, ConformRule> rules[] = {
+        {"24", {false, 40, 30, 24}},  {"32", {false, 40, 30, 24}}, {"38", {false, 40, 30, 24}},
+        {"top", {false, 40, 30, 24}}, {"24", {false, 40, 30, 32}}, {"24", {false, 44, 30, 24}}};
+    std::vector<bool> loaded;
+    for (const auto& [file, rule] : rules) {
+        loader.rule = rule;
+        loaded.push_back(loader.load(root.file(std::string(file) + ".bmp")));
+    }
+    EXPECT_EQ(loaded, std::vector<bool>({true, true, true, false, false, false}));
 }
 
 // ---- Malformed files.
@@ -140,13 +138,8 @@ std::vector<Malformed> malformedFiles() {
     const std::vector<std::uint8_t> bytes = validFile();  // 16 x 8 at 24 bits: 438 bytes
     auto patched = [&files, &bytes](const char* name, std::size_t at, std::uint32_t value,
                                     const char* reason, int width = 4) {
-        std::vector<std::uint8_t> copy = bytes;
-        if (width == 2) {
-            put(copy, at, static_cast<std::uint16_t>(value), 2);
-        } else {
-            put(copy, at, value);
-        }
-        files.push_back({name, copy, reason});
+        files.push_back({name, bytes, reason});
+        put(files.back().bytes, at, value, width);
     };
     files.push_back({"empty", {}, "the file ends inside the 14-byte file header"});
     files.push_back({"only part of the file header",
@@ -194,11 +187,9 @@ std::vector<Malformed> malformedFiles() {
     patched("alpha bit fields", 30, 6, "alpha bit fields are not played");
     std::vector<std::uint8_t> zeroMasks = validFile();
     put(zeroMasks, 28, 32, 2);
-    put(zeroMasks, 30, 3);
-    put(zeroMasks, 22, 1);
-    put(zeroMasks, 54, 0);
-    put(zeroMasks, 58, 0);
-    put(zeroMasks, 62, 0);
+    for (auto [at, value] : {std::pair{30, 3}, {22, 1}, {54, 0}, {58, 0}, {62, 0}}) {
+        put(zeroMasks, at, std::uint32_t(value));
+    }
     files.push_back({"bit fields with no masks", zeroMasks, "the bit-field masks are all zero"});
     std::vector<std::uint8_t> splitMask = zeroMasks;
     put(splitMask, 54, 0x00FF00FF);
@@ -206,10 +197,9 @@ std::vector<Malformed> malformedFiles() {
                      "bit-field masks 00FF00FF 00000000 00000000 are not three separate runs of "
                      "bits"});
     std::vector<std::uint8_t> masksOverlapped = splitMask;
-    put(masksOverlapped, 54, 0xFF0000);
-    put(masksOverlapped, 58, 0xFF00);
-    put(masksOverlapped, 62, 0xFF);
-    put(masksOverlapped, 10, 60);
+    for (auto [at, value] : {std::pair{54, 0xFF0000}, {58, 0xFF00}, {62, 0xFF}, {10, 60}}) {
+        put(masksOverlapped, at, std::uint32_t(value));
+    }
     files.push_back({"pixel data inside the bit-field masks", masksOverlapped,
                      "pixel data at byte 60 overlaps the headers, masks and palette (66 bytes)"});
     std::vector<std::uint8_t> eightBit =
@@ -270,36 +260,40 @@ TEST(CheckImageFile, ConformingOffGeometryArgumentsAndTheReasonBuffer) {
     TempDir root("check");
     const std::string path = root.file("good.bmp");
     images_test::writeBytes(path, validFile());  // 16 x 8 at 24 bits
-    char reason[TAMRA_REASON_CHARS] = "unchanged";
-    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 16, 8, 3, 0, reason, sizeof reason), 1);
-    EXPECT_STREQ(reason, "");
-    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 16, 8, 4, 1, nullptr, 0), 1);
-    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 16, 8, 4, 0, reason, sizeof reason), 0);
-    EXPECT_STREQ(reason,
-                 "left out of the folder: the file is 16 x 8 at 24 bits, the grab 16 x 8 at 32 "
-                 "bits, and conforming is off");
     // 14 pixels wide: listed by the scan at a 14-pixel grab, refused by the loader at 16.
-    std::vector<std::uint8_t> narrow =
-        samples::encodeBmp(samples::renderScene(samples::Scene::Pass, 0, 0, 14, 8),
-                           samples::BmpLayout{24, true, false});
-    images_test::writeBytes(root.file("narrow.bmp"), narrow);
-    EXPECT_EQ(
-        TamraCheckImageFile(root.file("narrow.bmp").c_str(), 14, 8, 3, 0, reason, sizeof reason),
-        0);
-    EXPECT_STREQ(
-        reason, "the file is 16 x 8 at 24 bits, the grab 14 x 8 at 24 bits, and conforming is off");
-    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 16, 8, 5, 1, reason, sizeof reason), 0);
-    EXPECT_STREQ(reason, "5 bytes per pixel is not a grab layout");
-    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 0, 8, 3, 1, reason, sizeof reason), 0);
-    EXPECT_STREQ(reason, "a 0 x 8 frame at 3 bytes per pixel cannot be composed");
+    samples::writeBmp(root.file("narrow.bmp"),
+                      samples::renderScene(samples::Scene::Pass, 0, 0, 14, 8), {24, true, false});
+    const std::string narrow = root.file("narrow.bmp");
+    struct Case {
+        const char* path;
+        std::uint32_t width, height, bytesPerPixel;
+        int conform, result;
+        const char* reason;
+    } cases[] = {
+        {path.c_str(), 16, 8, 3, 0, 1, ""},
+        {path.c_str(), 16, 8, 4, 0, 0,
+         "left out of the folder: the file is 16 x 8 at 24 bits, the grab 16 x 8 at 32 bits, and "
+         "conforming is off"},
+        {narrow.c_str(), 14, 8, 3, 0, 0,
+         "the file is 16 x 8 at 24 bits, the grab 14 x 8 at 24 bits, and conforming is off"},
+        {path.c_str(), 16, 8, 5, 1, 0, "5 bytes per pixel is not a grab layout"},
+        {path.c_str(), 0, 8, 3, 1, 0, "a 0 x 8 frame at 3 bytes per pixel cannot be composed"},
+        {nullptr, 16, 8, 3, 1, 0, "no file name"},
+    };
+    for (const Case& c : cases) {
+        char reason[TAMRA_REASON_CHARS] = "unchanged";
+        EXPECT_EQ(TamraCheckImageFile(c.path, c.width, c.height, c.bytesPerPixel, c.conform, reason,
+                                      sizeof reason),
+                  c.result);
+        EXPECT_STREQ(reason, c.reason);
+    }
+    EXPECT_EQ(TamraCheckImageFile(path.c_str(), 16, 8, 4, 1, nullptr, 0), 1);
     // A short buffer takes the start of the reason, terminated.
     char shortReason[5];
     EXPECT_EQ(TamraCheckImageFile(root.file("none.bmp").c_str(), 16, 8, 3, 1, shortReason,
                                   sizeof shortReason),
               0);
     EXPECT_STREQ(shortReason, "file");
-    EXPECT_EQ(TamraCheckImageFile(nullptr, 16, 8, 3, 1, reason, sizeof reason), 0);
-    EXPECT_STREQ(reason, "no file name");
 }
 
 TEST(SubstitutePattern, BytesFollowTheDiagonalBandFormula) {
@@ -316,8 +310,7 @@ TEST(SubstitutePattern, BytesFollowTheDiagonalBandFormula) {
     // Worked values: 1 byte per pixel, frame 3: row 0 column 0 is 30, row 3 column 4 is 37.
     std::vector<std::uint8_t> plane(8 * 4);
     tamra::emulator::writeSubstitutePattern(plane.data(), plane.size(), 8, 1, 3);
-    EXPECT_EQ(plane[0], 30);
-    EXPECT_EQ(plane[3 * 8 + 4], 37);
+    EXPECT_EQ(std::vector<int>({plane[0], plane[3 * 8 + 4]}), std::vector<int>({30, 37}));
 }
 
 }  // namespace

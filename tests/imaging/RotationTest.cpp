@@ -1,34 +1,73 @@
-// Rotation against the per-pixel reference: every byte of the destination buffer must agree,
+// Rotation against a per-pixel reference: every byte of the destination buffer must agree,
 // inside and outside the destination rectangle, for every pixel layout, whole and fractional
-// angles, odd and block-multiple sizes, clipped rectangles and shifts. A few worked cases pin
-// the reference itself (sense of rotation, shift, bound) and the argument checks. The portable
-// word kernels, which a target with vectors never reaches whole through a rotation, are checked
-// directly.
+// angles, odd and block-multiple sizes, clipped rectangles and shifts. Worked cases pin the
+// reference itself and the argument checks; the portable word kernels, which a target with
+// vectors never reaches whole through a rotation, are checked directly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <numeric>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "RotationReference.h"
 #include "imaging/rotation/PixelRows.h"
 #include "imaging/rotation/Rotation.h"
 
 namespace tamra::imaging {
 namespace {
 
+constexpr double kRadiansPerDegree = 3.141592653589793 / 180.0;
+
+// The oracle: each destination pixel decided on its own, in double precision, by the definition
+// (nearest source pixel of the inverse turn). Writes nothing when the turned source's corners
+// miss the destination rectangle or the clipped source is empty.
+void referenceRotate(const std::uint8_t* src, ImageSize size, int srcStep, ImageRect s,
+                     std::uint8_t* dst, int dstStep, ImageRect d, double angle, double xShift,
+                     double yShift, int pixelBytes, int copyBytes) {
+    const int x0 = std::max(s.x, 0), y0 = std::max(s.y, 0);
+    const int x1 = std::min(s.x + s.width, size.width) - 1;
+    const int y1 = std::min(s.y + s.height, size.height) - 1;
+    double reduced = std::fmod(angle, 360.0);
+    if (reduced < 0.0) reduced += 360.0;
+    const double quarter[] = {0.0, 1.0, 0.0, -1.0};  // sine of whole quarter turns, exactly
+    const int q = static_cast<int>(reduced / 90.0);
+    const bool exact = std::fmod(reduced, 90.0) == 0.0;
+    const double sine = exact ? quarter[q] : std::sin(reduced * kRadiansPerDegree);
+    const double cosine = exact ? quarter[(q + 1) % 4] : std::cos(reduced * kRadiansPerDegree);
+    double minX = 1e300, maxX = -1e300, minY = 1e300, maxY = -1e300;
+    for (int corner = 0; corner < 4; ++corner) {
+        const double x = (corner & 1) ? x1 : x0, y = (corner & 2) ? y1 : y0;
+        minX = std::min(minX, cosine * x + sine * y + xShift);
+        maxX = std::max(maxX, cosine * x + sine * y + xShift);
+        minY = std::min(minY, -sine * x + cosine * y + yShift);
+        maxY = std::max(maxY, -sine * x + cosine * y + yShift);
+    }
+    const double right = double(d.x) + d.width - 1, bottom = double(d.y) + d.height - 1;
+    if (x0 > x1 || y0 > y1 || maxX < d.x || minX > right || maxY < d.y || minY > bottom) return;
+    for (std::int64_t yd = d.y; yd <= static_cast<std::int64_t>(bottom); ++yd) {
+        for (std::int64_t xd = d.x; xd <= static_cast<std::int64_t>(right); ++xd) {
+            const double dx = double(xd) - xShift, dy = double(yd) - yShift;
+            const double col = std::floor(cosine * dx - sine * dy + 0.5);
+            const double row = std::floor(sine * dx + cosine * dy + 0.5);
+            if (col < x0 || col > x1 || row < y0 || row > y1) continue;
+            std::memcpy(dst + yd * dstStep + xd * pixelBytes,
+                        src + std::int64_t(row) * srcStep + std::int64_t(col) * pixelBytes,
+                        copyBytes);
+        }
+    }
+}
+
 using RotateFn = int (*)(const std::uint8_t*, ImageSize, int, const ImageRect*, std::uint8_t*, int,
                          const ImageRect*, double, double, double, int);
 
 struct LayoutCase {
     const char* name;
-    RotateFn rotate;
-    RotateFn rotateCenter;
-    int pixelBytes;
-    int copyBytes;
+    RotateFn rotate, rotateCenter;
+    int pixelBytes, copyBytes;
 };
 
 const LayoutCase kLayouts[] = {{"C1", RotateImage8uC1, RotateCenterImage8uC1, 1, 1},
@@ -43,51 +82,36 @@ struct Scene {
     ImageRect dstRect;
 };
 
-// Pseudo-random bytes (splitmix64): cheap enough for the multi-megabyte buffers below.
-std::vector<std::uint8_t> noise(std::size_t size, std::uint64_t seed) {
+std::vector<std::uint8_t> noise(std::size_t size, std::uint32_t seed) {
     std::vector<std::uint8_t> bytes(size);
-    std::uint64_t state = seed * 0x9E3779B97F4A7C15ull;
-    for (std::size_t i = 0; i < size; i += 8) {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        z ^= z >> 31;
-        for (std::size_t k = 0; k < 8 && i + k < size; ++k) {
-            bytes[i + k] = static_cast<std::uint8_t>(z >> (8 * k));
-        }
-    }
+    std::minstd_rand random(seed + 1);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(random() >> 7);
     return bytes;
 }
 
-// Rotates one scene both ways into identically pre-filled buffers; returns a failure text or "".
-// With a centre, the production side takes the centre and the reference the shift it implies.
-std::string compareOnce(const LayoutCase& layout, const Scene& scene, double angle, double xShift,
-                        double yShift, std::uint32_t seed, const double* centre = nullptr) {
-    const int srcStep = scene.srcWidth * layout.pixelBytes + 5;  // rows padded on purpose
+// Rotates one scene both ways into identically pre-filled buffers (rows padded on purpose);
+// returns a failure text or "". With a centre, the reference takes the shift it implies.
+std::string compareOnce(const LayoutCase& layout, const Scene& scene, double angle, double xs,
+                        double ys, std::uint32_t seed, const double* centre = nullptr) {
+    const int srcStep = scene.srcWidth * layout.pixelBytes + 5;
     const int dstStep = scene.dstWidth * layout.pixelBytes + 3;
-    const auto src = noise(static_cast<std::size_t>(srcStep) * scene.srcHeight, seed);
-    auto expected = noise(static_cast<std::size_t>(dstStep) * scene.dstHeight, seed + 1);
+    const auto src = noise(std::size_t(srcStep) * scene.srcHeight, seed);
+    auto expected = noise(std::size_t(dstStep) * scene.dstHeight, seed + 7);
     auto actual = expected;
-    const RotateFn rotate = centre != nullptr ? layout.rotateCenter : layout.rotate;
-    const int status =
-        rotate(src.data(), {scene.srcWidth, scene.srcHeight}, srcStep, &scene.srcRect,
-               actual.data(), dstStep, &scene.dstRect, angle, centre ? centre[0] : xShift,
-               centre ? centre[1] : yShift, kInterpolationNearest);
-    if (centre != nullptr) GetRotateShift(centre[0], centre[1], angle, &xShift, &yShift);
-    const auto& s = scene.srcRect;
-    const auto& d = scene.dstRect;
-    testing::referenceRotate({src.data(), scene.srcWidth, scene.srcHeight, srcStep},
-                             {s.x, s.y, s.width, s.height}, expected.data(), dstStep,
-                             {d.x, d.y, d.width, d.height}, angle, xShift, yShift,
-                             layout.pixelBytes, layout.copyBytes);
+    const int status = (centre ? layout.rotateCenter : layout.rotate)(
+        src.data(), {scene.srcWidth, scene.srcHeight}, srcStep, &scene.srcRect, actual.data(),
+        dstStep, &scene.dstRect, angle, centre ? centre[0] : xs, centre ? centre[1] : ys,
+        kInterpolationNearest);
+    if (centre != nullptr) GetRotateShift(centre[0], centre[1], angle, &xs, &ys);
+    referenceRotate(src.data(), {scene.srcWidth, scene.srcHeight}, srcStep, scene.srcRect,
+                    expected.data(), dstStep, scene.dstRect, angle, xs, ys, layout.pixelBytes,
+                    layout.copyBytes);
     if (status != kRotateOk) return "status " + std::to_string(status);
-    for (std::size_t i = 0; i < actual.size(); ++i) {
-        if (actual[i] != expected[i]) {
-            return "first difference at byte " + std::to_string(i) + " (row " +
-                   std::to_string(i / dstStep) + ", byte " + std::to_string(i % dstStep) + ")";
-        }
-    }
-    return "";
+    const auto diff = std::mismatch(actual.begin(), actual.end(), expected.begin()).first;
+    const auto at = diff - actual.begin();
+    return diff == actual.end() ? ""
+                                : "differs at row " + std::to_string(at / dstStep) + ", byte " +
+                                      std::to_string(at % dstStep);
 }
 
 #define EXPECT_SAME_AS_REFERENCE(layout, scene, angle, xs, ys, ...)                          \
@@ -222,13 +246,10 @@ TEST(RotationWorked, SenseShiftAndBoundOfATurn) {
         for (int x = 0; x < w; ++x) EXPECT_EQ(dst[(w - 1 - x) * h + y], src[y * w + x]);
     }
 
-    double xs = 0.0, ys = 0.0;
-    ASSERT_EQ(GetRotateShift(10.0, 4.0, 90.0, &xs, &ys), kRotateOk);
-    EXPECT_EQ(xs, 6.0);
-    EXPECT_EQ(ys, 14.0);
-    ASSERT_EQ(GetRotateShift(10.0, 4.0, -90.0, &xs, &ys), kRotateOk);
-    EXPECT_EQ(xs, 14.0);
-    EXPECT_EQ(ys, -6.0);
+    double xs = 0.0, ys = 0.0, xs2 = 0.0, ys2 = 0.0;
+    GetRotateShift(10.0, 4.0, 90.0, &xs, &ys);
+    GetRotateShift(10.0, 4.0, -90.0, &xs2, &ys2);
+    EXPECT_EQ(std::vector<double>({xs, ys, xs2, ys2}), std::vector<double>({6, 14, 14, -6}));
     for (double angle = 1.0; angle < 360.0; angle += 17.0) {
         ASSERT_EQ(GetRotateShift(12.5, 7.25, angle, &xs, &ys), kRotateOk);
         const double r = angle * 3.141592653589793 / 180.0;
@@ -304,31 +325,25 @@ TEST(RotationWorked, InvalidArgumentsAreRefusedWithoutWriting) {
 }
 
 TEST(PortableKernels, TransposeAndReverseWordsMoveWholePixels) {
-    std::uint8_t block[8][8];
-    for (int r = 0; r < 8; ++r) {
-        for (int c = 0; c < 8; ++c) block[r][c] = static_cast<std::uint8_t>(r * 8 + c + 1);
-    }
+    std::uint8_t block[8][8], row[8];
+    std::iota(&block[0][0], &block[0][0] + 64, std::uint8_t{1});
     std::uint64_t words[8];
     for (int r = 0; r < 8; ++r) words[r] = detail::load64(block[r]);
     detail::transpose8x8(words);
     for (int r = 0; r < 8; ++r) {
-        std::uint8_t row[8];
         detail::store64(row, words[r]);
         for (int c = 0; c < 8; ++c) EXPECT_EQ(row[c], block[c][r]) << r << "," << c;
     }
-    const std::uint8_t bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    const auto reversed = [&](std::uint64_t word) {
-        std::vector<std::uint8_t> out(8);
-        detail::store64(out.data(), word);
-        return out;
+    const auto bytes = [&](std::uint64_t word) {
+        detail::store64(row, word);
+        return std::vector<std::uint8_t>(row, row + 8);
     };
-    const std::uint64_t word = detail::load64(bytes);
-    EXPECT_EQ(reversed(detail::reverseUnits<1>(word)),
-              (std::vector<std::uint8_t>{8, 7, 6, 5, 4, 3, 2, 1}));
-    EXPECT_EQ(reversed(detail::reverseUnits<2>(word)),
-              (std::vector<std::uint8_t>{7, 8, 5, 6, 3, 4, 1, 2}));
-    EXPECT_EQ(reversed(detail::reverseUnits<4>(word)),
-              (std::vector<std::uint8_t>{5, 6, 7, 8, 1, 2, 3, 4}));
+    const std::uint64_t word = detail::load64(block[0]);
+    EXPECT_EQ(std::vector<std::vector<std::uint8_t>>({bytes(detail::reverseUnits<1>(word)),
+                                                      bytes(detail::reverseUnits<2>(word)),
+                                                      bytes(detail::reverseUnits<4>(word))}),
+              std::vector<std::vector<std::uint8_t>>(
+                  {{8, 7, 6, 5, 4, 3, 2, 1}, {7, 8, 5, 6, 3, 4, 1, 2}, {5, 6, 7, 8, 1, 2, 3, 4}}));
 }
 
 // Every length up to a few vectors, so that vector, word and single-pixel steps all meet.
