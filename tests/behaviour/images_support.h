@@ -3,6 +3,7 @@
 // transforms. Public headers only.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -36,8 +37,6 @@ public:
         std::error_code ignored;
         fs::remove_all(path_, ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const fs::path& path() const { return path_; }
     std::string str() const { return path_.string(); }
     // relative is written with '/'; the path comes back with the native separator, as the
@@ -53,9 +52,7 @@ private:
 inline tamra::samples::TreeOptions treeOptions(std::uint32_t width, std::uint32_t height,
                                                int cameras) {
     tamra::samples::TreeOptions options;
-    options.width = width;
-    options.height = height;
-    options.cameras = cameras;
+    options.width = width, options.height = height, options.cameras = cameras;
     return options;
 }
 
@@ -96,17 +93,13 @@ inline void put(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t 
 inline std::uint8_t greyBySearch(Rgb colour) {
     static std::map<std::uint32_t, std::uint8_t> memo;
     const auto key = static_cast<std::uint32_t>(colour.r << 16 | colour.g << 8 | colour.b);
-    const auto found = memo.find(key);
-    if (found != memo.end()) return found->second;
+    if (const auto found = memo.find(key); found != memo.end()) return found->second;
     int best = 0;
     long bestDistance = -1;
     for (int level = 0; level < 256; ++level) {
         const long dr = colour.r - level, dg = colour.g - level, db = colour.b - level;
         const long distance = dr * dr + dg * dg + db * db;
-        if (bestDistance < 0 || distance < bestDistance) {
-            bestDistance = distance;
-            best = level;
-        }
+        if (bestDistance < 0 || distance < bestDistance) bestDistance = distance, best = level;
     }
     return memo[key] = static_cast<std::uint8_t>(best);
 }
@@ -116,11 +109,9 @@ inline std::uint8_t greyBySearch(Rgb colour) {
 // 8-bit file: the last sample colour with a palette, black without; black for the others).
 inline Picture loaderView(const tamra::samples::TreeEntry& entry) {
     const Picture stored = entry.stored();
-    Rgb padding{0, 0, 0};
-    if (entry.layout.bitsPerPixel == 8 && entry.layout.palette) {
-        padding = tamra::samples::samplePalette().back();
-    }
-    Picture view((stored.width() + 3) / 4 * 4, stored.height(), padding);
+    const bool paletted = entry.layout.bitsPerPixel == 8 && entry.layout.palette;
+    Picture view((stored.width() + 3) / 4 * 4, stored.height(),
+                 paletted ? tamra::samples::samplePalette().back() : Rgb{0, 0, 0});
     for (std::uint32_t y = 0; y < stored.height(); ++y) {
         for (std::uint32_t x = 0; x < stored.width(); ++x) view.set(x, y, stored.at(x, y));
     }
@@ -138,13 +129,8 @@ inline std::vector<std::uint8_t> expectedPlane(const Picture& picture, std::uint
             const auto sx = static_cast<std::uint32_t>(std::uint64_t{x} * picture.width() / width);
             const Rgb colour = picture.at(sx, sy);
             std::uint8_t* p = &plane[(std::size_t{y} * width + x) * bytesPerPixel];
-            if (bytesPerPixel == 1) {
-                p[0] = greyBySearch(colour);
-            } else {
-                p[0] = colour.b;
-                p[1] = colour.g;
-                p[2] = colour.r;
-            }
+            const std::uint8_t bgr[] = {colour.b, colour.g, colour.r};
+            bytesPerPixel == 1 ? void(p[0] = greyBySearch(colour)) : void(std::copy_n(bgr, 3, p));
         }
     }
     return plane;

@@ -136,55 +136,51 @@ struct Malformed {
 std::vector<Malformed> malformedFiles() {
     std::vector<Malformed> files;
     const std::vector<std::uint8_t> bytes = validFile();  // 16 x 8 at 24 bits: 438 bytes
-    auto patched = [&files, &bytes](const char* name, std::size_t at, std::uint32_t value,
-                                    const char* reason, int width = 4) {
-        files.push_back({name, bytes, reason});
+    // Each file differs from a valid one in one field (offset, value, width); named by its reason.
+    auto patched = [&files, &bytes](std::size_t at, std::uint32_t value, const char* reason,
+                                    int width = 4) {
+        files.push_back({reason, bytes, reason});
         put(files.back().bytes, at, value, width);
     };
     files.push_back({"empty", {}, "the file ends inside the 14-byte file header"});
-    files.push_back({"only part of the file header",
+    files.push_back({"part of the file header",
                      {bytes.begin(), bytes.begin() + 10},
                      "the file ends inside the 14-byte file header"});
-    files.push_back({"only part of the information header",
+    files.push_back({"part of the information header",
                      {bytes.begin(), bytes.begin() + 40},
                      "the file ends inside the 40-byte information header"});
     files.push_back(
-        {"truncated rows", {bytes.begin(), bytes.end() - 5}, "pixel data ends 5 bytes early"});
-    patched("bad magic", 0, 'B' | 'N' << 8, "not a bitmap: the file does not start with \"BM\"", 2);
-    patched("108-byte header", 14, 108, "BITMAPV4 header (108 bytes) is refused");
-    patched("124-byte header", 14, 124, "BITMAPV5 header (124 bytes) is refused");
-    patched("12-byte header", 14, 12, "OS/2 core header (12 bytes) is refused");
-    patched("zero width", 18, 0, "width 0 is not played");
-    patched("negative width", 18, static_cast<std::uint32_t>(-16), "width -16 is not played");
-    patched("huge width", 18, 0x7FFFFFFF, "width 2147483647 is more than the 65533 pixels played");
-    patched("width beyond the raster limit", 18, 70000,
-            "width 70000 is more than the 65533 pixels played");
-    patched("zero height", 22, 0, "height 0 is not played");
-    patched("huge height", 22, 0x7FFFFFFF, "height 2147483647 is more than the 65536 rows played");
-    patched("most negative height", 22, 0x80000000u,
-            "height 2147483648 is more than the 65536 rows played");
-    patched("pixel offset past the end", 10, static_cast<std::uint32_t>(bytes.size()) + 1,
-            "pixel data ends 385 bytes early");
-    patched("pixel offset leaving rows outside", 10, 60, "pixel data ends 6 bytes early");
-    patched("huge pixel offset", 10, 0xFFFFFFF0u, "pixel data ends 4294967226 bytes early");
-    patched("pixel offset 0, over the headers", 10, 0,
-            "pixel data at byte 0 overlaps the headers, masks and palette (54 bytes)");
-    patched("pixel offset 20, in the information header", 10, 20,
-            "pixel data at byte 20 overlaps the headers, masks and palette (54 bytes)");
-    patched("palette over 256 entries", 46, 257,
-            "a palette of 257 entries is more than the 256 played");
-    patched("1 bit", 28, 1, "1-bit palette images are not played", 2);
-    patched("2 bits", 28, 2, "2-bit palette images are not played", 2);
-    patched("4 bits", 28, 4, "4-bit palette images are not played", 2);
-    patched("0 bits", 28, 0, "0 bits per pixel (an embedded JPEG or PNG image) is not played", 2);
-    patched("64 bits", 28, 64, "64 bits per pixel are not played", 2);
-    patched("RLE8", 30, 1, "RLE8 compression is not played");
-    patched("RLE4", 30, 2, "RLE4 compression is not played");
-    patched("bit fields at 24 bits", 30, 3,
-            "bit fields at 24 bits are not played (only at 16 and 32 bits)");
-    patched("JPEG", 30, 4, "embedded JPEG images are not played");
-    patched("PNG", 30, 5, "embedded PNG images are not played");
-    patched("alpha bit fields", 30, 6, "alpha bit fields are not played");
+        {"truncated", {bytes.begin(), bytes.end() - 5}, "pixel data ends 5 bytes early"});
+    // clang-format off
+    patched(0, 'B' | 'N' << 8, "not a bitmap: the file does not start with \"BM\"", 2);
+    patched(14, 108, "BITMAPV4 header (108 bytes) is refused");
+    patched(14, 124, "BITMAPV5 header (124 bytes) is refused");
+    patched(14, 12, "OS/2 core header (12 bytes) is refused");
+    patched(18, 0, "width 0 is not played");
+    patched(18, static_cast<std::uint32_t>(-16), "width -16 is not played");
+    patched(18, 0x7FFFFFFF, "width 2147483647 is more than the 65533 pixels played");
+    patched(18, 70000, "width 70000 is more than the 65533 pixels played");
+    patched(22, 0, "height 0 is not played");
+    patched(22, 0x7FFFFFFF, "height 2147483647 is more than the 65536 rows played");
+    patched(22, 0x80000000u, "height 2147483648 is more than the 65536 rows played");
+    patched(10, static_cast<std::uint32_t>(bytes.size()) + 1, "pixel data ends 385 bytes early");
+    patched(10, 60, "pixel data ends 6 bytes early");
+    patched(10, 0xFFFFFFF0u, "pixel data ends 4294967226 bytes early");
+    patched(10, 0, "pixel data at byte 0 overlaps the headers, masks and palette (54 bytes)");
+    patched(10, 20, "pixel data at byte 20 overlaps the headers, masks and palette (54 bytes)");
+    patched(46, 257, "a palette of 257 entries is more than the 256 played");
+    patched(28, 1, "1-bit palette images are not played", 2);
+    patched(28, 2, "2-bit palette images are not played", 2);
+    patched(28, 4, "4-bit palette images are not played", 2);
+    patched(28, 0, "0 bits per pixel (an embedded JPEG or PNG image) is not played", 2);
+    patched(28, 64, "64 bits per pixel are not played", 2);
+    patched(30, 1, "RLE8 compression is not played");
+    patched(30, 2, "RLE4 compression is not played");
+    patched(30, 3, "bit fields at 24 bits are not played (only at 16 and 32 bits)");
+    patched(30, 4, "embedded JPEG images are not played");
+    patched(30, 5, "embedded PNG images are not played");
+    patched(30, 6, "alpha bit fields are not played");
+    // clang-format on
     std::vector<std::uint8_t> zeroMasks = validFile();
     put(zeroMasks, 28, 32, 2);
     for (auto [at, value] : {std::pair{30, 3}, {22, 1}, {54, 0}, {58, 0}, {62, 0}}) {

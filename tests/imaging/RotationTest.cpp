@@ -242,9 +242,7 @@ TEST(RotationWorked, SenseShiftAndBoundOfATurn) {
     ASSERT_EQ(RotateImage8uC1(src.data(), {w, h}, w, &srcRect, dst.data(), h, &dstRect, 90.0, 0.0,
                               w - 1.0, kInterpolationNearest),
               kRotateOk);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) EXPECT_EQ(dst[(w - 1 - x) * h + y], src[y * w + x]);
-    }
+    EXPECT_EQ(dst, std::vector<std::uint8_t>({5, 10, 15, 4, 9, 14, 3, 8, 13, 2, 7, 12, 1, 6, 11}));
 
     double xs = 0.0, ys = 0.0, xs2 = 0.0, ys2 = 0.0;
     GetRotateShift(10.0, 4.0, 90.0, &xs, &ys);
@@ -258,13 +256,12 @@ TEST(RotationWorked, SenseShiftAndBoundOfATurn) {
     }
 
     const ImageRect frame{0, 0, 640, 480};
-    double bound[2][2];
-    ASSERT_EQ(GetRotateBound(&frame, bound, 90.0, 0.0, 0.0), kRotateOk);
-    EXPECT_EQ(std::vector<double>({bound[0][0], bound[0][1], bound[1][0], bound[1][1]}),
-              std::vector<double>({0.0, -639.0, 479.0, 0.0}));
-    ASSERT_EQ(GetRotateBound(&frame, bound, 0.0, 3.5, -2.0), kRotateOk);
-    EXPECT_EQ(std::vector<double>({bound[0][0], bound[0][1], bound[1][0], bound[1][1]}),
-              std::vector<double>({3.5, -2.0, 642.5, 477.0}));
+    double a[2][2], b[2][2];
+    ASSERT_EQ(GetRotateBound(&frame, a, 90.0, 0.0, 0.0), kRotateOk);
+    ASSERT_EQ(GetRotateBound(&frame, b, 0.0, 3.5, -2.0), kRotateOk);
+    EXPECT_EQ(std::vector<double>(
+                  {a[0][0], a[0][1], a[1][0], a[1][1], b[0][0], b[0][1], b[1][0], b[1][1]}),
+              std::vector<double>({0.0, -639.0, 479.0, 0.0, 3.5, -2.0, 642.5, 477.0}));
 }
 
 TEST(RotationWorked, InvalidArgumentsAreRefusedWithoutWriting) {
@@ -275,17 +272,11 @@ TEST(RotationWorked, InvalidArgumentsAreRefusedWithoutWriting) {
     const std::uint8_t* s = src.data();
     std::uint8_t* d = dst.data();
     const double nan = std::nan("");
-    struct Case {
-        const std::uint8_t* src;
-        ImageSize size;
-        int srcStep;
-        const ImageRect* srcRect;
-        std::uint8_t* dst;
-        int dstStep;
-        const ImageRect* dstRect;
-        double angle, shift;
-        int interpolation, status;
-    } cases[] = {
+    // clang-format off
+    struct Case { const std::uint8_t* src; ImageSize size; int srcStep; const ImageRect* srcRect;
+        std::uint8_t* dst; int dstStep; const ImageRect* dstRect; double angle, shift;
+        int interpolation, status; } cases[] = {
+        // clang-format on
         {nullptr, {w, h}, w, &ok, d, w, &ok, 0, 0, 1, kRotateNullPointer},
         {s, {w, h}, w, &ok, nullptr, w, &ok, 0, 0, 1, kRotateNullPointer},
         {s, {w, h}, w, nullptr, d, w, &ok, 0, 0, 1, kRotateNullPointer},
@@ -302,26 +293,24 @@ TEST(RotationWorked, InvalidArgumentsAreRefusedWithoutWriting) {
     };
     for (const Case& c : cases) {
         for (const LayoutCase& layout : {kLayouts[0], kLayouts[2]}) {
-            const int step = layout.pixelBytes;
-            EXPECT_EQ(
-                layout.rotate(c.src, c.size, c.srcStep * step, c.srcRect, c.dst, c.dstStep * step,
-                              c.dstRect, c.angle, c.shift, 0.0, c.interpolation),
-                c.status)
-                << layout.name << " case " << (&c - cases);
-            EXPECT_EQ(layout.rotateCenter(c.src, c.size, c.srcStep * step, c.srcRect, c.dst,
-                                          c.dstStep * step, c.dstRect, c.angle, 0.0, c.shift,
-                                          c.interpolation),
-                      c.status)
-                << layout.name << " centre, case " << (&c - cases);
+            for (RotateFn rotate : {layout.rotate, layout.rotateCenter}) {
+                const int step = layout.pixelBytes;
+                EXPECT_EQ(
+                    rotate(c.src, c.size, c.srcStep * step, c.srcRect, c.dst, c.dstStep * step,
+                           c.dstRect, c.angle, c.shift, c.shift, c.interpolation),
+                    c.status)
+                    << layout.name << " case " << (&c - cases);
+            }
         }
     }
     EXPECT_EQ(dst, std::vector<std::uint8_t>(w * h, 0xEE));
-    double bound[2][2];
-    double xs = 0.0;
-    EXPECT_EQ(GetRotateBound(&negative, bound, 0.0, 0.0, 0.0), kRotateBadRect);
-    EXPECT_EQ(GetRotateBound(&empty, bound, 0.0, 0.0, 0.0), kRotateBadRect);
-    EXPECT_EQ(GetRotateBound(nullptr, bound, 0.0, 0.0, 0.0), kRotateNullPointer);
-    EXPECT_EQ(GetRotateShift(1.0, 1.0, 30.0, &xs, nullptr), kRotateNullPointer);
+    double bound[2][2], xs = 0.0;
+    EXPECT_EQ(
+        std::vector<int>({GetRotateBound(&negative, bound, 0.0, 0.0, 0.0),
+                          GetRotateBound(&empty, bound, 0.0, 0.0, 0.0),
+                          GetRotateBound(nullptr, bound, 0.0, 0.0, 0.0),
+                          GetRotateShift(1.0, 1.0, 30.0, &xs, nullptr)}),
+        std::vector<int>({kRotateBadRect, kRotateBadRect, kRotateNullPointer, kRotateNullPointer}));
 }
 
 TEST(PortableKernels, TransposeAndReverseWordsMoveWholePixels) {

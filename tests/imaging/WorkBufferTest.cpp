@@ -1,5 +1,5 @@
-// The transform work buffer: two frames of the geometry in force after every call, and a call
-// counter shared by the objects of one implementation.
+// The transform work buffer: a call counter shared by the objects of one implementation, and
+// objects used from several threads at once.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -23,28 +23,7 @@ public:
         g.width = width, g.height = height, g.bytesPerPixel = bytesPerPixel;
         g.imageSizeInBytes = width * height * bytesPerPixel;
     }
-    std::size_t workBufferSize() const { return grabState().transform.buffer.size(); }
 };
-
-TEST(WorkBuffer, AlwaysHoldsTwoFramesOfTheCurrentGeometry) {
-    WorkBufferGrab grab;
-    grab.setTile(64, 48, 1);
-    grab.SetRotateTransform(30);
-    std::vector<unsigned char> frame(640 * 480 * 4 * 4, 1);
-    std::vector<std::size_t> sizes;
-    // A larger Create without a colour change, then more tiles, more bytes, and a smaller frame,
-    // which keeps the larger buffer: nothing is given back per call.
-    const std::uint32_t steps[][4] = {
-        {64, 48, 1, 1}, {640, 480, 1, 2}, {640, 480, 4, 2}, {64, 48, 1, 1}};
-    for (const auto& step : steps) {
-        grab.setTile(step[0], step[1], step[2]);
-        grab.SetTiling(step[3], step[3]);
-        grab.ApplyImageTransform(frame.data(), 0);
-        sizes.push_back(grab.workBufferSize());
-    }
-    const std::size_t large = 2u * 640 * 480 * 4 * 4;
-    EXPECT_EQ(sizes, (std::vector<std::size_t>{2u * 64 * 48, 2u * 640 * 480 * 4, large, large}));
-}
 
 // Halves alternate on one object whatever another object's calls do to the shared counter, as
 // long as the other object's calls come in pairs; a single call in between shifts the phase.
