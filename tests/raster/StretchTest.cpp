@@ -174,36 +174,6 @@ int expand(unsigned value, unsigned bits) {
     return static_cast<int>((value * 255 + maximum / 2) / maximum);
 }
 
-Colour readPixel(const Bitmap& bitmap, Layout layout, std::uint32_t x, std::uint32_t y) {
-    const std::uint8_t* p = bitmap.row(y);
-    const unsigned v16 =
-        layout == Layout::Rgb555 || layout == Layout::Rgb565 ? p[2 * x] | p[2 * x + 1] << 8 : 0;
-    switch (layout) {
-        case Layout::GreyRamp:
-            return {p[x], p[x], p[x]};
-        case Layout::Palette: {
-            const PaletteColour& entry = bitmap.palette()[p[x]];
-            return {entry.red, entry.green, entry.blue};
-        }
-        case Layout::Rgb555:
-            return {expand(v16 >> 10 & 31, 5), expand(v16 >> 5 & 31, 5), expand(v16 & 31, 5)};
-        case Layout::Rgb565:
-            return {expand(v16 >> 11 & 31, 5), expand(v16 >> 5 & 63, 6), expand(v16 & 31, 5)};
-        case Layout::Rgb24:
-        case Layout::Rgb32: {
-            const std::uint8_t* q = p + x * (layout == Layout::Rgb24 ? 3 : 4);
-            return {q[2], q[1], q[0]};
-        }
-        case Layout::Rgb32Wide: {
-            const std::uint32_t v = p[4 * x] | p[4 * x + 1] << 8 | p[4 * x + 2] << 16 |
-                                    static_cast<std::uint32_t>(p[4 * x + 3]) << 24;
-            return {static_cast<int>(v >> 22 & 255), static_cast<int>(v >> 12 & 255),
-                    static_cast<int>(v >> 2 & 255)};
-        }
-    }
-    return {};
-}
-
 // Distance-ordered search, written apart from the library's, lowest index on ties; without a
 // palette, the grey ramp.
 Colour nearest(const std::vector<PaletteColour>* palette, Colour c) {
@@ -221,23 +191,39 @@ Colour nearest(const std::vector<PaletteColour>* palette, Colour c) {
     return best;
 }
 
-// What a destination pixel must hold for a source colour.
-Colour expectedAfterConversion(Layout to, Colour c) {
-    const int green6 = to == Layout::Rgb565 ? expand((c[1] * 63 + 127) / 255, 6) : 0;
-    switch (to) {
-        case Layout::GreyRamp:
-            return nearest(nullptr, c);
-        case Layout::Palette:
-            return nearest(&testPalette(), c);
-        case Layout::Rgb555:
-        case Layout::Rgb565:
-            return {expand((c[0] * 31 + 127) / 255, 5),
-                    to == Layout::Rgb565 ? green6 : expand((c[1] * 31 + 127) / 255, 5),
-                    expand((c[2] * 31 + 127) / 255, 5)};
-        default:
-            return c;
+// clang-format off
+Colour readPixel(const Bitmap& bitmap, Layout layout, std::uint32_t x, std::uint32_t y) {
+    const std::uint8_t* p = bitmap.row(y);
+    const auto le = [&](unsigned n) {  // pixel x of n bytes, little-endian
+        std::uint32_t v = 0;
+        for (unsigned i = n; i-- > 0;) v = v << 8 | p[n * x + i];
+        return v;
+    };
+    const auto five = [](unsigned v) { return expand(v & 31, 5); };
+    const auto entry = [&] { return bitmap.palette()[p[x]]; };
+    switch (layout) {
+        case Layout::GreyRamp: return {p[x], p[x], p[x]};
+        case Layout::Palette: return {entry().red, entry().green, entry().blue};
+        case Layout::Rgb555: return {five(le(2) >> 10), five(le(2) >> 5), five(le(2))};
+        case Layout::Rgb565: return {five(le(2) >> 11), expand(le(2) >> 5 & 63, 6), five(le(2))};
+        case Layout::Rgb24: return {p[3 * x + 2], p[3 * x + 1], p[3 * x]};
+        case Layout::Rgb32: return {p[4 * x + 2], p[4 * x + 1], p[4 * x]};
+        default: return {int(le(4) >> 22 & 255), int(le(4) >> 12 & 255), int(le(4) >> 2 & 255)};
     }
 }
+
+// What a destination pixel must hold for a source colour.
+Colour expectedAfterConversion(Layout to, Colour c) {
+    const auto bits = [](int v, unsigned n) { return expand((v * ((1 << n) - 1) + 127) / 255, n); };
+    switch (to) {
+        case Layout::GreyRamp: return nearest(nullptr, c);
+        case Layout::Palette: return nearest(&testPalette(), c);
+        case Layout::Rgb555: return {bits(c[0], 5), bits(c[1], 5), bits(c[2], 5)};
+        case Layout::Rgb565: return {bits(c[0], 5), bits(c[1], 6), bits(c[2], 5)};
+        default: return c;
+    }
+}
+// clang-format on
 
 TEST(Conversion, EachPixelBecomesTheNearestColourTheDestinationCanHold) {
     for (int from = 0; from < 7; ++from) {
