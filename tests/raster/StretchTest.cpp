@@ -276,8 +276,10 @@ TEST(Conversion, WorkedRowsOfTheMatchingRules) {
          format(2, 1, 24), {255, 255, 255, 0, 0, 0}},
         {"2-bit red, 3-bit green, no blue", format(3, 1, 16, {0x0003, 0x001C, 0}),
          {0x1F, 0, 0x09, 0, 0, 0}, format(3, 1, 24), {0, 255, 255, 0, 73, 85, 0, 0, 0}},
-        {"masks that differ in one channel", format(1, 1, 16, {0x7C00, 0x03E0, 0x001F}),
+        {"masks that differ in red", format(1, 1, 16, {0x7C00, 0x03E0, 0x001F}),
          {0x00, 0x7C}, format(1, 1, 16, {0x7800, 0x03E0, 0x001F}), {0x00, 0x78}},
+        {"masks that differ in blue", format(1, 1, 16, {0x7C00, 0x03E0, 0x001F}),
+         {0x1F, 0x00}, format(1, 1, 16, {0x7C00, 0x03E0, 0x000F}), {0x0F, 0x00}},
         // clang-format on
     };
     for (const Case& c : cases) {
