@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,13 +22,10 @@ constexpr std::uint32_t kWidth = 160;
 constexpr std::uint32_t kHeight = 120;
 
 // An initialised emulator playing a folder.
-class Player {
-public:
+struct Player {
     Player() { EXPECT_EQ(grab.Initialize(), 1); }
-    void play(const std::string& folder, std::uint32_t width = kWidth,
-              std::uint32_t height = kHeight) {
-        std::string path = folder;
-        ASSERT_EQ(grab.EmulateFromNewImagePath(path.data(), width, height), 1);
+    void play(std::string folder) {
+        ASSERT_EQ(grab.EmulateFromNewImagePath(folder.data(), kWidth, kHeight), 1);
         ASSERT_EQ(grab.IsGrabCreated(), 1) << grab.GetLastErrorMsg();
     }
     const std::uint8_t* frame() { return grab.GrabSimplified(0); }
@@ -42,32 +36,15 @@ public:
     CIGrabEmu grab;
 };
 
-samples::TreeOptions smallTree(int cameras = 2) {
-    samples::TreeOptions options;
-    options.width = kWidth;
-    options.height = kHeight;
-    options.cameras = cameras;
-    return options;
-}
-
-// Expected planes per sample entry and layout, computed once.
-const std::vector<std::uint8_t>& expectedFor(const samples::TreeEntry& entry,
-                                             std::uint32_t bytesPerPixel) {
-    static std::map<std::string, std::vector<std::uint8_t>> cache;
-    const std::string key = entry.relativePath + "/" + std::to_string(bytesPerPixel);
-    auto found = cache.find(key);
-    if (found == cache.end()) {
-        found = cache
-                    .emplace(key, expectedPlane(images_test::loaderView(entry), kWidth, kHeight,
-                                                bytesPerPixel))
-                    .first;
-    }
-    return found->second;
+std::vector<std::uint8_t> expectedFor(const samples::TreeEntry& entry,
+                                      std::uint32_t bytesPerPixel) {
+    return expectedPlane(images_test::loaderView(entry), kWidth, kHeight, bytesPerPixel);
 }
 
 TEST(ImagesComposition, EachCameraPlaysItsListInOrderIntoItsOwnPlane) {
     TempDir root("order");
-    const auto entries = samples::writeSampleTree(root.str(), smallTree());
+    const auto entries =
+        samples::writeSampleTree(root.str(), images_test::treeOptions(kWidth, kHeight, 2));
     const auto camera0 = samples::cameraList(entries, 0, false);
     const auto camera1 = samples::cameraList(entries, 1, false);
     Player player;
@@ -87,59 +64,48 @@ TEST(ImagesComposition, EachCameraPlaysItsListInOrderIntoItsOwnPlane) {
         EXPECT_EQ(std::string(player.grab.GetImageFileName(5, 9, 9)),
                   root.file(first.relativePath));
     }
-}
-
-TEST(ImagesComposition, TheClientActiveCameraNamesTheFileReported) {
-    TempDir root("active");
-    const auto entries = samples::writeSampleTree(root.str(), smallTree());
-    Player player;
-    player.grab.SetNumCameras(2);
-    player.play(root.str());
+    // The client's active camera names the file reported.
     ASSERT_EQ(player.grab.SetClientActiveCamera(1), 1);
     player.frame();
-    player.frame();
     EXPECT_EQ(std::string(player.grab.GetImageFileName(0, 0, 0)),
-              root.file(samples::cameraList(entries, 1, false)[1].relativePath));
+              root.file(camera1[2 * camera0.size() % camera1.size()].relativePath));
 }
 
 TEST(ImagesComposition, ColourLayoutsCarryTheFileColoursAndOutgrowTheirSlotSafely) {
     TempDir root("colour");
-    const auto entries = samples::writeSampleTree(root.str(), smallTree(1));
+    const auto entries =
+        samples::writeSampleTree(root.str(), images_test::treeOptions(kWidth, kHeight, 1));
     const auto list = samples::cameraList(entries, 0, false);
     Player player;
     player.play(root.str());  // mono8 frame slot
-    struct Layout {
-        IFW_IMAGE_COLOR_TYPE type;
-        std::uint32_t bytesPerPixel;
-    };
     std::size_t served = 0;
-    for (const Layout layout :
-         {Layout{IFW_IMAGE_COLOR_COLOR32, 4}, Layout{IFW_IMAGE_COLOR_COLOR24, 3},
-          Layout{IFW_IMAGE_COLOR_MONO8, 1}}) {
-        ASSERT_EQ(player.grab.SetImageColor(layout.type), 1);
-        EXPECT_EQ(player.grab.GetBytesPP(), layout.bytesPerPixel);
+    for (auto [type, bytes] : {std::pair{IFW_IMAGE_COLOR_COLOR32, 4u},
+                               {IFW_IMAGE_COLOR_COLOR24, 3u},
+                               {IFW_IMAGE_COLOR_MONO8, 1u}}) {
+        ASSERT_EQ(player.grab.SetImageColor(type), 1);
+        EXPECT_EQ(player.grab.GetBytesPP(), bytes);
         for (int i = 0; i < 3; ++i, ++served) {
             const auto& entry = list[served % list.size()];
-            EXPECT_EQ(firstDifference(player.frame(), expectedFor(entry, layout.bytesPerPixel)), -1)
-                << entry.relativePath << " at " << layout.bytesPerPixel << " bytes per pixel";
+            EXPECT_EQ(firstDifference(player.frame(), expectedFor(entry, bytes)), -1)
+                << entry.relativePath << " at " << bytes << " bytes per pixel";
         }
     }
 }
 
 TEST(ImagesComposition, PlanesLayoutComposesThreeCamerasAndPatternsTheMissingOne) {
     TempDir root("planes");
-    const auto entries = samples::writeSampleTree(root.str(), smallTree());
+    const auto entries =
+        samples::writeSampleTree(root.str(), images_test::treeOptions(kWidth, kHeight, 2));
     Player player;
     ASSERT_EQ(player.grab.SetImageColor(IFW_IMAGE_COLOR_PLANES), 1);
     EXPECT_EQ(player.grab.GetNumCameras(), 3);
     player.play(root.str());
     const std::size_t plane = player.planeBytes();
     const std::uint8_t* frame = player.frame();
-    EXPECT_EQ(firstDifference(frame, expectedFor(samples::cameraList(entries, 0, false)[0], 1)),
-              -1);
-    EXPECT_EQ(
-        firstDifference(frame + plane, expectedFor(samples::cameraList(entries, 1, false)[0], 1)),
-        -1);
+    for (int c = 0; c < 2; ++c) {
+        const auto expected = expectedFor(samples::cameraList(entries, c, false)[0], 1);
+        EXPECT_EQ(firstDifference(frame + c * plane, expected), -1) << "camera " << c;
+    }
     EXPECT_EQ(firstDifference(frame + 2 * plane, expectedPattern(kWidth, kHeight, 1, 0)), -1);
 }
 
@@ -149,10 +115,7 @@ TEST(ImagesComposition, WithoutFilesEveryFrameIsTheMovingPattern) {
     Player player;
     player.play(root.str());
     for (std::uint32_t n = 0; n < 4; ++n) {
-        const std::uint8_t* frame = player.frame();
-        EXPECT_EQ(frame[0], 10 * n % 256);
-        EXPECT_EQ(frame[3 * kWidth + 4], (10 * n + 7) % 256);
-        EXPECT_EQ(firstDifference(frame, expectedPattern(kWidth, kHeight, 1, n)), -1)
+        EXPECT_EQ(firstDifference(player.frame(), expectedPattern(kWidth, kHeight, 1, n)), -1)
             << "frame " << n;
     }
     ASSERT_EQ(player.grab.SetImageColor(IFW_IMAGE_COLOR_COLOR24), 1);
@@ -165,17 +128,17 @@ TEST(ImagesComposition, UnusableFilesGiveThePatternAndLeaveTheRestOfTheFrameAlon
     TempDir root("unusable");
     const samples::Picture picture =
         samples::renderScene(samples::Scene::Pass, 0, 0, kWidth, kHeight);
-    ASSERT_TRUE(samples::writeBmp(root.file("a.bmp"), picture, samples::BmpLayout{}));
-    std::filesystem::create_directories(root.file("b.bmp"));
-    images_test::writeBytes(root.file("c.bmp"), {'t', 'e', 'x', 't'});
-    auto truncated = samples::encodeBmp(picture, samples::BmpLayout{});
-    truncated.resize(truncated.size() / 2);
-    images_test::writeBytes(root.file("d.bmp"), truncated);
+    const auto bytes = samples::encodeBmp(picture, samples::BmpLayout{});
     auto rle = samples::encodeBmp(picture, samples::BmpLayout{8, true, false});
-    images_test::put32(rle, 30, 1);
-    images_test::writeBytes(root.file("e.bmp"), rle);
-    images_test::writeBytes(root.file("Cam1/x.bmp"),
-                            samples::encodeBmp(picture, samples::BmpLayout{}));
+    images_test::put(rle, 30, 1);
+    std::filesystem::create_directories(root.file("b.bmp"));
+    const std::pair<const char*, std::vector<std::uint8_t>> files[] = {
+        {"a.bmp", bytes},
+        {"c.bmp", {'t', 'e', 'x', 't'}},
+        {"d.bmp", {bytes.begin(), bytes.begin() + bytes.size() / 2}},
+        {"e.bmp", rle},
+        {"Cam1/x.bmp", bytes}};
+    for (const auto& [name, content] : files) images_test::writeBytes(root.file(name), content);
 
     Player player;
     player.grab.SetNumCameras(2);
@@ -185,41 +148,11 @@ TEST(ImagesComposition, UnusableFilesGiveThePatternAndLeaveTheRestOfTheFrameAlon
     for (std::uint32_t n = 0; n < 6; ++n) {
         const std::uint8_t* frame = player.frame();
         const bool loads = n % 5 == 0;
-        EXPECT_EQ(firstDifference(frame, loads ? image : expectedPattern(kWidth, kHeight, 1, n)),
-                  -1)
-            << "frame " << n;
+        const auto expected = loads ? image : expectedPattern(kWidth, kHeight, 1, n);
+        EXPECT_EQ(firstDifference(frame, expected), -1) << "frame " << n;
         EXPECT_EQ(firstDifference(frame + plane, image), -1) << "frame " << n;
         // A plane that failed keeps the name of the last file loaded.
         EXPECT_EQ(std::string(player.grab.GetImageFileName(0, 0, 0)), root.file("a.bmp"));
-    }
-}
-
-// Every file of the public BMP suite, played as a camera: a file whose header the loader accepts
-// shows, any other gives the pattern, and nothing reads out of bounds.
-TEST(ImagesComposition, EveryBmpSuiteFileShowsOrGivesThePattern) {
-    TempDir root("suite");
-    std::ifstream manifest(std::string(TAMRA_BMPSUITE_DIR) + "/MANIFEST.tsv");
-    std::string line;
-    std::getline(manifest, line);
-    std::vector<std::pair<std::string, bool>> files;
-    while (std::getline(manifest, line)) {
-        std::stringstream row(line);
-        std::vector<std::string> fields;
-        for (std::string field; std::getline(row, field, '\t');) fields.push_back(field);
-        ASSERT_EQ(fields.size(), 11u);
-        std::string flat = fields[0];
-        flat[1] = '_';
-        std::filesystem::copy_file(std::string(TAMRA_BMPSUITE_DIR) + "/" + fields[0],
-                                   root.file(flat));
-        files.emplace_back(flat, fields[10] == "yes");
-    }
-    std::sort(files.begin(), files.end());
-    Player player;
-    player.play(root.str(), 128, 64);
-    for (std::uint32_t n = 0; n < files.size(); ++n) {
-        const std::uint8_t* frame = player.frame();
-        const bool pattern = firstDifference(frame, expectedPattern(128, 64, 1, n)) == -1;
-        EXPECT_NE(pattern, files[n].second) << files[n].first;
     }
 }
 

@@ -1,5 +1,6 @@
-// Test helpers for the emulator's images: temporary trees, file surgery and the frames the
-// loading and composition rules predict for a sample picture. Public headers only.
+// Test helpers for the image tests: temporary trees, file surgery, the frames the loading and
+// composition rules predict for a sample picture, a minimal back end and frame patterns for the
+// transforms. Public headers only.
 #pragma once
 
 #include <algorithm>
@@ -10,8 +11,9 @@
 #include <map>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
+
+#include <tamra/Tamra.h>
 
 #include "samplegen/SampleTree.h"
 
@@ -29,15 +31,12 @@ public:
         std::random_device entropy;
         const std::uint64_t unique = (std::uint64_t{entropy()} << 32) ^ entropy();
         path_ = fs::temp_directory_path() / ("tamra-images-" + tag + "-" + std::to_string(unique));
-        fs::remove_all(path_);
         fs::create_directories(path_);
     }
     ~TempDir() {
         std::error_code ignored;
         fs::remove_all(path_, ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const fs::path& path() const { return path_; }
     std::string str() const { return path_.string(); }
     // relative is written with '/'; the path comes back with the native separator, as the
@@ -50,6 +49,13 @@ private:
     fs::path path_;
 };
 
+inline tamra::samples::TreeOptions treeOptions(std::uint32_t width, std::uint32_t height,
+                                               int cameras) {
+    tamra::samples::TreeOptions options;
+    options.width = width, options.height = height, options.cameras = cameras;
+    return options;
+}
+
 // Makes a folder the current directory until the end of the scope.
 class CurrentDirectory {
 public:
@@ -60,8 +66,6 @@ public:
         std::error_code ignored;
         fs::current_path(previous_, ignored);
     }
-    CurrentDirectory(const CurrentDirectory&) = delete;
-    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
 
 private:
     fs::path previous_;
@@ -79,30 +83,23 @@ inline void writeBytes(const std::string& path, const std::vector<std::uint8_t>&
               static_cast<std::streamsize>(bytes.size()));
 }
 
-inline void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-inline void put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value) {
-    bytes[at] = static_cast<std::uint8_t>(value);
-    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+// Little-endian field of `bytes` (2 or 4 bytes) at `at`.
+inline void put(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value,
+                int width = 4) {
+    for (int i = 0; i < width; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 // Grey level nearest a colour on the 256-level ramp, by search (lowest level on a tie).
 inline std::uint8_t greyBySearch(Rgb colour) {
-    static std::map<std::tuple<int, int, int>, std::uint8_t> memo;
-    const auto key = std::make_tuple(int{colour.r}, int{colour.g}, int{colour.b});
-    const auto found = memo.find(key);
-    if (found != memo.end()) return found->second;
+    static std::map<std::uint32_t, std::uint8_t> memo;
+    const auto key = static_cast<std::uint32_t>(colour.r << 16 | colour.g << 8 | colour.b);
+    if (const auto found = memo.find(key); found != memo.end()) return found->second;
     int best = 0;
     long bestDistance = -1;
     for (int level = 0; level < 256; ++level) {
         const long dr = colour.r - level, dg = colour.g - level, db = colour.b - level;
         const long distance = dr * dr + dg * dg + db * db;
-        if (bestDistance < 0 || distance < bestDistance) {
-            bestDistance = distance;
-            best = level;
-        }
+        if (bestDistance < 0 || distance < bestDistance) bestDistance = distance, best = level;
     }
     return memo[key] = static_cast<std::uint8_t>(best);
 }
@@ -112,12 +109,9 @@ inline std::uint8_t greyBySearch(Rgb colour) {
 // 8-bit file: the last sample colour with a palette, black without; black for the others).
 inline Picture loaderView(const tamra::samples::TreeEntry& entry) {
     const Picture stored = entry.stored();
-    const std::uint32_t rounded = (stored.width() + 3) / 4 * 4;
-    Rgb padding{0, 0, 0};
-    if (entry.layout.bitsPerPixel == 8 && entry.layout.palette) {
-        padding = tamra::samples::samplePalette().back();
-    }
-    Picture view(rounded, stored.height(), padding);
+    const bool paletted = entry.layout.bitsPerPixel == 8 && entry.layout.palette;
+    Picture view((stored.width() + 3) / 4 * 4, stored.height(),
+                 paletted ? tamra::samples::samplePalette().back() : Rgb{0, 0, 0});
     for (std::uint32_t y = 0; y < stored.height(); ++y) {
         for (std::uint32_t x = 0; x < stored.width(); ++x) view.set(x, y, stored.at(x, y));
     }
@@ -130,20 +124,13 @@ inline std::vector<std::uint8_t> expectedPlane(const Picture& picture, std::uint
                                                std::uint32_t height, std::uint32_t bytesPerPixel) {
     std::vector<std::uint8_t> plane(std::size_t{width} * height * bytesPerPixel, 0);
     for (std::uint32_t y = 0; y < height; ++y) {
-        const std::uint32_t sy =
-            static_cast<std::uint32_t>(std::uint64_t{y} * picture.height() / height);
+        const auto sy = static_cast<std::uint32_t>(std::uint64_t{y} * picture.height() / height);
         for (std::uint32_t x = 0; x < width; ++x) {
-            const std::uint32_t sx =
-                static_cast<std::uint32_t>(std::uint64_t{x} * picture.width() / width);
+            const auto sx = static_cast<std::uint32_t>(std::uint64_t{x} * picture.width() / width);
             const Rgb colour = picture.at(sx, sy);
             std::uint8_t* p = &plane[(std::size_t{y} * width + x) * bytesPerPixel];
-            if (bytesPerPixel == 1) {
-                p[0] = greyBySearch(colour);
-            } else {
-                p[0] = colour.b;
-                p[1] = colour.g;
-                p[2] = colour.r;
-            }
+            const std::uint8_t bgr[] = {colour.b, colour.g, colour.r};
+            bytesPerPixel == 1 ? void(p[0] = greyBySearch(colour)) : void(std::copy_n(bgr, 3, p));
         }
     }
     return plane;
@@ -153,7 +140,6 @@ inline std::vector<std::uint8_t> expectedPlane(const Picture& picture, std::uint
 inline std::vector<std::uint8_t> expectedPattern(std::uint32_t width, std::uint32_t height,
                                                  std::uint32_t bytesPerPixel, std::uint32_t n) {
     std::vector<std::uint8_t> plane;
-    plane.reserve(std::size_t{width} * height * bytesPerPixel);
     const std::uint64_t shift = std::uint64_t{static_cast<std::uint32_t>(n * 10u)} / bytesPerPixel;
     for (std::uint64_t r = 0; r < height; ++r) {
         for (std::uint64_t c = 0; c < width; ++c) {
@@ -166,16 +152,55 @@ inline std::vector<std::uint8_t> expectedPattern(std::uint32_t width, std::uint3
     return plane;
 }
 
-inline bool planeEquals(const std::uint8_t* frame, const std::vector<std::uint8_t>& expected) {
-    return std::equal(expected.begin(), expected.end(), frame);
-}
-
 // Index of the first differing byte, or -1.
 inline long firstDifference(const std::uint8_t* frame, const std::vector<std::uint8_t>& expected) {
     for (std::size_t i = 0; i < expected.size(); ++i) {
         if (frame[i] != expected[i]) return static_cast<long>(i);
     }
     return -1;
+}
+
+// A back end in the shape of the real ones: the core does the work, the override sets the
+// initialised or created flag.
+template <class Base>
+class Backend : public Base {
+public:
+    ~Backend() override { this->Terminate(); }
+    int Initialize() override {
+        if (Base::Initialize() == 0) return 0;
+        this->setInitializedFlag(1);
+        return 1;
+    }
+    int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
+               std::uint32_t height, std::uint32_t bits, std::uint32_t count,
+               std::uint32_t timeOut) override {
+        if (Base::Create(offsetX, offsetY, width, height, bits, count, timeOut) == 0) return 0;
+        this->setCreatedFlag(1);
+        return 1;
+    }
+};
+
+using CoreGrab = Backend<CIGrab>;
+using RootGrab = Backend<IXGrab>;
+
+// Byte b of pixel (x, y) of camera image c: varied enough that a misplaced byte shows.
+inline std::uint8_t patternByte(std::uint32_t x, std::uint32_t y, std::uint32_t b,
+                                std::uint32_t c = 0) {
+    return static_cast<std::uint8_t>(x * 31 + y * 17 + b * 101 + c * 53 + ((x * y) >> 3) + 1);
+}
+
+// A frame of `cameras` images of w x h pixels of bpp bytes, one after another.
+inline std::vector<std::uint8_t> patternFrame(std::uint32_t w, std::uint32_t h, std::uint32_t bpp,
+                                              std::uint32_t cameras = 1) {
+    std::vector<std::uint8_t> frame;
+    for (std::uint32_t c = 0; c < cameras; ++c) {
+        for (std::uint32_t y = 0; y < h; ++y) {
+            for (std::uint32_t x = 0; x < w; ++x) {
+                for (std::uint32_t b = 0; b < bpp; ++b) frame.push_back(patternByte(x, y, b, c));
+            }
+        }
+    }
+    return frame;
 }
 
 }  // namespace images_test

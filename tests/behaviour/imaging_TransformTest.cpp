@@ -1,19 +1,22 @@
-// ApplyImageTransform as a client sees it: rotation sense and geometry, mirror and flip of every
-// pixel size, the two work-buffer halves, "no fill", and frames that grow after the first call.
+// ApplyImageTransform as a client sees it: where each pixel goes under rotation, mirror and flip
+// of every pixel size, "no fill", the two work-buffer halves, tile mosaics, and frames that grow
+// after the first call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
-#include "imaging_support.h"
+#include "images_support.h"
 
 namespace {
 
-using imaging_test::CoreGrab;
-using imaging_test::patternByte;
-using imaging_test::patternFrame;
-using imaging_test::RootGrab;
+using images_test::CoreGrab;
+using images_test::patternByte;
+using images_test::patternFrame;
+using images_test::RootGrab;
 
 constexpr std::uint8_t kUntouched = 0xEE;
 
@@ -32,180 +35,131 @@ unsigned char* primedResult(Grab& grab, std::vector<std::uint8_t>& frame, std::s
     return grab.ApplyImageTransform(frame.data(), 0);
 }
 
-class CoreTransform : public ::testing::Test {
-protected:
+// Which camera pixel (sx, sy) a displayed pixel (x, y) of a w x h frame shows; false where none.
+// A half turn about the centre (w/2, h/2) maps row 0 and column 0 outside.
+// clang-format off
+enum Rule { kClockwise, kCounterClockwise, kHalfTurnAboutCentre, kHalfTurn, kMirror, kFlip, kNone };
+bool source(Rule rule, int x, int y, int w, int h, int& sx, int& sy) {
+    switch (rule) {
+        case kClockwise: sx = y, sy = w - 1 - x; return true;
+        case kCounterClockwise: sx = h - 1 - y, sy = x; return true;
+        case kHalfTurnAboutCentre: sx = w - x, sy = h - y; return x > 0 && y > 0;
+        case kHalfTurn: sx = w - 1 - x, sy = h - 1 - y; return true;
+        case kMirror: sx = w - 1 - x, sy = y; return true;
+        case kFlip: sx = x, sy = h - 1 - y; return true;
+        default: return false;
+    }
+}
+// clang-format on
+
+struct PlacementCase {
+    const char* name;
+    bool root;  // the root interface turns by quarter turns of one-byte pixels only
+    int angle;
+    IFW_IMG_TRANSFORM_TYPE transform;
+    std::uint32_t width, height, bytesPerPixel;
+    Rule rule;
+};
+
+// Angles are clockwise as displayed; a quarter turn makes the camera image w x h a h x w frame.
+const PlacementCase kPlacements[] = {
+    {"core 90", false, 90, IFW_IMG_TRANSFORM_NONE, 480, 640, 1, kClockwise},
+    {"core 270 x1", false, 270, IFW_IMG_TRANSFORM_NONE, 40, 64, 1, kCounterClockwise},
+    {"core 270 x2", false, 270, IFW_IMG_TRANSFORM_NONE, 40, 64, 2, kCounterClockwise},
+    {"core 270 x3", false, 270, IFW_IMG_TRANSFORM_NONE, 40, 64, 3, kCounterClockwise},
+    {"core 270 x4", false, 270, IFW_IMG_TRANSFORM_NONE, 40, 64, 4, kCounterClockwise},
+    {"core 180", false, 180, IFW_IMG_TRANSFORM_NONE, 64, 48, 1, kHalfTurnAboutCentre},
+    {"mirror x1", false, 0, IFW_IMG_TRANSFORM_MIRROR, 37, 33, 1, kMirror},
+    {"mirror x2", false, 0, IFW_IMG_TRANSFORM_MIRROR, 37, 33, 2, kMirror},
+    {"mirror x3", false, 0, IFW_IMG_TRANSFORM_MIRROR, 37, 33, 3, kMirror},
+    {"mirror x4", false, 0, IFW_IMG_TRANSFORM_MIRROR, 37, 33, 4, kMirror},
+    {"flip x1", false, 0, IFW_IMG_TRANSFORM_FLIP, 37, 33, 1, kFlip},
+    {"flip x3", false, 0, IFW_IMG_TRANSFORM_FLIP, 37, 33, 3, kFlip},
+    {"flip x4", false, 0, IFW_IMG_TRANSFORM_FLIP, 37, 33, 4, kFlip},
+    {"root 90", true, 90, IFW_IMG_TRANSFORM_NONE, 48, 64, 1, kClockwise},
+    {"root 180", true, 180, IFW_IMG_TRANSFORM_NONE, 64, 48, 1, kHalfTurn},
+    {"root 10", true, 10, IFW_IMG_TRANSFORM_NONE, 64, 48, 1, kNone},
+    {"root 180 x4", true, 180, IFW_IMG_TRANSFORM_NONE, 64, 48, 4, kNone},
+};
+
+template <class Grab>
+void checkPlacement(const PlacementCase& c) {
+    SCOPED_TRACE(c.name);
+    Grab grab;
+    ASSERT_EQ(grab.Initialize(), 1);
+    grab.SetRotateTransform(c.angle);
+    grab.SetImgTransform(c.transform);
+    ASSERT_EQ(grab.Create(0, 0, c.width, c.height, 8 * c.bytesPerPixel, 2, 0), 1);
+    const int w = static_cast<int>(grab.GetWidth()), h = static_cast<int>(grab.GetHeight());
+    const std::uint32_t bpp = grab.GetBytesPP();
+    ASSERT_EQ(bpp, c.bytesPerPixel);
+    // A transposing turn keeps the asked size and stores the camera image turned.
+    const bool transposed = c.angle % 180 == 90;
+    if constexpr (std::is_base_of_v<CIGrab, Grab>) {
+        EXPECT_TRUE(bpp != 1 || grab.GetWidthByteCount() * grab.GetHeightByteCount() == 1u * w * h);
+        EXPECT_TRUE(bpp != 1 || int(grab.GetWidthByteCount()) == (transposed ? h : w));
+    }
+    auto frame = patternFrame(transposed ? h : w, transposed ? w : h, bpp);
+    const unsigned char* out = primedResult(grab, frame, std::size_t{bpp} * w * h);
+    // Turns by any angle keep the fourth byte of four-byte pixels; mirror and flip move it.
+    const std::uint32_t moved = bpp == 4 && c.angle != 0 ? 3 : bpp;
+    int wrong = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            int sx = 0, sy = 0;
+            const bool shown = source(c.rule, x, y, w, h, sx, sy);
+            for (std::uint32_t b = 0; b < bpp; ++b) {
+                const std::uint8_t expected =
+                    shown && b < moved ? patternByte(sx, sy, b) : kUntouched;
+                wrong += pixelByte(out, w, bpp, x, y, b) != expected;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(Transform, EveryPixelLandsWhereTheTransformPutsIt) {
+    for (const PlacementCase& c : kPlacements)
+        c.root ? checkPlacement<RootGrab>(c) : checkPlacement<CoreGrab>(c);
+}
+
+struct CoreTransform : ::testing::Test {
     void SetUp() override { ASSERT_EQ(grab.Initialize(), 1); }
     CoreGrab grab;
 };
 
-TEST_F(CoreTransform, QuarterTurnClockwiseMakesTheTopRowTheRightHandColumn) {
-    grab.SetRotateTransform(90);
-    // The displayed frame is 480 x 640; the camera delivers 640 x 480.
-    ASSERT_EQ(grab.Create(0, 0, 480, 640, 8, 2, 0), 1);
-    EXPECT_EQ(grab.GetWidth(), 480u);
-    EXPECT_EQ(grab.GetHeight(), 640u);
-    auto frame = patternFrame(640, 480, 1);
-    const unsigned char* out = grab.ApplyImageTransform(frame.data(), 0);
-    ASSERT_NE(out, frame.data());
-    int wrong = 0;
-    for (std::uint32_t y = 0; y < 480; ++y) {
-        for (std::uint32_t x = 0; x < 640; ++x) {
-            wrong += pixelByte(out, 480, 1, 479 - y, x) != patternByte(x, y, 0);
-        }
-    }
-    EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(pixelByte(out, 480, 1, 479, 0), patternByte(0, 0, 0));
-    EXPECT_EQ(pixelByte(out, 480, 1, 479, 639), patternByte(639, 0, 0));
-}
-
-TEST_F(CoreTransform, TransposingRotationReportsTheAskedSizeAndStoresItTurned) {
-    EXPECT_EQ(grab.SetRotateTransform(90), 1);
-    ASSERT_EQ(grab.Create(0, 0, 640, 480, 8, 2, 0), 1);
-    EXPECT_EQ(grab.GetWidth(), 640u);
-    EXPECT_EQ(grab.GetHeight(), 480u);
-    EXPECT_EQ(grab.GetWidthByteCount(), 480u);
-    EXPECT_EQ(grab.GetHeightByteCount(), 640u);
-}
-
-TEST_F(CoreTransform, IdentityReturnsTheCallersFrameUntouched) {
+TEST_F(CoreTransform, IdentityReturnsTheCallersFrameAndOthersAlternateBetweenTwoHalves) {
     ASSERT_EQ(grab.Create(0, 0, 64, 48, 8, 2, 0), 1);
     auto frame = patternFrame(64, 48, 1);
-    const auto before = frame;
-    EXPECT_EQ(grab.ApplyImageTransform(frame.data(), 0), frame.data());
     EXPECT_EQ(grab.ApplyImageTransform(frame.data(), 5), frame.data());
-    EXPECT_EQ(frame, before);
-}
-
-TEST_F(CoreTransform, SuccessiveCallsAlternateBetweenTheTwoHalves) {
+    EXPECT_EQ(frame, patternFrame(64, 48, 1));
     grab.SetRotateTransform(180);
-    ASSERT_EQ(grab.Create(0, 0, 64, 48, 8, 2, 0), 1);
-    auto frame = patternFrame(64, 48, 1);
     unsigned char* first = grab.ApplyImageTransform(frame.data(), 0);
     unsigned char* second = grab.ApplyImageTransform(frame.data(), 0);
-    unsigned char* third = grab.ApplyImageTransform(frame.data(), 0);
-    EXPECT_NE(first, second);
-    EXPECT_EQ(first, third);
-    const auto distance = first > second ? first - second : second - first;
-    EXPECT_EQ(distance, 64 * 48);
+    EXPECT_EQ(first, grab.ApplyImageTransform(frame.data(), 0));
+    EXPECT_EQ(first > second ? first - second : second - first, 64 * 48);
     EXPECT_EQ(std::memcmp(first, second, 64 * 48), 0);
 }
 
-TEST_F(CoreTransform, HalfTurnAboutTheCentreKeepsRowZeroAndColumnZero) {
-    grab.SetRotateTransform(180);
-    ASSERT_EQ(grab.Create(0, 0, 64, 48, 8, 2, 0), 1);
-    auto frame = patternFrame(64, 48, 1);
-    const unsigned char* out = primedResult(grab, frame, 64 * 48);
-    for (std::uint32_t y = 0; y < 48; ++y) {
-        for (std::uint32_t x = 0; x < 64; ++x) {
-            const std::uint8_t expected =
-                x == 0 || y == 0 ? kUntouched : patternByte(64 - x, 48 - y, 0);
-            ASSERT_EQ(pixelByte(out, 64, 1, x, y), expected) << x << "," << y;
-        }
-    }
-}
-
-TEST_F(CoreTransform, SmallAngleKeepsTheSizeAndTheCorners) {
+TEST_F(CoreTransform, SmallAngleKeepsTheSizeAndTheCornersAndTurnsClockwise) {
     grab.SetRotateTransform(10);
     ASSERT_EQ(grab.Create(0, 0, 640, 480, 8, 2, 0), 1);
-    EXPECT_EQ(grab.GetWidth(), 640u);
-    EXPECT_EQ(grab.GetHeight(), 480u);
+    EXPECT_EQ(grab.GetWidth() * 1000 + grab.GetHeight(), 640480u);
     auto frame = patternFrame(640, 480, 1);
     const unsigned char* out = primedResult(grab, frame, 640 * 480);
-    EXPECT_EQ(pixelByte(out, 640, 1, 0, 0), kUntouched);
-    EXPECT_EQ(pixelByte(out, 640, 1, 639, 0), kUntouched);
-    EXPECT_EQ(pixelByte(out, 640, 1, 0, 479), kUntouched);
-    EXPECT_EQ(pixelByte(out, 640, 1, 639, 479), kUntouched);
+    for (auto [x, y] : {std::pair{0, 0}, {639, 0}, {0, 479}, {639, 479}}) {
+        EXPECT_EQ(pixelByte(out, 640, 1, x, y), kUntouched);
+    }
     EXPECT_EQ(pixelByte(out, 640, 1, 320, 240), patternByte(320, 240, 0));
-    // Clockwise as displayed: the top middle (320, 48), 192 rows above the centre, moves right
-    // to about (353.3, 50.9); destination (353, 51) reads it back from (319.67, 48.1).
+    // The top middle (320, 48), 192 rows above the centre, moves right to about (353.3, 50.9);
+    // destination (353, 51) reads it back from (319.67, 48.1).
     EXPECT_EQ(pixelByte(out, 640, 1, 353, 51), patternByte(320, 48, 0));
     // The top edge now falls to the right: near the top, the left is covered, the right is not.
     EXPECT_EQ(pixelByte(out, 640, 1, 130, 5), patternByte(92, 42, 0));
     EXPECT_EQ(pixelByte(out, 640, 1, 510, 5), kUntouched);
 }
 
-TEST_F(CoreTransform, MirrorBeforeATransposingTurnWorksOnTheTurnedSourceSize) {
-    // 100 degrees clockwise is transposing: the camera image is 480 wide and 640 high.
-    grab.SetRotateTransform(100);
-    ASSERT_EQ(grab.Create(0, 0, 640, 480, 8, 2, 0), 1);
-    const auto frame = patternFrame(480, 640, 1);
-    auto mirrored = frame;
-    for (std::uint32_t y = 0; y < 640; ++y) {
-        for (std::uint32_t x = 0; x < 480; ++x) mirrored[y * 480 + x] = frame[y * 480 + 479 - x];
-    }
-    // Turning a frame the client mirrored itself, into halves filled two ways, tells which
-    // destination pixels the turn covers and what they hold.
-    const unsigned char* plain = primedResult(grab, mirrored, 640 * 480);
-    const std::vector<std::uint8_t> expected(plain, plain + 640 * 480);
-    unsigned char* refill = grab.ApplyImageTransform(mirrored.data(), 0);
-    std::memset(refill, 0x11, 640 * 480);
-    grab.ApplyImageTransform(mirrored.data(), 0);
-    const unsigned char* plainAgain = grab.ApplyImageTransform(mirrored.data(), 0);
-
-    grab.SetImgTransform(IFW_IMG_TRANSFORM_MIRROR);
-    auto input = frame;
-    const unsigned char* combined = grab.ApplyImageTransform(input.data(), 0);
-    int covered = 0, wrong = 0;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        if (expected[i] != plainAgain[i]) continue;
-        ++covered;
-        wrong += combined[i] != expected[i];
-    }
-    EXPECT_GT(covered, 640 * 480 / 2);
-    EXPECT_EQ(wrong, 0);
-}
-
-class PixelSizes : public CoreTransform, public ::testing::WithParamInterface<std::uint32_t> {};
-
-TEST_P(PixelSizes, MirrorAndFlipMoveWholePixels) {
-    const std::uint32_t bpp = GetParam();
-    const std::uint32_t w = 37, h = 33;
-    ASSERT_EQ(grab.Create(0, 0, w, h, 8 * bpp, 2, 0), 1);
-    ASSERT_EQ(grab.GetBytesPP(), bpp);
-    const std::uint32_t width = grab.GetWidth();
-    const std::uint32_t height = grab.GetHeight();
-    auto frame = patternFrame(width, height, bpp);
-    grab.SetImgTransform(IFW_IMG_TRANSFORM_MIRROR);
-    const unsigned char* mirrored = grab.ApplyImageTransform(frame.data(), 0);
-    grab.SetImgTransform(IFW_IMG_TRANSFORM_FLIP);
-    const unsigned char* flipped = grab.ApplyImageTransform(frame.data(), 0);
-    int wrong = 0;
-    for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            for (std::uint32_t b = 0; b < bpp; ++b) {
-                wrong +=
-                    pixelByte(mirrored, width, bpp, x, y, b) != patternByte(width - 1 - x, y, b);
-                wrong +=
-                    pixelByte(flipped, width, bpp, x, y, b) != patternByte(x, height - 1 - y, b);
-            }
-        }
-    }
-    EXPECT_EQ(wrong, 0);
-}
-
-TEST_P(PixelSizes, QuarterTurnsMoveWholePixels) {
-    const std::uint32_t bpp = GetParam();
-    grab.SetRotateTransform(270);  // a counter-clockwise quarter turn as displayed
-    ASSERT_EQ(grab.Create(0, 0, 40, 64, 8 * bpp, 2, 0), 1);
-    // Camera image 64 x 40; the displayed frame 40 x 64.
-    auto frame = patternFrame(64, 40, bpp);
-    const unsigned char* out = grab.ApplyImageTransform(frame.data(), 0);
-    const std::uint32_t copied = bpp == 4 ? 3 : bpp;
-    int wrong = 0;
-    for (std::uint32_t y = 0; y < 40; ++y) {
-        for (std::uint32_t x = 0; x < 64; ++x) {
-            // Clockwise 270 is counter-clockwise 90: (x, y) goes to (y, 63 - x).
-            for (std::uint32_t b = 0; b < copied; ++b) {
-                wrong += pixelByte(out, 40, bpp, y, 63 - x, b) != patternByte(x, y, b);
-            }
-        }
-    }
-    EXPECT_EQ(wrong, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(OneToFourBytes, PixelSizes, ::testing::Values(1u, 2u, 3u, 4u));
-
-TEST_F(CoreTransform, ColourWithFourBytesNeverChangesTheFourthByte) {
+TEST_F(CoreTransform, ColourWithFourBytesNeverChangesTheFourthByteAtAnyAngle) {
     ASSERT_EQ(grab.SetImageColor(IFW_IMAGE_COLOR_COLOR32), 1);
     grab.SetRotateTransform(33);
     ASSERT_EQ(grab.Create(0, 0, 64, 48, 32, 2, 0), 1);
@@ -218,6 +172,32 @@ TEST_F(CoreTransform, ColourWithFourBytesNeverChangesTheFourthByte) {
         written += out[i * 4] != kUntouched;
     }
     EXPECT_GT(written, 64 * 48 / 2);
+}
+
+// Mirroring comes first and works on the camera image, which a transposing turn makes 480 wide
+// and 640 high: the same as turning a frame the client mirrored itself.
+TEST_F(CoreTransform, MirrorBeforeATransposingTurnWorksOnTheTurnedSourceSize) {
+    CoreGrab plain;
+    ASSERT_EQ(plain.Initialize(), 1);
+    for (CoreGrab* g : {&grab, &plain}) {
+        g->SetRotateTransform(100);
+        ASSERT_EQ(g->Create(0, 0, 640, 480, 8, 2, 0), 1);
+    }
+    grab.SetImgTransform(IFW_IMG_TRANSFORM_MIRROR);
+    auto frame = patternFrame(480, 640, 1);
+    auto turned = frame;
+    for (std::uint32_t y = 0; y < 640; ++y) std::reverse(&turned[y * 480], &turned[y * 480 + 480]);
+    const unsigned char* out = primedResult(plain, turned, 640 * 480);
+    const std::vector<std::uint8_t> expected(out, out + 640 * 480);
+    out = grab.ApplyImageTransform(frame.data(), 0);
+    int covered = 0, wrong = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (expected[i] == kUntouched) continue;  // not covered by the turn (or that very value)
+        ++covered;
+        wrong += out[i] != expected[i];
+    }
+    EXPECT_GT(covered, 640 * 480 / 2);
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(CoreTransform, FramesThatGrowAfterTheFirstCallAreTransformedWhole) {
@@ -242,55 +222,12 @@ TEST_F(CoreTransform, FramesThatGrowAfterTheFirstCallAreTransformedWhole) {
     fresh.SetRotateTransform(10);
     fresh.SetTiling(2, 2);
     ASSERT_EQ(fresh.Create(0, 0, 1280, 960, 8, 2, 0), 1);
-    const unsigned char* expected = fresh.ApplyImageTransform(same.data(), 0);
-    EXPECT_EQ(std::memcmp(out, expected, 1280 * 960), 0);
+    EXPECT_EQ(std::memcmp(out, fresh.ApplyImageTransform(same.data(), 0), 1280 * 960), 0);
 }
 
-class RootTransform : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(grab.Initialize(), 1); }
+TEST(RootTransform, NeverReordersTilesAndKeepsItsOwnCounter) {
     RootGrab grab;
-};
-
-TEST_F(RootTransform, QuarterTurnsAndHalfTurnCoverEveryPixel) {
-    grab.SetRotateTransform(90);
-    ASSERT_EQ(grab.Create(0, 0, 48, 64, 8, 2, 0), 1);
-    auto frame = patternFrame(64, 48, 1);
-    const unsigned char* out = grab.ApplyImageTransform(frame.data(), 0);
-    int wrong = 0;
-    for (std::uint32_t y = 0; y < 48; ++y) {
-        for (std::uint32_t x = 0; x < 64; ++x) {
-            wrong += pixelByte(out, 48, 1, 47 - y, x) != patternByte(x, y, 0);
-        }
-    }
-    grab.SetRotateTransform(180);
-    ASSERT_EQ(grab.Create(0, 0, 64, 48, 8, 2, 0), 1);
-    out = grab.ApplyImageTransform(frame.data(), 0);
-    for (std::uint32_t y = 0; y < 48; ++y) {
-        for (std::uint32_t x = 0; x < 64; ++x) {
-            wrong += pixelByte(out, 64, 1, 63 - x, 47 - y) != patternByte(x, y, 0);
-        }
-    }
-    EXPECT_EQ(wrong, 0);
-}
-
-TEST_F(RootTransform, OtherAnglesAndPixelSizesLeaveTheHalfUnwritten) {
-    grab.SetRotateTransform(10);
-    ASSERT_EQ(grab.Create(0, 0, 64, 48, 8, 2, 0), 1);
-    auto frame = patternFrame(64, 48, 1);
-    const unsigned char* out = primedResult(grab, frame, 64 * 48);
-    EXPECT_NE(out, frame.data());
-    EXPECT_EQ(std::vector<std::uint8_t>(out, out + 64 * 48),
-              std::vector<std::uint8_t>(64 * 48, kUntouched));
-    grab.SetRotateTransform(180);
-    ASSERT_EQ(grab.Create(0, 0, 64, 48, 32, 2, 0), 1);
-    auto colour = patternFrame(64, 48, 4);
-    out = primedResult(grab, colour, 64 * 48 * 4);
-    EXPECT_EQ(std::vector<std::uint8_t>(out, out + 64 * 48 * 4),
-              std::vector<std::uint8_t>(64 * 48 * 4, kUntouched));
-}
-
-TEST_F(RootTransform, NeverReordersTilesAndKeepsItsOwnCounter) {
+    ASSERT_EQ(grab.Initialize(), 1);
     grab.SetTiling(2, 1);
     ASSERT_EQ(grab.Create(0, 0, 128, 48, 8, 2, 0), 1);
     auto frame = patternFrame(128, 48, 1);
@@ -307,8 +244,84 @@ TEST_F(RootTransform, NeverReordersTilesAndKeepsItsOwnCounter) {
     auto small = patternFrame(64, 48, 1);
     unsigned char* first = grab.ApplyImageTransform(small.data(), 0);
     other.ApplyImageTransform(small.data(), 0);
-    unsigned char* second = grab.ApplyImageTransform(small.data(), 0);
-    EXPECT_NE(first, second);
+    EXPECT_NE(first, grab.ApplyImageTransform(small.data(), 0));
+}
+
+// A frame of stacked tiles, each th rows of tw pixels; tile t's pixel (x, y) is
+// patternByte(x, y, camera, t), and `cameras` such runs of tiles follow one another.
+std::vector<std::uint8_t> stackedTiles(std::uint32_t tw, std::uint32_t th, std::uint32_t tiles,
+                                       std::uint32_t cameras = 1) {
+    std::vector<std::uint8_t> frame;
+    for (std::uint32_t c = 0; c < cameras; ++c) {
+        for (std::uint32_t t = 0; t < tiles; ++t) {
+            for (std::uint32_t y = 0; y < th; ++y) {
+                for (std::uint32_t x = 0; x < tw; ++x) frame.push_back(patternByte(x, y, c, t));
+            }
+        }
+    }
+    return frame;
+}
+
+// Counts mosaic pixels that do not hold tile (v, h)'s pixel at their place.
+int misplacedPixels(const unsigned char* mosaic, std::uint32_t tw, std::uint32_t th,
+                    std::uint32_t horz, std::uint32_t vert, std::uint32_t camera = 0) {
+    int wrong = 0;
+    const std::uint32_t width = tw * horz;
+    for (std::uint32_t y = 0; y < th * vert; ++y) {
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::uint32_t tile = (y / th) * horz + x / tw;
+            wrong += mosaic[y * width + x] != patternByte(x % tw, y % th, camera, tile);
+        }
+    }
+    return wrong;
+}
+
+TEST_F(CoreTransform, CountsOfZeroBecomeOneAndIsTilingFollowsTheCounts) {
+    std::vector<std::uint32_t> seen;
+    for (auto [h, v] : {std::pair{0u, 0u}, {3u, 0u}, {1u, 4u}}) {
+        seen.push_back(grab.SetTiling(h, v) * 1000 + grab.GetHorzTiles() * 100 +
+                       grab.GetVertTiles() * 10 + grab.IsTiling());
+    }
+    EXPECT_EQ(seen, (std::vector<std::uint32_t>{1110, 1311, 1141}));
+}
+
+TEST_F(CoreTransform, TilesFormTheMosaicOfTheReportedSize) {
+    struct Case {
+        std::uint32_t horz, vert, tileWidth, tileHeight;
+    };
+    for (const Case c : {Case{2, 2, 640, 480}, Case{2, 1, 64, 40}, Case{1, 4, 64, 40}}) {
+        SCOPED_TRACE(std::to_string(c.horz) + "x" + std::to_string(c.vert));
+        grab.SetTiling(c.horz, c.vert);
+        ASSERT_EQ(grab.Create(0, 0, c.horz * c.tileWidth, c.vert * c.tileHeight, 8, 2, 0), 1);
+        EXPECT_EQ(
+            std::vector<std::uint32_t>(
+                {grab.GetWidth(), grab.GetHeight(), grab.GetWidthByteCount()}),
+            std::vector<std::uint32_t>({c.horz * c.tileWidth, c.vert * c.tileHeight, c.tileWidth}));
+        auto frame = stackedTiles(c.tileWidth, c.tileHeight, c.horz * c.vert);
+        auto before = frame;
+        const unsigned char* mosaic = grab.ApplyImageTransform(frame.data(), 0);
+        // Stacked tiles already are the mosaic.
+        EXPECT_EQ(mosaic == frame.data(), c.horz == 1);
+        EXPECT_EQ(misplacedPixels(mosaic, c.tileWidth, c.tileHeight, c.horz, c.vert), 0);
+        std::vector<std::uint8_t> direct(frame.size());
+        EXPECT_EQ(grab.VertToHorzPlanes(before.data(), direct.data()), direct.data());
+        EXPECT_EQ(misplacedPixels(direct.data(), c.tileWidth, c.tileHeight, c.horz, c.vert), 0);
+        EXPECT_EQ(grab.GetMosaicImage(0), nullptr);  // the mosaic is never kept
+    }
+}
+
+// Each camera's run of tiles becomes that camera's own mosaic.
+TEST_F(CoreTransform, EveryCameraOfAFrameGetsItsOwnMosaic) {
+    ASSERT_EQ(grab.SetImageColor(IFW_IMAGE_COLOR_PLANES), 1);
+    const auto cameras = static_cast<std::uint32_t>(grab.GetNumCameras());
+    ASSERT_GT(cameras, 1u);
+    grab.SetTiling(2, 2);
+    ASSERT_EQ(grab.Create(0, 0, 128, 80, 8, 2, 0), 1);
+    auto frame = stackedTiles(64, 40, 4, cameras);
+    const unsigned char* mosaic = grab.ApplyImageTransform(frame.data(), 0);
+    for (std::uint32_t c = 0; c < cameras; ++c) {
+        EXPECT_EQ(misplacedPixels(mosaic + c * 128 * 80, 64, 40, 2, 2, c), 0) << "camera " << c;
+    }
 }
 
 }  // namespace

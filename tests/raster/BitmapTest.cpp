@@ -14,68 +14,47 @@ namespace {
 
 BitmapFormat format(std::uint32_t width, std::int32_t height, std::uint16_t bits) {
     BitmapFormat f;
-    f.width = width;
-    f.height = height;
-    f.bitsPerPixel = bits;
+    f.width = width, f.height = height, f.bitsPerPixel = bits;
     return f;
 }
 
-TEST(RasterBitmap, RowsArePaddedToWholeWordsUnlessAStrideIsGiven) {
-    Bitmap bitmap;
-    ASSERT_TRUE(bitmap.create(format(5, 3, 24)));
-    EXPECT_EQ(bitmap.stride(), 16u);
-    EXPECT_EQ(bitmap.sizeInBytes(), 48u);
-    ASSERT_TRUE(bitmap.create(format(7, 2, 16)));
-    EXPECT_EQ(bitmap.stride(), 16u);
-    BitmapFormat packed = format(5, 3, 24);
-    packed.stride = 15;
-    ASSERT_TRUE(bitmap.create(packed));
-    EXPECT_EQ(bitmap.stride(), 15u);
-    EXPECT_EQ(bitmap.sizeInBytes(), 45u);
-}
-
-TEST(RasterBitmap, RowZeroIsTheTopOfThePictureInBothStoredOrders) {
-    Bitmap bottomUp;
-    ASSERT_TRUE(bottomUp.create(format(4, 3, 8)));
-    EXPECT_FALSE(bottomUp.topDown());
-    EXPECT_EQ(bottomUp.row(0), bottomUp.bits() + 2 * bottomUp.stride());
-    EXPECT_EQ(bottomUp.row(2), bottomUp.bits());
-
-    Bitmap topDown;
-    ASSERT_TRUE(topDown.create(format(4, -3, 8)));
-    EXPECT_TRUE(topDown.topDown());
-    EXPECT_EQ(topDown.height(), 3u);
-    EXPECT_EQ(topDown.row(0), topDown.bits());
-    EXPECT_EQ(topDown.row(2), topDown.bits() + 2 * topDown.stride());
+// Stride and size; row 0 is the top of the picture in both stored orders.
+TEST(RasterBitmap, RowsArePaddedToWholeWordsUnlessAStrideIsGivenAndRowZeroIsTheTop) {
+    Bitmap b;
+    const auto layout = [&b](BitmapFormat f, std::uint32_t stride = 0) {
+        f.stride = stride;
+        EXPECT_TRUE(b.create(f));
+        return std::vector<long>({long(b.stride()), long(b.sizeInBytes()), long(b.height()),
+                                  b.topDown(), long(b.row(0) - b.bits()),
+                                  long(b.row(b.height() - 1) - b.bits())});
+    };
+    EXPECT_EQ(layout(format(5, 3, 24)), std::vector<long>({16, 48, 3, 0, 32, 0}));
+    EXPECT_EQ(layout(format(7, 2, 16)), std::vector<long>({16, 32, 2, 0, 16, 0}));
+    EXPECT_EQ(layout(format(5, 3, 24), 15), std::vector<long>({15, 45, 3, 0, 30, 0}));
+    EXPECT_EQ(layout(format(4, -3, 8)), std::vector<long>({4, 12, 3, 1, 0, 8}));
 }
 
 TEST(RasterBitmap, RefusesFormatsItCannotHoldAndIsLeftEmpty) {
-    std::vector<BitmapFormat> refused = {format(0, 4, 8),     format(4, 0, 8),  format(4, 4, 1),
-                                         format(4, 4, 4),     format(4, 4, 12), format(70000, 1, 8),
-                                         format(1, -70000, 8)};
-    BitmapFormat shortStride = format(10, 2, 24);
-    shortStride.stride = 29;
-    refused.push_back(shortStride);
-    BitmapFormat bigPalette = format(4, 4, 8);
     std::vector<PaletteColour> colours(257);
+    auto with = [](BitmapFormat f, ChannelMasks masks, std::uint32_t stride = 0) {
+        f.masks = masks;
+        f.stride = stride;
+        return f;
+    };
+    BitmapFormat bigPalette = format(4, 4, 8);
     bigPalette.palette = colours.data();
     bigPalette.paletteSize = 257;
-    refused.push_back(bigPalette);
-    BitmapFormat splitMask = format(4, 4, 16);
-    splitMask.masks = ChannelMasks{0x7C00, 0x03E0, 0x0015};
-    refused.push_back(splitMask);
-    BitmapFormat overlap = format(4, 4, 32);
-    overlap.masks = ChannelMasks{0xFF0000, 0x01FF00, 0xFF};
-    refused.push_back(overlap);
-    BitmapFormat wideFor16 = format(4, 4, 16);
-    wideFor16.masks = ChannelMasks{0x1F0000, 0x03E0, 0x001F};
-    refused.push_back(wideFor16);
-    BitmapFormat masksOn24 = format(4, 4, 24);
-    masksOn24.masks = ChannelMasks{0xFF0000, 0xFF00, 0xFF};
-    refused.push_back(masksOn24);
-    BitmapFormat tooManyBytes = format(65536, 65536, 32);
-    refused.push_back(tooManyBytes);
-
+    // Sizes, depths, a block too large, a palette too large, a stride too short, a split mask,
+    // overlapping masks, a mask wider than the pixel, masks at 24 bits.
+    // clang-format off
+    const BitmapFormat refused[] = {
+        format(0, 4, 8), format(4, 0, 8), format(4, 4, 1), format(4, 4, 4), format(4, 4, 12),
+        format(70000, 1, 8), format(1, -70000, 8), format(65536, 65536, 32), bigPalette,
+        with(format(10, 2, 24), {}, 29), with(format(4, 4, 16), {0x7C00, 0x03E0, 0x0015}),
+        with(format(4, 4, 32), {0xFF0000, 0x01FF00, 0xFF}),
+        with(format(4, 4, 16), {0x1F0000, 0x03E0, 0x001F}),
+        with(format(4, 4, 24), {0xFF0000, 0xFF00, 0xFF})};
+    // clang-format on
     for (const BitmapFormat& f : refused) {
         Bitmap bitmap;
         ASSERT_TRUE(bitmap.create(format(8, 8, 8)));
@@ -87,41 +66,33 @@ TEST(RasterBitmap, RefusesFormatsItCannotHoldAndIsLeftEmpty) {
 TEST(RasterBitmap, EightBitsWithoutPaletteReadsAsTheGreyRamp) {
     Bitmap bitmap;
     ASSERT_TRUE(bitmap.create(format(4, 4, 8)));
-    EXPECT_TRUE(bitmap.isGreyRamp());
-    EXPECT_EQ(bitmap.paletteSize(), 256u);
-    EXPECT_EQ(bitmap.palette()[200].red, 200);
+    EXPECT_EQ(std::vector<int>(
+                  {bitmap.isGreyRamp(), int(bitmap.paletteSize()), bitmap.palette()[200].red}),
+              std::vector<int>({1, 256, 200}));
 
     std::vector<PaletteColour> colours(256);
-    for (int i = 0; i < 256; ++i) {
-        const auto level = static_cast<std::uint8_t>(i);
-        colours[i] = {level, level, level, 0};
-    }
+    for (int i = 0; i < 256; ++i) colours[i] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)};
     colours[17].green = 18;
     BitmapFormat almostRamp = format(4, 4, 8);
     almostRamp.palette = colours.data();
     almostRamp.paletteSize = 256;
     ASSERT_TRUE(bitmap.create(almostRamp));
-    EXPECT_FALSE(bitmap.isGreyRamp());
-    EXPECT_EQ(bitmap.palette()[17].green, 18);
+    EXPECT_EQ(std::make_pair(bitmap.isGreyRamp(), int(bitmap.palette()[17].green)),
+              std::make_pair(false, 18));
 }
 
-TEST(RasterBitmap, DefaultMasksAreSpelledOut) {
-    Bitmap bitmap;
-    ASSERT_TRUE(bitmap.create(format(2, 2, 16)));
-    EXPECT_EQ(bitmap.masks().red, 0x7C00u);
-    EXPECT_EQ(bitmap.masks().blue, 0x001Fu);
-    ASSERT_TRUE(bitmap.create(format(2, 2, 32)));
-    EXPECT_EQ(bitmap.masks().green, 0xFF00u);
-}
-
-TEST(RasterBitmap, RecreatingWithinItsMemoryKeepsTheBlock) {
+TEST(RasterBitmap, RecreatingWithinItsMemoryKeepsTheBlockAndClearsOnlyWhenAsked) {
     Bitmap bitmap;
     ASSERT_TRUE(bitmap.create(format(640, 480, 24)));
     const std::uint8_t* block = bitmap.bits();
     ASSERT_TRUE(bitmap.create(format(100, -50, 8)));
     EXPECT_EQ(bitmap.bits(), block);
-    ASSERT_TRUE(bitmap.create(format(640, 480, 24), false));
+    bitmap.row(1)[2] = 99;
+    ASSERT_TRUE(bitmap.create(format(100, -50, 8), false));
+    EXPECT_EQ(bitmap.row(1)[2], 99);
+    ASSERT_TRUE(bitmap.create(format(640, 480, 24)));
     EXPECT_EQ(bitmap.bits(), block);
+    EXPECT_EQ(bitmap.row(478)[2], 0);
 }
 
 TEST(RasterBitmap, AViewTakesItsModelsLayoutOverTheCallersMemoryAndCreateReturnsToItsOwn) {
@@ -136,22 +107,16 @@ TEST(RasterBitmap, AViewTakesItsModelsLayoutOverTheCallersMemoryAndCreateReturns
     const std::uint8_t* ownBlock = view.bits();
     std::vector<std::uint8_t> memory(model.sizeInBytes());
     ASSERT_TRUE(view.view(model, memory.data()));
-    EXPECT_EQ(view.bits(), memory.data());
-    EXPECT_EQ(view.width(), 6u);
-    EXPECT_EQ(view.height(), 3u);
-    EXPECT_FALSE(view.topDown());
-    EXPECT_EQ(view.stride(), model.stride());
-    EXPECT_EQ(view.row(0), memory.data() + 2 * model.stride());
-    EXPECT_EQ(view.paletteSize(), 2u);
-    EXPECT_EQ(view.palette()[1].green, 5);
-    EXPECT_FALSE(view.isGreyRamp());
+    EXPECT_EQ(
+        std::vector<long>({view.bits() - memory.data(), long(view.width()), long(view.height()),
+                           view.topDown(), long(view.stride()), view.row(0) - memory.data(),
+                           long(view.paletteSize()), view.palette()[1].green, view.isGreyRamp()}),
+        std::vector<long>({0, 6, 3, 0, long(model.stride()), 2 * long(model.stride()), 2, 5, 0}));
 
     ASSERT_TRUE(view.create(format(4, 4, 24)));
     EXPECT_EQ(view.bits(), ownBlock);
-    EXPECT_FALSE(view.view(Bitmap{}, memory.data()));
-    EXPECT_TRUE(view.empty());
-    EXPECT_FALSE(view.view(model, nullptr));
-    EXPECT_TRUE(view.empty());
+    EXPECT_FALSE(view.view(Bitmap{}, memory.data()) || !view.empty());
+    EXPECT_FALSE(view.view(model, nullptr) || !view.empty());
 }
 
 TEST(RasterBitmap, ARowViewStartsAtItsFirstRowAndStaysInsideATopDownBitmap) {
@@ -159,27 +124,15 @@ TEST(RasterBitmap, ARowViewStartsAtItsFirstRowAndStaysInsideATopDownBitmap) {
     ASSERT_TRUE(model.create(format(5, -6, 24)));
     Bitmap rows;
     ASSERT_TRUE(rows.viewRows(model, 2, 3));
-    EXPECT_EQ(rows.bits(), model.row(2));
-    EXPECT_EQ(rows.row(2), model.row(4));
-    EXPECT_EQ(rows.height(), 3u);
-    EXPECT_EQ(rows.stride(), model.stride());
-    EXPECT_TRUE(rows.viewRows(model, 0, 6));
-    EXPECT_FALSE(rows.viewRows(model, 4, 3));
-    EXPECT_TRUE(rows.empty());
-    EXPECT_FALSE(rows.viewRows(model, 6, 0));
+    EXPECT_EQ(std::vector<long>({rows.bits() - model.row(2), rows.row(2) - model.row(4),
+                                 long(rows.height()), long(rows.stride())}),
+              std::vector<long>({0, 0, 3, long(model.stride())}));
     Bitmap bottomUp;
     ASSERT_TRUE(bottomUp.create(format(5, 6, 24)));
-    EXPECT_FALSE(rows.viewRows(bottomUp, 0, 1));
-}
-
-TEST(RasterBitmap, ClearingZeroesOnlyWhenAsked) {
-    Bitmap bitmap;
-    ASSERT_TRUE(bitmap.create(format(4, 4, 8)));
-    bitmap.row(1)[2] = 99;
-    ASSERT_TRUE(bitmap.create(format(4, 4, 8), false));
-    EXPECT_EQ(bitmap.row(1)[2], 99);
-    ASSERT_TRUE(bitmap.create(format(4, 4, 8)));
-    EXPECT_EQ(bitmap.row(1)[2], 0);
+    EXPECT_EQ(
+        std::vector<bool>({rows.viewRows(model, 0, 6), rows.viewRows(model, 4, 3), rows.empty(),
+                           rows.viewRows(model, 6, 0), rows.viewRows(bottomUp, 0, 1)}),
+        std::vector<bool>({true, false, true, false, false}));
 }
 
 }  // namespace
