@@ -7,14 +7,14 @@
 
 #include <tamra/Tamra.h>
 
-#include "acquisition_support.h"
+#include "grab_support.h"
 
 namespace {
 
-using acquisition_test::EmulatorTest;
-using acquisition_test::kKeep;
-using acquisition_test::milliseconds;
-using acquisition_test::writeNumberedFiles;
+using grab_test::EmulatorTest;
+using grab_test::kKeep;
+using grab_test::milliseconds;
+using grab_test::writeNumberedFiles;
 
 TEST(EmulatorObject, NewEmulatorIsAnIdleEmulator) {
     CIGrabEmu grab;
@@ -129,7 +129,7 @@ TEST_F(EmulatorLifecycle, TerminateKeepsTheObjectReusable) {
 
 // Deleting needs no prior call in any state; leaks and stray threads show under the sanitizers.
 TEST(EmulatorObject, DeletingReleasesEverythingInEveryState) {
-    acquisition_test::TempFolder folder;
+    grab_test::TempFolder folder;
     writeNumberedFiles(folder.path(), 2, 64, 48);
     std::string path = folder.string();
     for (int state = 0; state < 4; ++state) {

@@ -8,16 +8,16 @@
 
 #include <tamra/Tamra.h>
 
-#include "acquisition_support.h"
+#include "grab_support.h"
 
 namespace {
 
-using acquisition_test::Delivery;
-using acquisition_test::EmulatorTest;
-using acquisition_test::FrameLog;
-using acquisition_test::levelOf;
-using acquisition_test::milliseconds;
-using acquisition_test::writeNumberedFiles;
+using grab_test::Delivery;
+using grab_test::EmulatorTest;
+using grab_test::FrameLog;
+using grab_test::levelOf;
+using grab_test::milliseconds;
+using grab_test::writeNumberedFiles;
 
 using EmulatorOverrun = EmulatorTest;
 

@@ -1,6 +1,7 @@
-// The emulator's lifecycle states as a client meets them: which operation each state refuses and
-// with what message, callbacks replaced while frames flow, deleting the grab from inside its
-// own callback, and a setter that restarts a running grab (the sanitizer builds run these too).
+// Lifecycle states as a client meets them: which operation each state refuses and with what
+// message (for the emulator and for the plain core), callbacks replaced while frames flow,
+// deleting the grab from inside its own callback, and a setter that restarts a running grab
+// (the sanitizer builds run these too).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,80 +14,99 @@
 
 #include <tamra/Tamra.h>
 
-#include "acquisition_support.h"
+#include "grab_support.h"
 
 namespace {
 
-using acquisition_test::Delivery;
-using acquisition_test::EmulatorTest;
-using acquisition_test::levelOf;
-using acquisition_test::milliseconds;
-using acquisition_test::writeNumberedFiles;
+using grab_test::CoreGrab;
+using grab_test::Delivery;
+using grab_test::EmulatorTest;
+using grab_test::levelOf;
+using grab_test::milliseconds;
+using grab_test::RootGrab;
+using grab_test::writeNumberedFiles;
 
-enum class Phase { NotInitialized, Initialized, Created, Running, InCallback };
-
-struct Operation {
-    const char* name;
-    std::function<int(CIGrabEmu&, std::string& folder)> call;
-};
-
-// What each operation does in each phase: its result and the message it leaves ("" when it
-// leaves the previous one in place).
+// What an operation does in a state: its result and the message it leaves ("" when it leaves
+// the previous one in place; a message naming its class is taken whole).
 struct Outcome {
     int result;
     const char* message;
 };
 
+constexpr Outcome kOk{1, ""};
 constexpr const char kNotInit[] = "Grab not initialized";
 constexpr const char kAlready[] = "Grab already initialized";
 constexpr const char kNotCreated[] = "Grab not created";
 constexpr const char kInCallback[] = "Called from an acquisition callback";
+constexpr const char kNoRejector[] = "Rejector not enabled";
+constexpr const char kNoRecycler[] = "Recycler not enabled";
+constexpr Outcome kRefusedNotInit{0, kNotInit};
+constexpr Outcome kOff{0, ""};  // answers 1 only once its output is enabled
 
-const Operation kOperations[] = {
-    {"Initialize", [](CIGrabEmu& g, std::string&) { return g.Initialize(); }},
-    {"Create", [](CIGrabEmu& g, std::string&) { return g.Create(0, 0, 64, 48, 8, 5, 5000); }},
-    {"Start", [](CIGrabEmu& g, std::string&) { return g.Start(); }},
-    {"Stop", [](CIGrabEmu& g, std::string&) { return g.Stop(); }},
-    {"Destroy", [](CIGrabEmu& g, std::string&) { return g.Destroy(); }},
-    {"Terminate", [](CIGrabEmu& g, std::string&) { return g.Terminate(); }},
+std::string expectedMessage(const std::string& className, const char* operation,
+                            const char* message, const std::string& before) {
+    if (message[0] == '\0') return before;
+    if (std::string(message).find("::") != std::string::npos) return message;
+    return className + "::" + operation + ": " + message;
+}
+
+// ---- The emulator, in its five states.
+
+enum class Phase { NotInitialized, Initialized, Created, Running, InCallback };
+
+struct EmulatorRow {
+    const char* name;
+    std::function<int(CIGrabEmu&, std::string& folder)> call;
+    Outcome outcomes[5];  // by Phase
+};
+
+// Outside a callback a new image path re-creates the grab, so before Initialize it is that
+// Create which refuses.
+const EmulatorRow kEmulatorTable[] = {
+    {"Initialize",
+     [](CIGrabEmu& g, std::string&) { return g.Initialize(); },
+     {kOk, {0, kAlready}, {0, kAlready}, {0, kAlready}, {0, kAlready}}},
+    {"Create",
+     [](CIGrabEmu& g, std::string&) { return g.Create(0, 0, 64, 48, 8, 5, 5000); },
+     {kRefusedNotInit, kOk, kOk, kOk, {0, kInCallback}}},
+    {"Start",
+     [](CIGrabEmu& g, std::string&) { return g.Start(); },
+     {{0, kNotCreated}, {0, kNotCreated}, kOk, kOk, {0, kInCallback}}},
+    {"Stop", [](CIGrabEmu& g, std::string&) { return g.Stop(); }, {kOk, kOk, kOk, kOk, kOk}},
+    {"Destroy",
+     [](CIGrabEmu& g, std::string&) { return g.Destroy(); },
+     {kOk, kOk, kOk, kOk, {0, kInCallback}}},
+    {"Terminate",
+     [](CIGrabEmu& g, std::string&) { return g.Terminate(); },
+     {kOk, kOk, kOk, kOk, {0, kInCallback}}},
     {"SetImageColor",
-     [](CIGrabEmu& g, std::string&) { return g.SetImageColor(IFW_IMAGE_COLOR_COLOR32); }},
+     [](CIGrabEmu& g, std::string&) { return g.SetImageColor(IFW_IMAGE_COLOR_COLOR32); },
+     {kRefusedNotInit, kOk, kOk, kOk, {0, kInCallback}}},
     {"EmulateFromNewImagePath",
      [](CIGrabEmu& g, std::string& folder) {
          return g.EmulateFromNewImagePath(folder.data(), 64, 48);
-     }},
+     },
+     {{1, "CIGrab::Create: Grab not initialized"}, kOk, kOk, kOk, {0, kInCallback}}},
+    {"SetFrameDelay",
+     [](CIGrabEmu& g, std::string&) { return g.SetFrameDelay(50); },
+     {kRefusedNotInit, kOk, kOk, kOk, kOk}},
+    {"EmulationTrigger",
+     [](CIGrabEmu& g, std::string&) { return g.EmulationTrigger(); },
+     {kRefusedNotInit, kOk, kOk, kOk, kOk}},
+    {"SetActiveCommPort",
+     [](CIGrabEmu& g, std::string&) { return g.SetActiveCommPort(0); },
+     {kRefusedNotInit, kOk, kOk, kOk, kOk}},
 };
-
-// Rows follow kOperations; columns NotInitialized, Initialized, Created, Running, InCallback.
-// Outside a callback a new image path re-creates the grab, so before Initialize it is that
-// Create which refuses.
-const Outcome kTable[][5] = {
-    {{1, ""}, {0, kAlready}, {0, kAlready}, {0, kAlready}, {0, kAlready}},
-    {{0, kNotInit}, {1, ""}, {1, ""}, {1, ""}, {0, kInCallback}},
-    {{0, kNotCreated}, {0, kNotCreated}, {1, ""}, {1, ""}, {0, kInCallback}},
-    {{1, ""}, {1, ""}, {1, ""}, {1, ""}, {1, ""}},
-    {{1, ""}, {1, ""}, {1, ""}, {1, ""}, {0, kInCallback}},
-    {{1, ""}, {1, ""}, {1, ""}, {1, ""}, {0, kInCallback}},
-    {{0, kNotInit}, {1, ""}, {1, ""}, {1, ""}, {0, kInCallback}},
-    {{1, "CIGrab::Create: Grab not initialized"}, {1, ""}, {1, ""}, {1, ""}, {0, kInCallback}},
-};
-
-std::string expectedMessage(const char* operation, const char* message, const std::string& before) {
-    if (message[0] == '\0') return before;
-    if (std::string(message).find("::") != std::string::npos) return message;
-    return std::string("CIGrab::") + operation + ": " + message;
-}
 
 using EmulatorStates = EmulatorTest;
 
 TEST_F(EmulatorStates, EachOperationIsAdmittedOrRefusedByTheStateWithItsMessage) {
     writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
     std::string folder = folder_.string();
-    for (std::size_t op = 0; op < std::size(kOperations); ++op) {
+    for (const EmulatorRow& row : kEmulatorTable) {
         for (int phase = 0; phase <= static_cast<int>(Phase::InCallback); ++phase) {
-            const Operation& operation = kOperations[op];
-            const Outcome& outcome = kTable[op][phase];
-            SCOPED_TRACE(std::string(operation.name) + " in phase " + std::to_string(phase));
+            const Outcome& outcome = row.outcomes[phase];
+            SCOPED_TRACE(std::string(row.name) + " in phase " + std::to_string(phase));
             log_.openGate();
             grab_ = std::make_unique<CIGrabEmu>();
             if (phase == static_cast<int>(Phase::Initialized)) {
@@ -100,14 +120,15 @@ TEST_F(EmulatorStates, EachOperationIsAdmittedOrRefusedByTheStateWithItsMessage)
             std::string before = grab_->GetLastErrorMsg();
             std::string after;
             if (phase != static_cast<int>(Phase::InCallback)) {
-                result = operation.call(*grab_, folder);
+                result = row.call(*grab_, folder);
                 after = grab_->GetLastErrorMsg();
             } else {
                 // Only Initialize leaves acquisition running; the callback then stops it.
+                const bool keepsRunning = std::string(row.name) == "Initialize";
                 int runningAfter = -1;
                 grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
                 log_.setAction([&](const Delivery&) {
-                    result = operation.call(*grab_, folder);
+                    result = row.call(*grab_, folder);
                     after = grab_->GetLastErrorMsg();
                     runningAfter = grab_->IsGrabRunning();
                     grab_->Stop();
@@ -118,13 +139,164 @@ TEST_F(EmulatorStates, EachOperationIsAdmittedOrRefusedByTheStateWithItsMessage)
                 grab_->GenerateSoftTrigger(0);
                 ASSERT_TRUE(log_.waitForExits(exits + 1));
                 ASSERT_EQ(grab_->Stop(), 1);  // joins the delivery thread
-                EXPECT_EQ(runningAfter, op == 0 ? 1 : 0);
+                if (outcome.result == 0 || keepsRunning) {
+                    EXPECT_EQ(runningAfter, keepsRunning ? 1 : 0);
+                }
                 EXPECT_EQ(grab_->IsGrabCreated(), 1);
                 log_.setAction(nullptr);
             }
             EXPECT_EQ(result, outcome.result);
-            EXPECT_EQ(after, expectedMessage(operation.name, outcome.message, before));
+            EXPECT_EQ(after, expectedMessage("CIGrab", row.name, outcome.message, before));
         }
+    }
+}
+
+// ---- The plain core (CIGrab, and IXGrab where it answers alike under its own name), on a grab
+// that is not initialised, initialised, and created.
+
+struct CoreRow {
+    const char* name;
+    std::function<int(IXGrab&)> call;
+    bool root;
+    Outcome outcomes[3];
+    const char* reportedAs = nullptr;  // the operation the message names, when another
+};
+
+// Operations only the core class offers.
+CIGrab& core(IXGrab& grab) {
+    return dynamic_cast<CIGrab&>(grab);
+}
+
+int display(IXGrab& grab) {
+    static int unknownWindowStorage = 0;  // a window no window manager knows
+    unsigned char image[16] = {};
+    return core(grab).Display(&unknownWindowStorage, image);
+}
+
+const CoreRow kCoreTable[] = {
+    {"Initialize", [](IXGrab& g) { return g.Initialize(); }, true,
+     {kOk, {0, kAlready}, {0, kAlready}}},
+    {"Create", [](IXGrab& g) { return g.Create(0, 0, 64, 48, 8, 2, 0); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"Start", [](IXGrab& g) { return g.Start(); }, true,
+     {{0, kNotCreated}, {0, kNotCreated}, kOk}},
+    {"Stop", [](IXGrab& g) { return g.Stop(); }, true, {kOk, kOk, kOk}},
+    {"Destroy", [](IXGrab& g) { return g.Destroy(); }, true, {kOk, kOk, kOk}},
+    {"Terminate", [](IXGrab& g) { return g.Terminate(); }, true, {kOk, kOk, kOk}},
+    {"SetImageColor", [](IXGrab& g) { return g.SetImageColor(IFW_IMAGE_COLOR_COLOR32); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetOutputPort", [](IXGrab& g) { return g.SetOutputPort(3, 0); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"GetCamAttr",
+     [](IXGrab& g) {
+         IFW_CAM_ATTR attr{};
+         return g.GetCamAttr(&attr);
+     },
+     true, {kRefusedNotInit, kOk, kOk}},
+    {"SetFrameDelay", [](IXGrab& g) { return g.SetFrameDelay(10); }, false,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetActiveCamera", [](IXGrab& g) { return core(g).SetActiveCamera(0, 0); }, false,
+     {kRefusedNotInit, kOk, kOk}},
+    {"IsCameraDetected", [](IXGrab& g) { return core(g).IsCameraDetected(0); }, false,
+     {kRefusedNotInit, {0, ""}, {0, ""}}},
+    {"Display", display, false,
+     {kRefusedNotInit, {0, kNotCreated}, {0, "CIGrab::Display: Invalid argument"}}},
+    {"GetGPInputValue", [](IXGrab& g) { return g.GetGPInputValue(1); }, true,
+     {kRefusedNotInit, {0, ""}, {0, ""}}},
+    {"GetCommPortNum", [](IXGrab& g) { return g.GetCommPortNum(1, IFW_COMPORT_CAMERA); }, true,
+     {kRefusedNotInit, {0, ""}, {0, ""}}},
+    // Outputs that only report the state.
+    {"SetTriggerParams", [](IXGrab& g) { return g.SetTriggerParams(); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetRejectorPulseControl", [](IXGrab& g) { return g.SetRejectorPulseControl(); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetDummyDecisionFIFO", [](IXGrab& g) { return g.SetDummyDecisionFIFO(3, 9); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetDecisionOutput",
+     [](IXGrab& g) { return g.SetDecisionOutput(7, IFW_DECISION_OUTPUT_FAIL); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetGPO0", [](IXGrab& g) { return g.SetGPO0(); }, true, {kRefusedNotInit, kOk, kOk}},
+    {"SetGPO1", [](IXGrab& g) { return g.SetGPO1(1); }, true, {kRefusedNotInit, kOk, kOk}},
+    {"SetReady", [](IXGrab& g) { return g.SetReady(-4); }, true, {kRefusedNotInit, kOk, kOk}},
+    {"SetPass", [](IXGrab& g) { return g.SetPass(0xFFFFFFFFu); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetFail", [](IXGrab& g) { return g.SetFail(2); }, true, {kRefusedNotInit, kOk, kOk}},
+    {"SetRecycle", [](IXGrab& g) { return g.SetRecycle(1); }, true, {kRefusedNotInit, kOk, kOk}},
+    {"ToggleLed", [](IXGrab& g) { return g.ToggleLed(1); }, true, {kRefusedNotInit, kOk, kOk}},
+    {"EmulationTrigger", [](IXGrab& g) { return g.EmulationTrigger(); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetActiveCommPort", [](IXGrab& g) { return g.SetActiveCommPort(4); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    // Setters that keep their value whatever the state and then report the state (the
+    // output's state too, once initialised).
+    {"SetStrobeDuration", [](IXGrab& g) { return g.SetStrobeDuration(30); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetStrobeOffset", [](IXGrab& g) { return g.SetStrobeOffset(30); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetExternalTriggerDelay", [](IXGrab& g) { return g.SetExternalTriggerDelay(30); }, true,
+     {kRefusedNotInit, kOff, kOff}},
+    {"SetRejectorDelay", [](IXGrab& g) { return g.SetRejectorDelay(30); }, true,
+     {kRefusedNotInit, {0, kNoRejector}, {0, kNoRejector}}},
+    {"SetRecycleDelay", [](IXGrab& g) { return g.SetRecycleDelay(30); }, true,
+     {kRefusedNotInit, {0, kNoRecycler}, {0, kNoRecycler}}},
+    {"RejectorControl", [](IXGrab& g) { return g.RejectorControl(1); }, true,
+     {kRefusedNotInit, kOff, kOff}},
+    {"RejectorTestControl", [](IXGrab& g) { return g.RejectorTestControl(1); }, true,
+     {kRefusedNotInit, kOff, kOff}},
+    {"SetBrightness", [](IXGrab& g) { return g.SetBrightness(70); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetContrast", [](IXGrab& g) { return g.SetContrast(20); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetExposure", [](IXGrab& g) { return g.SetExposure(-5.0, 0); }, true,
+     {kRefusedNotInit, kOk, kOk}},
+    {"WriteLUTBuf",
+     [](IXGrab& g) {
+         unsigned char table[256] = {};
+         return g.WriteLUTBuf(0, 256, table);
+     },
+     true, {kRefusedNotInit, kOk, kOk}},
+    {"SetLUTFloor", [](IXGrab& g) { return core(g).SetLUTFloor(12); }, false,
+     {kRefusedNotInit, kOk, kOk}},
+    {"SetLUTCeiling", [](IXGrab& g) { return core(g).SetLUTCeiling(200); }, false,
+     {kRefusedNotInit, kOk, kOk}},
+    {"InvLinearizeLUT", [](IXGrab& g) { return core(g).InvLinearizeLUT(); }, false,
+     {kRefusedNotInit, kOk, kOk}},
+    {"LinearizeLUT", [](IXGrab& g) { return core(g).LinearizeLUT(); }, false,
+     {kRefusedNotInit, kOk, kOk}},
+    // Reading an input's record (it returns nothing) also reads its level.
+    {"GetGPIConfig",
+     [](IXGrab& g) {
+         IFW_GPI_CONFIG config{};
+         g.GetGPIConfig(3, &config);
+         return 1;
+     },
+     true, {{1, kNotInit}, kOk, kOk}, "GetGPInputValue"},
+};
+
+template <class Grab>
+void expectCoreRow(const CoreRow& row, const std::string& className) {
+    for (int state = 0; state < 3; ++state) {
+        SCOPED_TRACE(className + "::" + row.name + " in state " + std::to_string(state));
+        Grab grab;
+        if (state >= 1) {
+            ASSERT_EQ(grab.Initialize(), 1);
+        }
+        if (state >= 2) {
+            ASSERT_EQ(grab.Create(0, 0, 64, 48, 8, 2, 0), 1);
+        }
+        const std::string before = grab.GetLastErrorMsg();
+        const Outcome& outcome = row.outcomes[state];
+        EXPECT_EQ(row.call(grab), outcome.result);
+        EXPECT_EQ(grab.GetLastErrorMsg(),
+                  expectedMessage(className, row.reportedAs ? row.reportedAs : row.name,
+                                  outcome.message, before));
+    }
+}
+
+TEST(CoreStates, EachOperationIsAdmittedOrRefusedByTheStateWithItsMessage) {
+    for (const CoreRow& row : kCoreTable) {
+        expectCoreRow<CoreGrab>(row, "CIGrab");
+        if (row.root) expectCoreRow<RootGrab>(row, "IXGrab");
     }
 }
 
@@ -156,9 +328,9 @@ TEST_F(EmulatorStates, CallbacksReplacedWhileFramesFlowAlwaysGetTheirOwnContext)
     Tagged b{&pairing, 'B'};
     ASSERT_EQ(grab_->Start(), 1);
     constexpr int kCalls = 100;
-    const auto deadline = acquisition_test::Clock::now() + std::chrono::seconds(30);
+    const auto deadline = grab_test::Clock::now() + std::chrono::seconds(30);
     for (int round = 0; pairing.calls.load() < kCalls; ++round) {
-        ASSERT_LT(acquisition_test::Clock::now(), deadline) << "frames stopped coming";
+        ASSERT_LT(grab_test::Clock::now(), deadline) << "frames stopped coming";
         if (round % 2 == 0) {
             grab_->RegisterBufferCallback(taggedFrame<'A'>, &a);
         } else {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "core_support.h"
+#include "grab_support.h"
 
-namespace core_test {
+namespace grab_test {
 namespace {
 
 struct Made {
@@ -95,4 +95,4 @@ TEST(Factory, DeleteTerminatesThroughTheVirtualTableThenDeletes) {
 }
 
 }  // namespace
-}  // namespace core_test
+}  // namespace grab_test

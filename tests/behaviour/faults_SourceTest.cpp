@@ -14,7 +14,7 @@
 #include <tamra/Observe.h>
 #include <tamra/Tamra.h>
 
-#include "behaviour/acquisition_support.h"
+#include "grab_support.h"
 
 #if !defined(_WIN32)
 #include <sys/wait.h>
@@ -24,9 +24,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using acquisition_test::FrameLog;
-using acquisition_test::levelOf;
-using acquisition_test::TempFolder;
+using grab_test::FrameLog;
+using grab_test::levelOf;
+using grab_test::TempFolder;
 
 constexpr std::uint32_t kWidth = 64;
 constexpr std::uint32_t kHeight = 48;
@@ -49,7 +49,7 @@ public:
         EXPECT_EQ(grab_.Initialize(), 1);
         log_.attach(grab_);
         // The record is valid only inside the callback that received the frame.
-        log_.setAction([this](const acquisition_test::Delivery& delivery) {
+        log_.setAction([this](const grab_test::Delivery& delivery) {
             TamraFrameRecord record{};
             const int found = TamraGetFrameRecord(&grab_, delivery.buffer, &record);
             std::lock_guard<std::mutex> lock(mutex_);
@@ -79,7 +79,7 @@ public:
             record = records_.back();
         }
         Seen seen{kPicture, record.planes[0].reason, record.planes[0].sourceFile};
-        const std::vector<acquisition_test::Delivery> frames = log_.frames();
+        const std::vector<grab_test::Delivery> frames = log_.frames();
         for (const std::uint8_t value : frames.back().pixels)
             if (value != levelOf(0)) seen.what = kStandIn;
         EXPECT_EQ(record.planeCount, 1u);
@@ -90,7 +90,7 @@ public:
     void restoreFile() {
         std::error_code ignored;
         fs::remove_all(file_, ignored);
-        acquisition_test::writeNumberedFiles(file_.parent_path(), 1, kWidth, kHeight);
+        grab_test::writeNumberedFiles(file_.parent_path(), 1, kWidth, kHeight);
     }
     // A frame of the file's own picture, from the file.
     void expectPicture() {

@@ -9,14 +9,13 @@
 #include <tamra/Observe.h>
 #include <tamra/Tamra.h>
 
-#include "acquisition_support.h"
-#include "observe_support.h"
+#include "grab_support.h"
 
 namespace {
 
-using acquisition_test::EmulatorTest;
-using acquisition_test::milliseconds;
-using acquisition_test::writeNumberedFiles;
+using grab_test::EmulatorTest;
+using grab_test::milliseconds;
+using grab_test::writeNumberedFiles;
 
 using EmulatorCounters = EmulatorTest;
 
@@ -107,7 +106,7 @@ TEST_F(EmulatorCounters, FastTriggersAgainstASlowClientAddUpAndStopCountsTheRing
     grab_->GenerateSoftTrigger(0);
     ASSERT_TRUE(client.waitForFrames(1));
     grab_->GenerateSoftTrigger(0);
-    ASSERT_TRUE(observe_test::waitForComposed(*grab_, 2));
+    ASSERT_TRUE(grab_test::waitForComposed(*grab_, 2));
     grab_->GenerateSoftTrigger(0);
     ASSERT_TRUE(client.waitForTrash(1));
     constexpr int kBurst = 200;

@@ -15,15 +15,14 @@
 #include <tamra/Observe.h>
 #include <tamra/Tamra.h>
 
-#include "acquisition_support.h"
-#include "observe_support.h"
+#include "grab_support.h"
 
 namespace {
 
-using acquisition_test::Delivery;
-using acquisition_test::EmulatorTest;
-using acquisition_test::levelOf;
-using acquisition_test::writeNumberedFiles;
+using grab_test::Delivery;
+using grab_test::EmulatorTest;
+using grab_test::levelOf;
+using grab_test::writeNumberedFiles;
 
 using EmulatorRecords = EmulatorTest;
 
@@ -37,7 +36,7 @@ struct Seen {
 // writes that name while it composes).
 class RecordReader {
 public:
-    void attach(IXGrab& grab, acquisition_test::FrameLog& log, std::size_t nameFrom = SIZE_MAX) {
+    void attach(IXGrab& grab, grab_test::FrameLog& log, std::size_t nameFrom = SIZE_MAX) {
         log.setAction([this, &grab, nameFrom](const Delivery& delivery) {
             Seen seen;
             EXPECT_EQ(TamraGetFrameRecord(&grab, delivery.buffer, &seen.record), 1);
@@ -75,7 +74,7 @@ TEST_F(EmulatorRecords, EachRecordNamesTheFileInItsOwnFrame) {
     // One trigger at a time, each after the previous frame was composed, so that none merges.
     for (std::uint64_t k = 1; k <= 4; ++k) {
         grab_->GenerateSoftTrigger(0);
-        ASSERT_TRUE(observe_test::waitForComposed(*grab_, k));
+        ASSERT_TRUE(grab_test::waitForComposed(*grab_, k));
     }
     grab_->GenerateSoftTrigger(0);
     ASSERT_TRUE(log_.waitForTrash(1));

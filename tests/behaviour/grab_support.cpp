@@ -1,21 +1,17 @@
-// Test helpers for the emulator acquisition tests.
-#include "acquisition_support.h"
+// Test helpers for the grab core and the emulator.
+#include "grab_support.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <random>
 
 #include "samplegen/BmpWriter.h"
 
-namespace acquisition_test {
+namespace grab_test {
 
 namespace {
-
-using tamra::samples::putLittleEndian16;
-using tamra::samples::putLittleEndian32;
 
 FrameLog& logOf(void* context) {
     return *static_cast<FrameLog*>(context);
@@ -37,30 +33,20 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-// Bottom-up rows padded to 4 bytes, no palette: the loader reads an index as its grey level.
 void writeGreyFile(const std::filesystem::path& file, std::uint32_t width, std::uint32_t height,
                    const PixelValue& value) {
-    const std::uint32_t rowBytes = (width + 3) / 4 * 4;
-    const std::uint32_t pixelBytes = rowBytes * height;
-    std::vector<std::uint8_t> bytes(54 + pixelBytes, 0);
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    putLittleEndian32(bytes, 2, static_cast<std::uint32_t>(bytes.size()));
-    putLittleEndian32(bytes, 10, 54);
-    putLittleEndian32(bytes, 14, 40);
-    putLittleEndian32(bytes, 18, width);
-    putLittleEndian32(bytes, 22, height);
-    putLittleEndian16(bytes, 26, 1);
-    putLittleEndian16(bytes, 28, 8);
-    putLittleEndian32(bytes, 34, pixelBytes);
+    tamra::samples::Picture picture(width, height);
     for (std::uint32_t y = 0; y < height; ++y) {
-        std::uint8_t* row = bytes.data() + 54 + std::size_t{height - 1 - y} * rowBytes;
-        for (std::uint32_t x = 0; x < width; ++x) row[x] = value(x, y);
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::uint8_t level = value(x, y);
+            picture.set(x, y, {level, level, level});
+        }
     }
     std::filesystem::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    tamra::samples::BmpLayout layout;
+    layout.bitsPerPixel = 8;
+    layout.palette = false;
+    tamra::samples::writeBmp(file.string(), picture, layout);
 }
 
 std::uint8_t levelOf(int fileIndex) {
@@ -236,4 +222,4 @@ unsigned char* EmulatorTest::slot(std::uint32_t index, std::size_t slotBytes) co
     return grab_->GetFramePtr(0) + index * slotBytes;
 }
 
-}  // namespace acquisition_test
+}  // namespace grab_test

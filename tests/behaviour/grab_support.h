@@ -1,0 +1,268 @@
+// Test helpers for the grab core and the emulator: a back end in the shape of the real ones,
+// image folders, a recorder of frames and a grab fixture that plays such a folder.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <tamra/Observe.h>
+#include <tamra/Tamra.h>
+
+#include "core/GrabState.h"
+#include "support/ProcessInfo.h"
+
+namespace grab_test {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using tamra::testing::processThreadCount;
+
+constexpr std::uint32_t kKeep = 0xFFFFFFFEu;
+constexpr std::uint32_t kDefault = 0xFFFFFFFFu;
+
+// One change of an output port as the scheduler or the client made it.
+struct PortChange {
+    unsigned int port;
+    int value;
+    Clock::time_point at;
+    std::thread::id thread;
+};
+
+// A back end over IXGrab or CIGrab as the real ones are built: the core does the common work
+// and the override sets the state flag. It records the output-port changes and the LED toggles,
+// and reaches the state a back end sets up (rotation, tiles) or reads (the ring).
+template <class Base>
+class TestGrab : public Base {
+public:
+    ~TestGrab() override { this->Terminate(); }
+
+    IFW_IGRABTYPE GetGrabType() override { return grabType; }
+    std::uint32_t GetHardwareRevision() override {
+        return hardwareRevision != 0 ? hardwareRevision : Base::GetHardwareRevision();
+    }
+    int GetNumCameras() override { return cameras != 0 ? cameras : Base::GetNumCameras(); }
+
+    int Initialize() override {
+        if (Base::Initialize() == 0) return 0;
+        this->setInitializedFlag(1);
+        return 1;
+    }
+    int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
+               std::uint32_t height, std::uint32_t bits, std::uint32_t count,
+               std::uint32_t timeOut) override {
+        ++creates;
+        if (Base::Create(offsetX, offsetY, width, height, bits, count, timeOut) == 0) return 0;
+        this->setCreatedFlag(1);
+        return 1;
+    }
+    int Start() override {
+        if (Base::Start() == 0) return 0;
+        this->setRunningFlag(1);
+        return 1;
+    }
+    int ToggleLed(std::uint32_t value) override {
+        toggles.fetch_add(1);
+        toggleValue.store(value);
+        if (std::this_thread::get_id() == clientThread) toggledOnClientThread.store(true);
+        return Base::ToggleLed(value);
+    }
+    // Recorded once the core's change (or refusal message) is made, so that a test seeing the
+    // record also sees its effects.
+    int SetOutputPort(unsigned int port, int value) override {
+        const int result = Base::SetOutputPort(port, value);
+        std::lock_guard<std::mutex> lock(changesLock_);
+        portChanges_.push_back({port, value, Clock::now(), std::this_thread::get_id()});
+        return result;
+    }
+
+    unsigned char* ring() const { return this->grabState().ring.buffer; }
+    unsigned char* slot(std::uint32_t i) const { return this->grabState().ring.slots[i]; }
+    std::uint32_t ringBytes() const { return this->grabState().geometry.ringBufferSize; }
+    int hookSupplied() const { return this->grabState().ring.hookSupplied; }
+    void setRotation(std::uint32_t degrees) { this->grabState().transform.rotation = degrees; }
+    void setTiles(std::uint32_t horizontal) { this->grabState().transform.horzTiles = horizontal; }
+    void setInitialized(int value) { this->setInitializedFlag(value); }
+    const char* productName() const { return this->grabState().camera.productName; }
+
+    std::vector<PortChange> changesOf(unsigned int port) {
+        std::lock_guard<std::mutex> lock(changesLock_);
+        std::vector<PortChange> result;
+        for (const PortChange& c : portChanges_)
+            if (c.port == port) result.push_back(c);
+        return result;
+    }
+    std::vector<PortChange> changes() {
+        std::lock_guard<std::mutex> lock(changesLock_);
+        return portChanges_;
+    }
+
+    IFW_IGRABTYPE grabType = IFW_IGRAB_CORE;
+    std::uint32_t hardwareRevision = 0;  // 0: the core's
+    int cameras = 0;                     // 0: the core's
+    int creates = 0;                     // Create calls, the core's own included
+    std::atomic<int> toggles{0};
+    std::atomic<std::uint32_t> toggleValue{0};
+    std::atomic<bool> toggledOnClientThread{false};
+    std::thread::id clientThread = std::this_thread::get_id();
+
+private:
+    std::mutex changesLock_;
+    std::vector<PortChange> portChanges_;
+};
+
+using CoreGrab = TestGrab<CIGrab>;
+using RootGrab = TestGrab<IXGrab>;
+
+inline std::unique_ptr<CoreGrab> initialisedCore(IFW_IGRABTYPE type = IFW_IGRAB_CORE) {
+    auto grab = std::make_unique<CoreGrab>();
+    grab->grabType = type;
+    grab->Initialize();
+    return grab;
+}
+
+// Polls until pred holds or the limit passes; returns whether it held.
+template <class Pred>
+bool eventually(Pred pred, milliseconds limit = milliseconds(3000)) {
+    const Clock::time_point end = Clock::now() + limit;
+    while (!pred()) {
+        if (Clock::now() >= end) return false;
+        std::this_thread::sleep_for(milliseconds(2));
+    }
+    return true;
+}
+
+// Waits until the producer has composed count frames since Start. The producer calls no client
+// code, so its counter is the handshake.
+inline bool waitForComposed(IXGrab& grab, std::uint64_t count) {
+    TamraCounters counters{};
+    return eventually(
+        [&] { return TamraGetCounters(&grab, &counters) == 1 && counters.framesComposed >= count; },
+        milliseconds(10000));
+}
+
+// A folder of its own under the system's temporary folder, removed with its contents.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string string() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+using PixelValue = std::function<std::uint8_t(std::uint32_t x, std::uint32_t y)>;
+
+// Writes an 8-bit grey bitmap without a palette (a pixel's index is its grey level) whose pixel
+// (x, y), counted from the top-left, is value(x, y).
+void writeGreyFile(const std::filesystem::path& file, std::uint32_t width, std::uint32_t height,
+                   const PixelValue& value);
+
+// Writes count uniform files frame_00.bmp, frame_01.bmp, ... into folder; file k is grey level
+// levelOf(k) everywhere, so a delivered frame tells which file it came from.
+void writeNumberedFiles(const std::filesystem::path& folder, int count, std::uint32_t width,
+                        std::uint32_t height);
+std::uint8_t levelOf(int fileIndex);
+
+struct Delivery {
+    unsigned char* buffer = nullptr;
+    unsigned int count = 0;
+    std::int64_t tag = -1;
+    std::uint32_t camera = 0;  // extended callback only
+    std::thread::id thread;
+    Clock::time_point time;
+    std::vector<std::uint8_t> pixels;  // the first copyBytes bytes of the buffer
+};
+
+// Records every callback the grab makes, with the calling thread and time. A held gate makes
+// the buffer callbacks block until it is opened, standing in for a slow client.
+class FrameLog {
+public:
+    explicit FrameLog(std::size_t copyBytes = 0) : copyBytes_(copyBytes) {}
+    ~FrameLog() { openGate(); }
+    FrameLog(const FrameLog&) = delete;
+    FrameLog& operator=(const FrameLog&) = delete;
+
+    static int onFrame(unsigned char* buffer, unsigned int count, std::int64_t tag, void* log);
+    static int onFrameEx(IFW_GRAB_BUF_DESC* desc, unsigned int count, std::int64_t tag, void* log);
+    static int onTrash(unsigned char* buffer, unsigned int count, std::int64_t tag, void* log);
+    static int onExit(void* log);
+
+    void attach(IXGrab& grab);  // buffer, trash and thread-exit callbacks
+    void holdGate();
+    void openGate();
+    // Runs inside each buffer callback, after it was recorded (and before the gate).
+    void setAction(std::function<void(const Delivery&)> action);
+    // A trash callback this slow stands in for a slow client.
+    void setTrashDelay(milliseconds delay) { trashDelayMs_ = static_cast<int>(delay.count()); }
+    // Set before the grab starts.
+    void setCopyBytes(std::size_t bytes) { copyBytes_ = bytes; }
+
+    bool waitForFrames(std::size_t count, milliseconds timeout = milliseconds(5000));
+    bool waitForTrash(std::size_t count, milliseconds timeout = milliseconds(5000));
+    bool waitForExits(std::size_t count, milliseconds timeout = milliseconds(5000));
+
+    std::vector<Delivery> frames() const;
+    std::vector<Delivery> trash() const;
+    std::size_t frameCount() const;
+    std::size_t exitCount() const;
+    std::thread::id exitThread() const;
+
+private:
+    void recordFrame(Delivery delivery);
+    bool waitUntil(const std::function<bool()>& ready, milliseconds timeout);
+
+    std::size_t copyBytes_;
+    mutable std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<Delivery> frames_;
+    std::vector<Delivery> trash_;
+    std::size_t exits_ = 0;
+    std::thread::id exitThread_;
+    bool gateHeld_ = false;
+    std::function<void(const Delivery&)> action_;
+    std::atomic<int> trashDelayMs_{0};
+};
+
+// An emulator playing a folder of its own. TearDown opens the logs' gates before deleting the
+// grab, so that a test failing while the client blocks cannot hang; the logs outlive the grab.
+class EmulatorTest : public ::testing::Test {
+protected:
+    static constexpr std::uint32_t kWidth = 64;
+    static constexpr std::uint32_t kHeight = 48;
+
+    void TearDown() override;
+
+    // Initialises the grab and points it at the folder with the given geometry (created, not
+    // running), then re-creates with the buffer count unless it is kKeep.
+    void playFolder(std::uint32_t width = kWidth, std::uint32_t height = kHeight,
+                    std::uint32_t bufferCount = kKeep);
+    // Software trigger, log_ attached, started.
+    void startTriggered();
+    // Sends one software trigger and waits until the frame count reaches expected.
+    bool triggerAndWait(std::size_t expected);
+    // Slot i of the ring, with slots of one mono image each.
+    unsigned char* slot(std::uint32_t index, std::size_t slotBytes = kWidth * kHeight) const;
+
+    TempFolder folder_;
+    FrameLog log_{kWidth * kHeight};
+    FrameLog otherLog_;
+    std::unique_ptr<CIGrabEmu> grab_ = std::make_unique<CIGrabEmu>();
+};
+
+}  // namespace grab_test
