@@ -262,9 +262,12 @@ TEST(CoreValues, AjustValueResolvesSentinelsThenClampsAndBitsRoundUpToBytes) {
     constexpr std::uint32_t kNoLimit = 0xFFFFFFFDu;
     const struct {
         std::uint32_t value, current, dflt, min, max, expected;
-    } cases[] = {{kKeep, 7, 9, kNoLimit, kNoLimit, 7},   {kDefault, 7, 9, kNoLimit, kNoLimit, 9},
-                 {3, 7, 9, 5, kNoLimit, 5},              {30, 7, 9, 5, 20, 20},
-                 {kKeep, 100, 9, 5, 20, 20},             {kNoLimit, 1, 2, kNoLimit, kNoLimit, kNoLimit}};
+    } cases[] = {{kKeep, 7, 9, kNoLimit, kNoLimit, 7},
+                 {kDefault, 7, 9, kNoLimit, kNoLimit, 9},
+                 {3, 7, 9, 5, kNoLimit, 5},
+                 {30, 7, 9, 5, 20, 20},
+                 {kKeep, 100, 9, 5, 20, 20},
+                 {kNoLimit, 1, 2, kNoLimit, kNoLimit, kNoLimit}};
     for (const auto& c : cases) {
         std::uint32_t v = c.value;
         grab.AjustValue(v, c.current, c.dflt, c.min, c.max);

@@ -50,9 +50,9 @@ TEST(CoreSetters, CropRefusalsNameTheSetterAndLeaveTheGeometryAsItWas) {
                 ASSERT_EQ(grab->Create(kKeep, kKeep, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
             }
             EXPECT_EQ(refusal.call(*grab), 0);
-            EXPECT_EQ(std::string(grab->GetLastErrorMsg()),
-                      std::string("CIGrab::") + refusal.name +
-                          ": Crop boundaries exceed max image size");
+            EXPECT_EQ(
+                std::string(grab->GetLastErrorMsg()),
+                std::string("CIGrab::") + refusal.name + ": Crop boundaries exceed max image size");
             EXPECT_EQ(grab->GetOffsetX(), 100u);
             EXPECT_EQ(grab->GetOffsetY(), 50u);
             EXPECT_EQ(grab->GetWidth(), 640u);
@@ -137,13 +137,31 @@ TEST(CoreSetters, AChangeRecreatesWithTheStoredGeometryAndRestartsOnlyARunningGr
         {{"Width", [](CoreGrab& g) { return g.SetWidth(320); }}, 0, 0, 320, 480, 8, 5, 5000},
         {{"Height", [](CoreGrab& g) { return g.SetHeight(240); }}, 0, 0, 640, 240, 8, 5, 5000},
         {{"AoiWidth", [](CoreGrab& g) { return g.SetAoiWidth(100); }}, 0, 0, 100, 480, 8, 5, 5000},
-        {{"AoiHeight", [](CoreGrab& g) { return g.SetAoiHeight(100); }}, 0, 0, 640, 100, 8, 5,
+        {{"AoiHeight", [](CoreGrab& g) { return g.SetAoiHeight(100); }},
+         0,
+         0,
+         640,
+         100,
+         8,
+         5,
          5000},
-        {{"WindowGen", [](CoreGrab& g) { return g.SetWindowGen(8, 4, 320, 240); }}, 8, 4, 320,
-         240, 8, 5, 5000},
+        {{"WindowGen", [](CoreGrab& g) { return g.SetWindowGen(8, 4, 320, 240); }},
+         8,
+         4,
+         320,
+         240,
+         8,
+         5,
+         5000},
         {{"BitsPP", [](CoreGrab& g) { return g.SetBitsPP(16); }}, 0, 0, 640, 480, 16, 5, 5000},
         {{"BytesPP", [](CoreGrab& g) { return g.SetBytesPP(3); }}, 0, 0, 640, 480, 24, 5, 5000},
-        {{"BufferCount", [](CoreGrab& g) { return g.SetBufferCount(2); }}, 0, 0, 640, 480, 8, 2,
+        {{"BufferCount", [](CoreGrab& g) { return g.SetBufferCount(2); }},
+         0,
+         0,
+         640,
+         480,
+         8,
+         2,
          5000},
         {{"TimeOut", [](CoreGrab& g) { return g.SetTimeOut(7); }}, 0, 0, 640, 480, 8, 5, 7},
     };
@@ -230,9 +248,8 @@ TEST(CoreImageColor, LayoutSetsPixelSizesAndByteCountsAndKeepsTheGrabRunning) {
     const struct {
         IFW_IMAGE_COLOR_TYPE colour;
         std::uint32_t bytes;
-    } layouts[] = {{IFW_IMAGE_COLOR_COLOR32, 4},
-                   {IFW_IMAGE_COLOR_COLOR24, 3},
-                   {IFW_IMAGE_COLOR_MONO8_ALT, 1}};
+    } layouts[] = {
+        {IFW_IMAGE_COLOR_COLOR32, 4}, {IFW_IMAGE_COLOR_COLOR24, 3}, {IFW_IMAGE_COLOR_MONO8_ALT, 1}};
     for (const auto& layout : layouts) {
         SCOPED_TRACE(layout.colour);
         ASSERT_EQ(grab->SetImageColor(layout.colour), 1);

@@ -1,11 +1,15 @@
 // Source faults during acquisition: the file a camera plays is deleted, cut short, replaced by a
 // folder or made unreadable while the grab runs. Each such frame is the stand-in pattern, the
-// run goes on, the frame's record says why, and the file's picture comes back with the file.
+// run goes on, the frame's record says why and the counters count it, and the file's picture
+// comes back with the file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -30,17 +34,6 @@ using grab_test::TempFolder;
 
 constexpr std::uint32_t kWidth = 64;
 constexpr std::uint32_t kHeight = 48;
-const std::string kPicture = "the file's picture";
-const std::string kStandIn = "the stand-in pattern";
-const std::string kNoFrame = "no frame";
-
-// What one frame showed, and what its record says.
-struct Seen {
-    std::string what;
-    std::string reason;  // the record's reason for the stand-in; empty when the file played
-    std::string source;  // the file the record names
-};
-
 // A running, software-triggered emulator playing a folder of one uniform grey file.
 class SourcePlayer {
 public:
@@ -51,9 +44,9 @@ public:
         // The record is valid only inside the callback that received the frame.
         log_.setAction([this](const grab_test::Delivery& delivery) {
             TamraFrameRecord record{};
-            const int found = TamraGetFrameRecord(&grab_, delivery.buffer, &record);
+            EXPECT_EQ(TamraGetFrameRecord(&grab_, delivery.buffer, &record), 1);
             std::lock_guard<std::mutex> lock(mutex_);
-            records_.push_back(found == 1 ? record : TamraFrameRecord{});
+            records_.push_back(record);
             recorded_.notify_all();
         });
         std::string path = folder.string();
@@ -67,44 +60,41 @@ public:
         grab_.Terminate();
     }
 
-    // Triggers one frame and tells what it shows and why.
-    Seen nextFrame() {
-        const std::size_t expected = log_.frameCount() + 1;
-        grab_.GenerateSoftTrigger(0);
-        if (!log_.waitForFrames(expected)) return {kNoFrame, "", ""};
-        TamraFrameRecord record{};
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            recorded_.wait(lock, [&] { return records_.size() >= expected; });
-            record = records_.back();
-        }
-        Seen seen{kPicture, record.planes[0].reason, record.planes[0].sourceFile};
-        const std::vector<grab_test::Delivery> frames = log_.frames();
-        for (const std::uint8_t value : frames.back().pixels)
-            if (value != levelOf(0)) seen.what = kStandIn;
-        EXPECT_EQ(record.planeCount, 1u);
-        EXPECT_EQ(record.planes[0].substituted, seen.what == kStandIn ? 1 : 0) << seen.reason;
-        return seen;
-    }
     const fs::path& file() const { return file_; }
     void restoreFile() {
         std::error_code ignored;
         fs::remove_all(file_, ignored);
         grab_test::writeNumberedFiles(file_.parent_path(), 1, kWidth, kHeight);
     }
-    // A frame of the file's own picture, from the file.
-    void expectPicture() {
-        const Seen seen = nextFrame();
-        EXPECT_EQ(seen.what, kPicture);
-        EXPECT_EQ(seen.reason, "");
-        EXPECT_EQ(seen.source, file_.string());
+    TamraCounters counters() {
+        TamraCounters counters{};
+        EXPECT_EQ(TamraGetCounters(&grab_, &counters), 1);
+        return counters;
     }
-    // The stand-in, with a reason that says what went wrong.
-    void expectStandIn(const std::string& reason) {
-        const Seen seen = nextFrame();
-        EXPECT_EQ(seen.what, kStandIn);
-        EXPECT_NE(seen.reason.find(reason), std::string::npos)
-            << "the reason '" << seen.reason << "' does not say '" << reason << "'";
+    // Triggers one frame: the file's own picture when reason is empty, else the stand-in with
+    // a reason that says what went wrong.
+    void expectFrame(const std::string& reason) {
+        const std::size_t expected = log_.frameCount() + 1;
+        grab_.GenerateSoftTrigger(0);
+        ASSERT_TRUE(log_.waitForFrames(expected)) << "no frame";
+        TamraFrameRecord record{};
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            recorded_.wait(lock, [&] { return records_.size() >= expected; });
+            record = records_.back();
+        }
+        const std::vector<std::uint8_t>& pixels = log_.frames().back().pixels;
+        const bool picture = std::all_of(pixels.begin(), pixels.end(),
+                                         [](std::uint8_t value) { return value == levelOf(0); });
+        EXPECT_EQ(picture, reason.empty());
+        ASSERT_EQ(record.planeCount, 1u);
+        EXPECT_EQ(record.planes[0].substituted, picture ? 0 : 1);
+        EXPECT_EQ(record.planes[0].sourceFile, file_.string());
+        const std::string said = record.planes[0].reason;
+        if (reason.empty())
+            EXPECT_EQ(said, "");
+        else
+            EXPECT_NE(said.find(reason), std::string::npos) << "'" << said << "' lacks " << reason;
     }
 
 private:
@@ -116,46 +106,41 @@ private:
     std::vector<TamraFrameRecord> records_;
 };
 
-TEST(SourceFaults, ADeletedFileGivesTheStandInUntilItReturns) {
+TEST(SourceFaults, EachFaultGivesTheStandInWithItsReasonUntilTheFileIsBack) {
     TempFolder folder;
     SourcePlayer player(folder.path());
-    player.expectPicture();
-    fs::remove(player.file());
-    player.expectStandIn("file not found");
-    player.expectStandIn("file not found");
-    player.restoreFile();
-    player.expectPicture();
-}
-
-TEST(SourceFaults, AFileCutShortGivesTheStandInUntilItIsWhole) {
-    TempFolder folder;
-    SourcePlayer player(folder.path());
-    player.expectPicture();
-    const std::uintmax_t size = fs::file_size(player.file());
-    // Cut inside the pixel rows, inside the headers, and to nothing.
-    const std::pair<std::uintmax_t, std::string> cuts[] = {
-        {size - 1, "pixel data ends 1 bytes early"},
-        {size / 2, "pixel data ends"},
-        {30, "the file ends inside the 40-byte information header"},
-        {0, "the file ends inside the 14-byte file header"}};
-    for (const auto& [cut, reason] : cuts) {
-        SCOPED_TRACE("file cut to " + std::to_string(cut) + " of " + std::to_string(size));
-        fs::resize_file(player.file(), cut);
-        player.expectStandIn(reason);
+    player.expectFrame("");
+    const fs::path& file = player.file();
+    const std::uintmax_t size = fs::file_size(file);
+    const auto cutTo = [&](std::uintmax_t bytes) {
+        return [&, bytes] { fs::resize_file(file, bytes); };
+    };
+    const struct {
+        const char* fault;
+        std::function<void()> apply;
+        std::string reason;
+    } faults[] = {
+        {"deleted", [&] { fs::remove(file); }, "file not found"},
+        {"cut in the pixel rows", cutTo(size - 1), "pixel data ends 1 bytes early"},
+        {"cut in half", cutTo(size / 2), "pixel data ends"},
+        {"cut in the headers", cutTo(30), "the file ends inside the 40-byte information header"},
+        {"cut to nothing", cutTo(0), "the file ends inside the 14-byte file header"},
+        {"a folder in its place",
+         [&] {
+             fs::remove(file);
+             fs::create_directories(file / "inside");
+         },
+         "not a regular file"},
+    };
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.fault);
+        fault.apply();
+        player.expectFrame(fault.reason);
+        player.expectFrame(fault.reason);
+        player.restoreFile();
+        player.expectFrame("");
     }
-    player.restoreFile();
-    player.expectPicture();
-}
-
-TEST(SourceFaults, AFolderInPlaceOfTheFileGivesTheStandIn) {
-    TempFolder folder;
-    SourcePlayer player(folder.path());
-    player.expectPicture();
-    fs::remove(player.file());
-    fs::create_directories(player.file() / "inside");
-    player.expectStandIn("not a regular file");
-    player.restoreFile();
-    player.expectPicture();
+    EXPECT_EQ(player.counters().framesSubstituted, 2 * std::size(faults));
 }
 
 #if !defined(_WIN32)
@@ -165,11 +150,11 @@ constexpr int kCannotRunAsOther = 77;
 void unreadableFileScenario() {
     TempFolder folder;
     SourcePlayer player(folder.path());
-    player.expectPicture();
+    player.expectFrame("");
     fs::permissions(player.file(), fs::perms::none);
-    player.expectStandIn("cannot be opened for reading");
+    player.expectFrame("cannot be opened for reading");
     fs::permissions(player.file(), fs::perms::owner_read | fs::perms::owner_write);
-    player.expectPicture();
+    player.expectFrame("");
 }
 #endif
 

@@ -1,7 +1,6 @@
 // Frame records as a callback reads them: the frame's number, slot and source file (the file in
-// the delivered frame, not the producer's latest), and for a file that goes missing, is cut
-// short or becomes a folder mid-run, the stand-in pattern with its reason and the recovery
-// when the file returns.
+// the delivered frame, not the producer's latest). Records of stand-in frames are in
+// faults_SourceTest.cpp.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -106,73 +105,6 @@ TEST_F(EmulatorRecords, EachRecordNamesTheFileInItsOwnFrame) {
     EXPECT_EQ(dropped.planeCount, 0u);
     // A pointer that starts no slot has no record.
     EXPECT_EQ(TamraGetFrameRecord(grab_.get(), slot(0) + 1, &dropped), 0);
-}
-
-// One file, changed between triggers: each fault shows as a substituted plane with its reason
-// and the file's name, and the next frame after the file returns plays it again.
-TEST_F(EmulatorRecords, AFileThatFailsMidRunIsSubstitutedWithItsReasonAndRecovers) {
-    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
-    const std::filesystem::path file = folder_.path() / "frame_00.bmp";
-    const std::filesystem::path aside = folder_.path() / "aside";
-    const auto size = std::filesystem::file_size(file);
-    playFolder(kWidth, kHeight, 3);
-    grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
-    RecordReader reader;
-    reader.attach(*grab_, log_);
-    log_.attach(*grab_);
-    ASSERT_EQ(grab_->Start(), 1);
-
-    struct Step {
-        const char* fault;
-        std::function<void()> apply;
-        std::string reason;  // empty: played
-    };
-    const std::string early = "pixel data ends " + std::to_string(size - 1000) + " bytes early";
-    const std::vector<Step> steps = {
-        {"none", [] {}, ""},
-        {"deleted", [&] { std::filesystem::rename(file, aside); }, "file not found"},
-        {"back", [&] { std::filesystem::rename(aside, file); }, ""},
-        {"truncated",
-         [&] {
-             std::filesystem::copy_file(file, aside);
-             std::filesystem::resize_file(file, 1000);
-         },
-         early},
-        {"back", [&] { std::filesystem::rename(aside, file); }, ""},
-        {"a folder",
-         [&] {
-             std::filesystem::rename(file, aside);
-             std::filesystem::create_directory(file);
-         },
-         "not a regular file"},
-        {"back",
-         [&] {
-             std::filesystem::remove(file);
-             std::filesystem::rename(aside, file);
-         },
-         ""},
-    };
-    for (std::size_t k = 0; k < steps.size(); ++k) {
-        steps[k].apply();
-        ASSERT_TRUE(triggerAndWait(k + 1)) << steps[k].fault;
-    }
-    ASSERT_EQ(grab_->Stop(), 1);
-
-    const std::vector<Seen> seen = reader.seen();
-    ASSERT_EQ(seen.size(), steps.size());
-    for (std::size_t k = 0; k < steps.size(); ++k) {
-        SCOPED_TRACE(std::string("step ") + std::to_string(k) + ": " + steps[k].fault);
-        const TamraPlaneRecord& plane = seen[k].record.planes[0];
-        EXPECT_EQ(seen[k].record.number, k + 1);
-        EXPECT_EQ(fileName(plane.sourceFile), "frame_00.bmp");
-        EXPECT_EQ(plane.substituted, steps[k].reason.empty() ? 0 : 1);
-        EXPECT_EQ(plane.reason, steps[k].reason);
-        EXPECT_EQ(log_.frames()[k].pixels[0] == levelOf(0), steps[k].reason.empty());
-    }
-    TamraCounters counters{};
-    ASSERT_EQ(TamraGetCounters(grab_.get(), &counters), 1);
-    EXPECT_EQ(counters.framesSubstituted, 3u);
-    EXPECT_EQ(counters.framesComposed, steps.size());
 }
 
 }  // namespace

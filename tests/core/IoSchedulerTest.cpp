@@ -4,8 +4,8 @@
 #include <chrono>
 #include <future>
 #include <memory>
-#include <utility>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -36,8 +36,8 @@ std::vector<unsigned int> drain(IoScheduler& scheduler, double now) {
 
 TEST(IoSchedulerList, TakesWhatIsDueByDueTimeAndEqualDueTimesLastScheduledFirst) {
     IoScheduler scheduler;
-    for (auto [due, port] : {std::pair{5.0, 1u}, {5.0, 2u}, {3.0, 3u}, {7.0, 4u}, {5.0, 5u},
-                             {7.0, 6u}, {10.0, 7u}})
+    for (auto [due, port] :
+         {std::pair{5.0, 1u}, {5.0, 2u}, {3.0, 3u}, {7.0, 4u}, {5.0, 5u}, {7.0, 6u}, {10.0, 7u}})
         scheduler.insert(event(due, port));
     EXPECT_EQ(scheduler.head()->port, 3u);
     EXPECT_EQ(drain(scheduler, 2.99), std::vector<unsigned int>{});
