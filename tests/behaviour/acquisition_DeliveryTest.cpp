@@ -101,8 +101,14 @@ TEST_F(EmulatorDelivery, TwoTriggersDuringOneCompositionGiveOneMoreFrame) {
     release.set_value();
     writer.get();
 
+    // Every trigger ends delivered or merged; then no frame is still to come.
+    TamraCounters c{};
+    ASSERT_TRUE(grab_test::eventually([&] {
+        return TamraGetCounters(grab_.get(), &c) == 1 && c.triggersGiven == 4 &&
+               c.framesDelivered + c.triggersMerged == 4;
+    }));
+    EXPECT_EQ(c.triggersMerged, 1u);
     ASSERT_TRUE(log_.waitForFrames(3));
-    std::this_thread::sleep_for(milliseconds(300));
     EXPECT_EQ(log_.frameCount(), 3u);
     EXPECT_TRUE(isUniform(log_.frames()[2], levelOf(2)));
     ASSERT_TRUE(triggerAndWait(4));  // a trigger after that frame gives another
@@ -138,7 +144,6 @@ TEST_F(EmulatorDelivery, StopEndsAWaitForATriggerOrAPauseAtOnce) {
         grab_->SetTriggerMethod(method);
         ASSERT_EQ(grab_->SetFrameDelay(60000), 1);
         ASSERT_EQ(grab_->Start(), 1);
-        std::this_thread::sleep_for(milliseconds(50));
         const Clock::time_point before = Clock::now();
         EXPECT_EQ(grab_->Stop(), 1);
         EXPECT_LT(Clock::now() - before, std::chrono::seconds(3));
@@ -203,7 +208,7 @@ TEST_F(EmulatorDelivery, ExtendedCallbackAloneDeliversNothing) {
     for (int async : {0, 1}) {
         grab_->SetASyncMode(async);
         ASSERT_EQ(grab_->Start(), 1);
-        std::this_thread::sleep_for(milliseconds(250));
+        ASSERT_TRUE(grab_test::waitForComposed(*grab_, 2));
         ASSERT_EQ(grab_->Stop(), 1);
     }
     EXPECT_EQ(otherLog_.frameCount(), 0u);
@@ -252,7 +257,7 @@ TEST_F(EmulatorDelivery, ChangingTheTriggerMethodRestartsARunningGrab) {
     grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
     EXPECT_EQ(grab_->IsGrabRunning(), 1);
     const std::size_t before = log_.frameCount();
-    std::this_thread::sleep_for(milliseconds(200));
+    std::this_thread::sleep_for(milliseconds(200));  // time for free-run frames that must not come
     EXPECT_EQ(log_.frameCount(), before);
     ASSERT_TRUE(triggerAndWait(before + 1));
     EXPECT_EQ(log_.exitCount(), 1u);  // the first run's delivery thread ended

@@ -83,7 +83,7 @@ TEST_F(EmulatorOverrun, GrabWithoutBufferCallbackNeverOverruns) {
     playFolder(kWidth, kHeight, 3);
     grab_->RegisterTrashCallback(FrameLog::onTrash, &log_);
     ASSERT_EQ(grab_->Start(), 1);
-    std::this_thread::sleep_for(milliseconds(400));  // about ten free-run frames
+    ASSERT_TRUE(grab_test::waitForComposed(*grab_, 10));
     ASSERT_EQ(grab_->Stop(), 1);
     EXPECT_TRUE(log_.trash().empty());
     EXPECT_NE(std::string(grab_->GetImageFileName(0, 0, 0)), "");

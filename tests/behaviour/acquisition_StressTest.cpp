@@ -91,10 +91,8 @@ TEST_F(EmulatorStress, OverrunReporterMayStopAcquisitionToo) {
         grab);
     log_.holdGate();
     ASSERT_EQ(grab_->Start(), 1);
-    for (int poll = 0; poll < 500 && grab_->IsGrabRunning(); ++poll) {
-        std::this_thread::sleep_for(milliseconds(10));
-    }
-    EXPECT_EQ(grab_->IsGrabRunning(), 0);
+    EXPECT_TRUE(
+        grab_test::eventually([&] { return grab_->IsGrabRunning() == 0; }, milliseconds(5000)));
     log_.openGate();  // the delivery thread ends once the blocked client returns
     ASSERT_TRUE(log_.waitForExits(1));
     EXPECT_EQ(grab_->Stop(), 1);

@@ -83,7 +83,7 @@ public:
             recorded_.wait(lock, [&] { return records_.size() >= expected; });
             record = records_.back();
         }
-        const std::vector<std::uint8_t>& pixels = log_.frames().back().pixels;
+        const std::vector<std::uint8_t> pixels = log_.frames().back().pixels;
         const bool picture = std::all_of(pixels.begin(), pixels.end(),
                                          [](std::uint8_t value) { return value == levelOf(0); });
         EXPECT_EQ(picture, reason.empty());

@@ -65,21 +65,12 @@ void writeNumberedFiles(const std::filesystem::path& folder, int count, std::uin
 }
 
 int FrameLog::onFrame(unsigned char* buffer, unsigned int count, std::int64_t tag, void* log) {
-    Delivery delivery;
-    delivery.buffer = buffer;
-    delivery.count = count;
-    delivery.tag = tag;
-    logOf(log).recordFrame(std::move(delivery));
+    logOf(log).recordFrame({buffer, count, tag, 0, {}, {}, {}});
     return 0;
 }
 
 int FrameLog::onFrameEx(IFW_GRAB_BUF_DESC* desc, unsigned int count, std::int64_t tag, void* log) {
-    Delivery delivery;
-    delivery.buffer = desc->Buffer;
-    delivery.camera = desc->CameraIndex;
-    delivery.count = count;
-    delivery.tag = tag;
-    logOf(log).recordFrame(std::move(delivery));
+    logOf(log).recordFrame({desc->Buffer, count, tag, desc->CameraIndex, {}, {}, {}});
     return 0;
 }
 
@@ -163,31 +154,6 @@ bool FrameLog::waitForTrash(std::size_t count, milliseconds timeout) {
 
 bool FrameLog::waitForExits(std::size_t count, milliseconds timeout) {
     return waitUntil([&] { return exits_ >= count; }, timeout);
-}
-
-std::vector<Delivery> FrameLog::frames() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return frames_;
-}
-
-std::vector<Delivery> FrameLog::trash() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return trash_;
-}
-
-std::size_t FrameLog::frameCount() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return frames_.size();
-}
-
-std::size_t FrameLog::exitCount() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return exits_;
-}
-
-std::thread::id FrameLog::exitThread() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return exitThread_;
 }
 
 void EmulatorTest::TearDown() {

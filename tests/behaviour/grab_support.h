@@ -217,13 +217,18 @@ public:
     bool waitForTrash(std::size_t count, milliseconds timeout = milliseconds(5000));
     bool waitForExits(std::size_t count, milliseconds timeout = milliseconds(5000));
 
-    std::vector<Delivery> frames() const;
-    std::vector<Delivery> trash() const;
-    std::size_t frameCount() const;
-    std::size_t exitCount() const;
-    std::thread::id exitThread() const;
+    std::vector<Delivery> frames() const { return locked(frames_); }
+    std::vector<Delivery> trash() const { return locked(trash_); }
+    std::size_t frameCount() const { return locked(frames_).size(); }
+    std::size_t exitCount() const { return locked(exits_); }
+    std::thread::id exitThread() const { return locked(exitThread_); }
 
 private:
+    template <class T>
+    T locked(const T& field) const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return field;
+    }
     void recordFrame(Delivery delivery);
     bool waitUntil(const std::function<bool()>& ready, milliseconds timeout);
 
