@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -286,6 +287,16 @@ TEST(CoreStates, EachOperationIsAdmittedOrRefusedByTheStateWithItsMessage) {
             expectCoreCall<CoreGrab>(group, op, "CIGrab");
             if (group.root) expectCoreCall<RootGrab>(group, op, "IXGrab");
         }
+    }
+}
+
+TEST(CoreStates, HardwareClassesRefuseAsTheCoreDoesWithTheCoresName) {
+    std::unique_ptr<IXGrab> grabs[] = {
+        std::make_unique<CIGrabTrell>(), std::make_unique<CIGrabKesto>(),
+        std::make_unique<CIGrabBrixoLT>(), std::make_unique<CIGrabGev>(3)};
+    for (auto& grab : grabs) {
+        EXPECT_EQ(grab->SetRejectorDelay(0), 0);
+        EXPECT_STREQ(grab->GetLastErrorMsg(), "CIGrab::SetRejectorDelay: Grab not initialized");
     }
 }
 

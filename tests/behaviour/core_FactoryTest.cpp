@@ -54,16 +54,13 @@ TEST(Factory, EmptyStringLeavesTheBufferAlone) {
     EXPECT_EQ(TamraGrabDelete(grab), 1);
 }
 
-TEST(Factory, EveryCallMakesANewObject) {
+TEST(Factory, EveryCallMakesANewObjectAndDeletingNullReturnsZero) {
     Made first = instantiate("EMULATOR");
     Made second = instantiate("EMULATOR");
     EXPECT_NE(first.grab, second.grab);
     EXPECT_EQ(first.grab->IsGrabInitialized(), 0);
     TamraGrabDelete(first.grab);
     TamraGrabDelete(second.grab);
-}
-
-TEST(Factory, DeleteOfNullReturnsZero) {
     EXPECT_EQ(TamraGrabDelete(nullptr), 0);
 }
 
