@@ -8,7 +8,6 @@
 
 namespace {
 
-using tamra::emulator::copyCropWindow;
 using tamra::emulator::CropGeometry;
 using tamra::emulator::CropPlan;
 using tamra::emulator::planCrop;
@@ -58,14 +57,6 @@ TEST(CropPlan, PlanesAreLimitedByBothSlotsAndByEightCameras) {
     g.ringSlotBytes = 100 * 256;
     g.frameSlotBytes = 100 * 256;
     EXPECT_EQ(planCrop(g).planes, 8u);
-}
-
-TEST(CropPlan, EmptyGeometryCopiesNothing) {
-    const CropPlan plan = planCrop(CropGeometry{});
-    EXPECT_EQ(plan.planes, 0u);
-    std::uint8_t untouched = 0x5A;
-    copyCropWindow(plan, nullptr, &untouched);
-    EXPECT_EQ(untouched, 0x5A);
 }
 
 }  // namespace

@@ -10,13 +10,11 @@
 #include <tamra/Tamra.h>
 
 #include "backends/VariantMarker.h"
-#include "support/NativePath.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using tamra::backends::setVariantMarkerPath;
-using tamra::backends::variantMarkerPath;
 
 class VariantMarker : public testing::Test {
 protected:
@@ -38,11 +36,6 @@ protected:
     fs::path folder_;
     std::string marker_;
 };
-
-TEST_F(VariantMarker, TheDefaultPathIsTheRootWindowsFolder) {
-    setVariantMarkerPath("");
-    EXPECT_EQ(variantMarkerPath(), tamra::testing::nativePath("/windows/sicam.txt"));
-}
 
 // Absent, the marker selects type six; present, type seven; looked at only at construction.
 TEST_F(VariantMarker, TheMarkerSelectsTheTypeAtConstructionOnly) {

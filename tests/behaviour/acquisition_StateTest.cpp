@@ -48,7 +48,8 @@ std::string expectedMessage(const std::string& className, const char* operation,
                             const char* message, const std::string& before) {
     if (message[0] == '\0') return before;
     if (std::string(message).find("::") != std::string::npos) return message;
-    return className + "::" + operation + ": " + message;
+    const std::string name(operation);
+    return className + "::" + name.substr(0, name.find('(')) + ": " + message;
 }
 
 // ---- The emulator, in its five states.
@@ -63,41 +64,26 @@ struct EmulatorRow {
 
 // Outside a callback a new image path re-creates the grab, so before Initialize it is that
 // Create which refuses.
+#define EMU(call) #call, [](CIGrabEmu & g, std::string&) { return g.call; }
 const EmulatorRow kEmulatorTable[] = {
-    {"Initialize",
-     [](CIGrabEmu& g, std::string&) { return g.Initialize(); },
-     {kOk, {0, kAlready}, {0, kAlready}, {0, kAlready}, {0, kAlready}}},
-    {"Create",
-     [](CIGrabEmu& g, std::string&) { return g.Create(0, 0, 64, 48, 8, 5, 5000); },
-     {kRefusedNotInit, kOk, kOk, kOk, {0, kInCallback}}},
-    {"Start",
-     [](CIGrabEmu& g, std::string&) { return g.Start(); },
-     {{0, kNotCreated}, {0, kNotCreated}, kOk, kOk, {0, kInCallback}}},
-    {"Stop", [](CIGrabEmu& g, std::string&) { return g.Stop(); }, {kOk, kOk, kOk, kOk, kOk}},
-    {"Destroy",
-     [](CIGrabEmu& g, std::string&) { return g.Destroy(); },
-     {kOk, kOk, kOk, kOk, {0, kInCallback}}},
-    {"Terminate",
-     [](CIGrabEmu& g, std::string&) { return g.Terminate(); },
-     {kOk, kOk, kOk, kOk, {0, kInCallback}}},
-    {"SetImageColor",
-     [](CIGrabEmu& g, std::string&) { return g.SetImageColor(IFW_IMAGE_COLOR_COLOR32); },
+    {EMU(Initialize()), {kOk, {0, kAlready}, {0, kAlready}, {0, kAlready}, {0, kAlready}}},
+    {EMU(Create(0, 0, 64, 48, 8, 5, 5000)), {kRefusedNotInit, kOk, kOk, kOk, {0, kInCallback}}},
+    {EMU(Start()), {{0, kNotCreated}, {0, kNotCreated}, kOk, kOk, {0, kInCallback}}},
+    {EMU(Stop()), {kOk, kOk, kOk, kOk, kOk}},
+    {EMU(Destroy()), {kOk, kOk, kOk, kOk, {0, kInCallback}}},
+    {EMU(Terminate()), {kOk, kOk, kOk, kOk, {0, kInCallback}}},
+    {EMU(SetImageColor(IFW_IMAGE_COLOR_COLOR32)),
      {kRefusedNotInit, kOk, kOk, kOk, {0, kInCallback}}},
     {"EmulateFromNewImagePath",
      [](CIGrabEmu& g, std::string& folder) {
          return g.EmulateFromNewImagePath(folder.data(), 64, 48);
      },
      {{1, "CIGrab::Create: Grab not initialized"}, kOk, kOk, kOk, {0, kInCallback}}},
-    {"SetFrameDelay",
-     [](CIGrabEmu& g, std::string&) { return g.SetFrameDelay(50); },
-     {kRefusedNotInit, kOk, kOk, kOk, kOk}},
-    {"EmulationTrigger",
-     [](CIGrabEmu& g, std::string&) { return g.EmulationTrigger(); },
-     {kRefusedNotInit, kOk, kOk, kOk, kOk}},
-    {"SetActiveCommPort",
-     [](CIGrabEmu& g, std::string&) { return g.SetActiveCommPort(0); },
-     {kRefusedNotInit, kOk, kOk, kOk, kOk}},
+    {EMU(SetFrameDelay(50)), {kRefusedNotInit, kOk, kOk, kOk, kOk}},
+    {EMU(EmulationTrigger()), {kRefusedNotInit, kOk, kOk, kOk, kOk}},
+    {EMU(SetActiveCommPort(0)), {kRefusedNotInit, kOk, kOk, kOk, kOk}},
 };
+#undef EMU
 
 using EmulatorStates = EmulatorTest;
 
@@ -125,7 +111,7 @@ TEST_F(EmulatorStates, EachOperationIsAdmittedOrRefusedByTheStateWithItsMessage)
                 after = grab_->GetLastErrorMsg();
             } else {
                 // Only Initialize leaves acquisition running; the callback then stops it.
-                const bool keepsRunning = std::string(row.name) == "Initialize";
+                const bool keepsRunning = std::string(row.name) == "Initialize()";
                 int runningAfter = -1;
                 grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
                 log_.setAction([&](const Delivery&) {
@@ -174,47 +160,50 @@ CIGrab& core(IXGrab& grab) {
 const Outcome kOff{0, ""};  // refused without a message
 const Outcome kNotCreatedYet{0, kNotCreated};
 
+// One operation as a row: its call, named by the text up to its first parenthesis.
+#define OP(call)                                 \
+    {                                            \
+#call, [](IXGrab & g) { return g.call; } \
+    }
+#define CORE_OP(call)                                  \
+    {                                                  \
+#call, [](IXGrab & g) { return core(g).call; } \
+    }
+
 const CoreGroup kCoreTable[] = {
-    {{kOk, {0, kAlready}, {0, kAlready}},
-     true,
-     {{"Initialize", [](IXGrab& g) { return g.Initialize(); }}}},
-    {{kNotCreatedYet, kNotCreatedYet, kOk}, true, {{"Start", [](IXGrab& g) { return g.Start(); }}}},
-    {{kOk, kOk, kOk},
-     true,
-     {{"Stop", [](IXGrab& g) { return g.Stop(); }},
-      {"Destroy", [](IXGrab& g) { return g.Destroy(); }},
-      {"Terminate", [](IXGrab& g) { return g.Terminate(); }}}},
+    {{kOk, {0, kAlready}, {0, kAlready}}, true, {OP(Initialize())}},
+    {{kNotCreatedYet, kNotCreatedYet, kOk}, true, {OP(Start())}},
+    {{kOk, kOk, kOk}, true, {OP(Stop()), OP(Destroy()), OP(Terminate())}},
     {{kRefusedNotInit, kOk, kOk},
      true,
-     {{"Create", [](IXGrab& g) { return g.Create(0, 0, 64, 48, 8, 2, 0); }},
-      {"SetImageColor", [](IXGrab& g) { return g.SetImageColor(IFW_IMAGE_COLOR_COLOR32); }},
-      {"SetOutputPort", [](IXGrab& g) { return g.SetOutputPort(3, 0); }},
+     {OP(Create(0, 0, 64, 48, 8, 2, 0)),
+      OP(SetImageColor(IFW_IMAGE_COLOR_COLOR32)),
+      OP(SetOutputPort(3, 0)),
       {"GetCamAttr",
        [](IXGrab& g) {
            IFW_CAM_ATTR attr{};
            return g.GetCamAttr(&attr);
        }},
       // Outputs that only report the state.
-      {"SetTriggerParams", [](IXGrab& g) { return g.SetTriggerParams(); }},
-      {"SetRejectorPulseControl", [](IXGrab& g) { return g.SetRejectorPulseControl(); }},
-      {"SetDummyDecisionFIFO", [](IXGrab& g) { return g.SetDummyDecisionFIFO(3, 9); }},
-      {"SetDecisionOutput",
-       [](IXGrab& g) { return g.SetDecisionOutput(7, IFW_DECISION_OUTPUT_FAIL); }},
-      {"SetGPO0", [](IXGrab& g) { return g.SetGPO0(); }},
-      {"SetGPO1", [](IXGrab& g) { return g.SetGPO1(1); }},
-      {"SetReady", [](IXGrab& g) { return g.SetReady(-4); }},
-      {"SetPass", [](IXGrab& g) { return g.SetPass(0xFFFFFFFFu); }},
-      {"SetFail", [](IXGrab& g) { return g.SetFail(2); }},
-      {"SetRecycle", [](IXGrab& g) { return g.SetRecycle(1); }},
-      {"ToggleLed", [](IXGrab& g) { return g.ToggleLed(1); }},
-      {"EmulationTrigger", [](IXGrab& g) { return g.EmulationTrigger(); }},
-      {"SetActiveCommPort", [](IXGrab& g) { return g.SetActiveCommPort(4); }},
+      OP(SetTriggerParams()),
+      OP(SetRejectorPulseControl()),
+      OP(SetDummyDecisionFIFO(3, 9)),
+      OP(SetDecisionOutput(7, IFW_DECISION_OUTPUT_FAIL)),
+      OP(SetGPO0()),
+      OP(SetGPO1(1)),
+      OP(SetReady(-4)),
+      OP(SetPass(0xFFFFFFFFu)),
+      OP(SetFail(2)),
+      OP(SetRecycle(1)),
+      OP(ToggleLed(1)),
+      OP(EmulationTrigger()),
+      OP(SetActiveCommPort(4)),
       // Setters that keep their value whatever the state and then report it.
-      {"SetStrobeDuration", [](IXGrab& g) { return g.SetStrobeDuration(30); }},
-      {"SetStrobeOffset", [](IXGrab& g) { return g.SetStrobeOffset(30); }},
-      {"SetBrightness", [](IXGrab& g) { return g.SetBrightness(70); }},
-      {"SetContrast", [](IXGrab& g) { return g.SetContrast(20); }},
-      {"SetExposure", [](IXGrab& g) { return g.SetExposure(-5.0, 0); }},
+      OP(SetStrobeDuration(30)),
+      OP(SetStrobeOffset(30)),
+      OP(SetBrightness(70)),
+      OP(SetContrast(20)),
+      OP(SetExposure(-5.0, 0)),
       {"WriteLUTBuf",
        [](IXGrab& g) {
            unsigned char table[256] = {};
@@ -222,20 +211,16 @@ const CoreGroup kCoreTable[] = {
        }}}},
     {{kRefusedNotInit, kOk, kOk},
      false,
-     {{"SetFrameDelay", [](IXGrab& g) { return g.SetFrameDelay(10); }},
-      {"SetActiveCamera", [](IXGrab& g) { return core(g).SetActiveCamera(0, 0); }},
-      {"SetLUTFloor", [](IXGrab& g) { return core(g).SetLUTFloor(12); }},
-      {"SetLUTCeiling", [](IXGrab& g) { return core(g).SetLUTCeiling(200); }},
-      {"InvLinearizeLUT", [](IXGrab& g) { return core(g).InvLinearizeLUT(); }},
-      {"LinearizeLUT", [](IXGrab& g) { return core(g).LinearizeLUT(); }}}},
+     {OP(SetFrameDelay(10)), CORE_OP(SetActiveCamera(0, 0)), CORE_OP(SetLUTFloor(12)),
+      CORE_OP(SetLUTCeiling(200)), CORE_OP(InvLinearizeLUT()), CORE_OP(LinearizeLUT())}},
     // Once initialised these answer 0 until their output is enabled or their input is high.
     {{kRefusedNotInit, kOff, kOff},
      true,
-     {{"GetGPInputValue", [](IXGrab& g) { return g.GetGPInputValue(1); }},
-      {"GetCommPortNum", [](IXGrab& g) { return g.GetCommPortNum(1, IFW_COMPORT_CAMERA); }},
-      {"SetExternalTriggerDelay", [](IXGrab& g) { return g.SetExternalTriggerDelay(30); }},
-      {"RejectorControl", [](IXGrab& g) { return g.RejectorControl(1); }},
-      {"RejectorTestControl", [](IXGrab& g) { return g.RejectorTestControl(1); }},
+     {OP(GetGPInputValue(1)),
+      OP(GetCommPortNum(1, IFW_COMPORT_CAMERA)),
+      OP(SetExternalTriggerDelay(30)),
+      OP(RejectorControl(1)),
+      OP(RejectorTestControl(1)),
       // Reading an input's record (it returns nothing) reads its level too.
       {"GetGPInputValue",
        [](IXGrab& g) {
@@ -243,15 +228,9 @@ const CoreGroup kCoreTable[] = {
            g.GetGPIConfig(3, &config);
            return 0;
        }}}},
-    {{kRefusedNotInit, kOff, kOff},
-     false,
-     {{"IsCameraDetected", [](IXGrab& g) { return core(g).IsCameraDetected(0); }}}},
-    {{kRefusedNotInit, {0, kNoRejector}, {0, kNoRejector}},
-     true,
-     {{"SetRejectorDelay", [](IXGrab& g) { return g.SetRejectorDelay(30); }}}},
-    {{kRefusedNotInit, {0, kNoRecycler}, {0, kNoRecycler}},
-     true,
-     {{"SetRecycleDelay", [](IXGrab& g) { return g.SetRecycleDelay(30); }}}},
+    {{kRefusedNotInit, kOff, kOff}, false, {CORE_OP(IsCameraDetected(0))}},
+    {{kRefusedNotInit, {0, kNoRejector}, {0, kNoRejector}}, true, {OP(SetRejectorDelay(30))}},
+    {{kRefusedNotInit, {0, kNoRecycler}, {0, kNoRecycler}}, true, {OP(SetRecycleDelay(30))}},
     {{kRefusedNotInit, kNotCreatedYet, {0, "CIGrab::Display: Invalid argument"}},
      false,
      {{"Display",
@@ -261,6 +240,8 @@ const CoreGroup kCoreTable[] = {
            return core(g).Display(&unknownWindowStorage, image);
        }}}},
 };
+#undef OP
+#undef CORE_OP
 
 template <class Grab>
 void expectCoreCall(const CoreGroup& group, const NamedCall& op, const std::string& className) {

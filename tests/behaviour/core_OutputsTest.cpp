@@ -1,9 +1,5 @@
 // Grab-core output ports and timed pulses (the scheduler's order is in tests/core). Timing bounds
-// are generous (a loaded two-core machine may be late by tens of milliseconds); the measured errors
-// are printed for reference.
-#include <algorithm>
-#include <cstdio>
-#include <thread>
+// are generous: a loaded two-core machine may be late by tens of milliseconds.
 #include <vector>
 
 #include "grab_support.h"
@@ -11,28 +7,20 @@
 namespace grab_test {
 namespace {
 
-// Lateness a loaded machine may add to a scheduled edge; an edge is never early.
-constexpr milliseconds kLateBy{40};
-constexpr milliseconds kEarlyBy{2};  // whole-millisecond waits and clock granularity
-
-double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
+// An edge is never early (beyond whole-millisecond waits) and at most kLateBy late.
+constexpr double kEarlyByMs = 2, kLateByMs = 40;
 
 void expectEdgeAt(const PortChange& edge, Clock::time_point origin, double expectedMs,
                   const char* what) {
-    const double actual = millisecondsBetween(origin, edge.at);
-    std::printf("[ timing ] %s: expected %.1f ms, observed %.2f ms (error %+.2f ms)\n", what,
-                expectedMs, actual, actual - expectedMs);
-    EXPECT_GE(actual, expectedMs - kEarlyBy.count()) << what;
-    EXPECT_LE(actual, expectedMs + kLateBy.count()) << what;
+    const double actual = std::chrono::duration<double, std::milli>(edge.at - origin).count();
+    EXPECT_GE(actual, expectedMs - kEarlyByMs) << what;
+    EXPECT_LE(actual, expectedMs + kLateByMs) << what;
 }
 
 TEST(CoreOutputs, PortsChangeOneBitOfTheLowSixteenTakenModuloThirtyTwo) {
     CoreGrab grab;
-    for (unsigned int port = 0; port < 16; ++port) {
+    for (unsigned int port = 0; port < 16; ++port)
         EXPECT_EQ(grab.GetOutputPortVal(port), port < 8 ? 1 : 0) << port;
-    }
     EXPECT_EQ(grab.GetOutputPortVal(32 + 3), 1);
     EXPECT_EQ(grab.SetOutputPort(3, 0), 0);
     EXPECT_EQ(grab.GetOutputPortVal(3), 1) << "refused before Initialize";
@@ -92,16 +80,6 @@ TEST(CoreOutputs, DelayedEdgeWithoutDurationOnlyTurnsThePortOn) {
     EXPECT_EQ(grab->GetOutputPortVal(3), 1);
 }
 
-TEST(CoreOutputs, PulseWithoutDurationTurnsOnAndAlmostAtOnceOff) {
-    auto grab = initialisedCore();
-    grab->SetOutputPort(3, 0);
-    const Clock::time_point origin = Clock::now();
-    grab->GeneratePulseOutPort(3, 1, 0, 0);
-    ASSERT_TRUE(eventually([&] { return grab->changesOf(3).size() == 3; }));
-    expectEdgeAt(grab->changesOf(3)[2], origin, 0, "zero-length pulse, trailing edge");
-    EXPECT_EQ(grab->GetOutputPortVal(3), 0);
-}
-
 TEST(CoreOutputs, InvertedPulseAndNegativeDelay) {
     auto grab = initialisedCore();
     grab->GeneratePulseOutPort(5, 0, 0, 30);  // port 5 is on: an off pulse
@@ -111,17 +89,6 @@ TEST(CoreOutputs, InvertedPulseAndNegativeDelay) {
     grab->ScheduleIOEvent(6, 0, -500, 0);
     ASSERT_TRUE(eventually([&] { return grab->GetOutputPortVal(6) == 0; }));
     expectEdgeAt(grab->changesOf(6).at(0), origin, 0, "negative delay");
-}
-
-TEST(CoreOutputs, UninitialisedGrabStillSchedulesTheTrailingEdge) {
-    CoreGrab grab;
-    grab.Initialize();
-    grab.setInitialized(0);  // the scheduler runs, the grab is not initialised
-    EXPECT_EQ(grab.GeneratePulseOutPort(4, 0, 0, 10), 1);
-    ASSERT_TRUE(eventually([&] { return grab.changesOf(4).size() == 2; }));
-    EXPECT_STREQ(grab.GetLastErrorMsg(), "CIGrab::SetOutputPort: Grab not initialized");
-    EXPECT_EQ(grab.changesOf(4)[1].value, 1);
-    EXPECT_EQ(grab.GetOutputPortVal(4), 1) << "neither edge changed the image";
 }
 
 TEST(CoreOutputs, NothingScheduledRunsAfterTerminate) {

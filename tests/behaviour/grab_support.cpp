@@ -12,11 +12,9 @@
 namespace grab_test {
 
 namespace {
-
 FrameLog& logOf(void* context) {
     return *static_cast<FrameLog*>(context);
 }
-
 }  // namespace
 
 TempFolder::TempFolder() {
@@ -34,7 +32,7 @@ TempFolder::~TempFolder() {
 }
 
 void writeGreyFile(const std::filesystem::path& file, std::uint32_t width, std::uint32_t height,
-                   const PixelValue& value) {
+                   const std::function<std::uint8_t(std::uint32_t, std::uint32_t)>& value) {
     tamra::samples::Picture picture(width, height);
     for (std::uint32_t y = 0; y < height; ++y) {
         for (std::uint32_t x = 0; x < width; ++x) {

@@ -48,9 +48,6 @@ public:
     ~TestGrab() override { this->Terminate(); }
 
     IFW_IGRABTYPE GetGrabType() override { return grabType; }
-    std::uint32_t GetHardwareRevision() override {
-        return hardwareRevision != 0 ? hardwareRevision : Base::GetHardwareRevision();
-    }
     int GetNumCameras() override { return cameras != 0 ? cameras : Base::GetNumCameras(); }
 
     int Initialize() override {
@@ -93,7 +90,6 @@ public:
     void setRotation(std::uint32_t degrees) { this->grabState().transform.rotation = degrees; }
     void setTiles(std::uint32_t horizontal) { this->grabState().transform.horzTiles = horizontal; }
     void setInitialized(int value) { this->setInitializedFlag(value); }
-    const char* productName() const { return this->grabState().camera.productName; }
 
     std::vector<PortChange> changesOf(unsigned int port) {
         std::lock_guard<std::mutex> lock(changesLock_);
@@ -102,15 +98,10 @@ public:
             if (c.port == port) result.push_back(c);
         return result;
     }
-    std::vector<PortChange> changes() {
-        std::lock_guard<std::mutex> lock(changesLock_);
-        return portChanges_;
-    }
 
     IFW_IGRABTYPE grabType = IFW_IGRAB_CORE;
-    std::uint32_t hardwareRevision = 0;  // 0: the core's
-    int cameras = 0;                     // 0: the core's
-    int creates = 0;                     // Create calls, the core's own included
+    int cameras = 0;  // 0: the core's
+    int creates = 0;  // Create calls, the core's own included
     std::atomic<int> toggles{0};
     std::atomic<std::uint32_t> toggleValue{0};
     std::atomic<bool> toggledOnClientThread{false};
@@ -131,7 +122,6 @@ inline std::unique_ptr<CoreGrab> initialisedCore(IFW_IGRABTYPE type = IFW_IGRAB_
     return grab;
 }
 
-// Polls until pred holds or the limit passes; returns whether it held.
 template <class Pred>
 bool eventually(Pred pred, milliseconds limit = milliseconds(3000)) {
     const Clock::time_point end = Clock::now() + limit;
@@ -166,12 +156,10 @@ private:
     std::filesystem::path path_;
 };
 
-using PixelValue = std::function<std::uint8_t(std::uint32_t x, std::uint32_t y)>;
-
-// Writes an 8-bit grey bitmap without a palette (a pixel's index is its grey level) whose pixel
-// (x, y), counted from the top-left, is value(x, y).
+// Writes an 8-bit grey bitmap without a palette whose pixel (x, y) from the top-left is value(x,
+// y).
 void writeGreyFile(const std::filesystem::path& file, std::uint32_t width, std::uint32_t height,
-                   const PixelValue& value);
+                   const std::function<std::uint8_t(std::uint32_t, std::uint32_t)>& value);
 
 // Writes count uniform files frame_00.bmp, frame_01.bmp, ... into folder; file k is grey level
 // levelOf(k) everywhere, so a delivered frame tells which file it came from.
@@ -210,7 +198,6 @@ public:
     void setAction(std::function<void(const Delivery&)> action);
     // A trash callback this slow stands in for a slow client.
     void setTrashDelay(milliseconds delay) { trashDelayMs_ = static_cast<int>(delay.count()); }
-    // Set before the grab starts.
     void setCopyBytes(std::size_t bytes) { copyBytes_ = bytes; }
 
     bool waitForFrames(std::size_t count, milliseconds timeout = milliseconds(5000));
