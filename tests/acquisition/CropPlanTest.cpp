@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 
 #include "emulator/Acquisition.h"
 
@@ -28,17 +29,16 @@ CropGeometry geometry(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_
     return g;
 }
 
+std::tuple<std::uint32_t, std::uint32_t, std::size_t> shape(const CropPlan& plan) {
+    return {plan.planes, plan.rows, plan.rowBytes};
+}
+
 TEST(CropPlan, WindowNeverReachesPastItsPlane) {
-    const CropPlan full = planCrop(geometry(0, 0, 3));
-    EXPECT_EQ(full.planes, 3u);
-    EXPECT_EQ(full.rows, 30u);
-    EXPECT_EQ(full.rowBytes, 40u);
+    EXPECT_EQ(shape(planCrop(geometry(0, 0, 3))), std::make_tuple(3u, 30u, 40u));
     CropGeometry grown = geometry(10, 20);
     grown.aoiWidthBytes = 40;  // as if the offsets had grown after Create
     grown.aoiRows = 30;
-    const CropPlan plan = planCrop(grown);
-    EXPECT_EQ(plan.rowBytes, 30u);
-    EXPECT_EQ(plan.rows, 10u);
+    EXPECT_EQ(shape(planCrop(grown)), std::make_tuple(1u, 10u, 30u));
     grown.offsetXBytes = 400;
     grown.offsetYRows = 300;
     const CropPlan outside = planCrop(grown);

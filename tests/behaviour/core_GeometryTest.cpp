@@ -2,6 +2,7 @@
 // back-end families and colour layouts, and the byte counts.
 #include <cstdint>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -135,20 +136,18 @@ TEST(CoreCreate, TransposingRotationSwapsTheStoredSides) {
 TEST(CoreCreate, GeometriesBeyondThirtyTwoBitsAreRefused) {
     auto grab = initialisedCore();
     ASSERT_EQ(grab->Create(0, 0, 640, 480, 8, 5, 0), 1);
-    // 70,000 × 70,000 pixels do not fit in 32 bits.
-    EXPECT_EQ(grab->Create(0, 0, 70000, 70000, 8, 5, 0), 0);
-    EXPECT_STREQ(grab->GetLastErrorMsg(), "CIGrab Init: Image ring buffer allocation failed");
-    EXPECT_EQ(grab->IsGrabCreated(), 0);
-    EXPECT_EQ(grab->GetFramePtr(0), nullptr);
-    EXPECT_EQ(grab->GetRingBufferSize(), 0u);
-    EXPECT_EQ(grab->GetAoiWidth(), 640u) << "the geometry keeps its previous values";
-    // The frame fits, the ring of five 32-bit frames does not.
-    EXPECT_EQ(grab->Create(0, 0, 20000, 20000, 32, 5, 0), 0);
-    EXPECT_STREQ(grab->GetLastErrorMsg(), "CIGrab Init: Image ring buffer allocation failed");
-    // A camera count that is negative as a signed value is a huge unsigned one.
-    grab->cameras = -1;
-    EXPECT_EQ(grab->Create(0, 0, 640, 480, 8, 5, 0), 0);
-    EXPECT_STREQ(grab->GetLastErrorMsg(), "CIGrab Init: Image ring buffer allocation failed");
+    // 70,000 x 70,000 pixels; a frame that fits in a ring that does not; a camera count that
+    // is negative as a signed value, so huge as an unsigned one.
+    for (auto [width, bits, cameras] :
+         {std::tuple{70000u, 8u, 0}, {20000u, 32u, 0}, {640u, 8u, -1}}) {
+        grab->cameras = cameras;
+        EXPECT_EQ(grab->Create(0, 0, width, width == 640 ? 480 : width, bits, 5, 0), 0);
+        EXPECT_STREQ(grab->GetLastErrorMsg(), "CIGrab Init: Image ring buffer allocation failed");
+        EXPECT_EQ(std::make_tuple(grab->IsGrabCreated(), grab->GetFramePtr(0),
+                                  grab->GetRingBufferSize(), grab->GetAoiWidth()),
+                  std::make_tuple(0, nullptr, 0u, 640u))
+            << "the geometry keeps its previous values";
+    }
 }
 
 // A back end whose memory hook hands out a block of its own.
@@ -167,14 +166,12 @@ TEST(CoreCreate, HookSuppliedRingIsUsedZeroedAndNeverFreed) {
     HookedGrab grab;
     grab.Initialize();
     ASSERT_EQ(grab.Create(0, 0, 64, 32, 8, 2, 0), 1);
-    EXPECT_EQ(grab.askedSize, grab.GetRingBufferSize());
-    EXPECT_EQ(grab.ring(), grab.block.data());
-    EXPECT_EQ(grab.hookSupplied(), 1);
-    EXPECT_EQ(grab.block.front(), 0);
-    EXPECT_EQ(grab.block.back(), 0);
+    EXPECT_EQ(std::make_tuple(grab.askedSize, grab.ring(), grab.hookSupplied()),
+              std::make_tuple(grab.GetRingBufferSize(), grab.block.data(), 1));
+    EXPECT_EQ(std::vector<unsigned char>(grab.block.size(), 0), grab.block);
     grab.Destroy();  // would be a bad free under the sanitizers if the core freed the block
-    EXPECT_EQ(grab.hookSupplied(), 0);
-    EXPECT_EQ(grab.GetFramePtr(0), nullptr);
+    EXPECT_EQ(std::make_pair(grab.hookSupplied(), grab.GetFramePtr(0)),
+              std::make_pair(0, static_cast<unsigned char*>(nullptr)));
 }
 
 TEST(RootCreate, SizesWithoutTheFamilyTableAndWithoutTheHook) {

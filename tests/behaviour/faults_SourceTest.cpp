@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <iterator>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,14 +39,6 @@ public:
         restoreFile();
         EXPECT_EQ(grab_.Initialize(), 1);
         log_.attach(grab_);
-        // The record is valid only inside the callback that received the frame.
-        log_.setAction([this](const grab_test::Delivery& delivery) {
-            TamraFrameRecord record{};
-            EXPECT_EQ(TamraGetFrameRecord(&grab_, delivery.buffer, &record), 1);
-            std::lock_guard<std::mutex> lock(mutex_);
-            records_.push_back(record);
-            recorded_.notify_all();
-        });
         std::string path = folder.string();
         EXPECT_EQ(grab_.EmulateFromNewImagePath(path.data(), kWidth, kHeight), 1);
         EXPECT_EQ(grab_.SetTriggerMethod(IXGrab::TRIG_SOFTWARE), 1);
@@ -77,13 +67,9 @@ public:
         const std::size_t expected = log_.frameCount() + 1;
         grab_.GenerateSoftTrigger(0);
         ASSERT_TRUE(log_.waitForFrames(expected)) << "no frame";
-        TamraFrameRecord record{};
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            recorded_.wait(lock, [&] { return records_.size() >= expected; });
-            record = records_.back();
-        }
-        const std::vector<std::uint8_t> pixels = log_.frames().back().pixels;
+        const grab_test::Delivery frame = log_.frames().back();
+        const TamraFrameRecord& record = frame.record;
+        const std::vector<std::uint8_t>& pixels = frame.pixels;
         const bool picture = std::all_of(pixels.begin(), pixels.end(),
                                          [](std::uint8_t value) { return value == levelOf(0); });
         EXPECT_EQ(picture, reason.empty());
@@ -101,9 +87,6 @@ private:
     fs::path file_;
     FrameLog log_{kWidth * kHeight};
     CIGrabEmu grab_;
-    std::mutex mutex_;
-    std::condition_variable recorded_;
-    std::vector<TamraFrameRecord> records_;
 };
 
 TEST(SourceFaults, EachFaultGivesTheStandInWithItsReasonUntilTheFileIsBack) {

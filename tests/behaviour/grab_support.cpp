@@ -63,18 +63,18 @@ void writeNumberedFiles(const std::filesystem::path& folder, int count, std::uin
 }
 
 int FrameLog::onFrame(unsigned char* buffer, unsigned int count, std::int64_t tag, void* log) {
-    logOf(log).recordFrame({buffer, count, tag, 0, {}, {}, {}});
+    logOf(log).recordFrame({buffer, count, tag, 0, {}, {}, {}, {}});
     return 0;
 }
 
 int FrameLog::onFrameEx(IFW_GRAB_BUF_DESC* desc, unsigned int count, std::int64_t tag, void* log) {
-    logOf(log).recordFrame({desc->Buffer, count, tag, desc->CameraIndex, {}, {}, {}});
+    logOf(log).recordFrame({desc->Buffer, count, tag, desc->CameraIndex, {}, {}, {}, {}});
     return 0;
 }
 
 int FrameLog::onTrash(unsigned char* buffer, unsigned int count, std::int64_t tag, void* log) {
     FrameLog& self = logOf(log);
-    Delivery delivery{buffer, count, tag, 0, std::this_thread::get_id(), Clock::now(), {}};
+    Delivery delivery{buffer, count, tag, 0, std::this_thread::get_id(), Clock::now(), {}, {}};
     {
         std::lock_guard<std::mutex> guard(self.lock_);
         self.trash_.push_back(std::move(delivery));
@@ -96,6 +96,7 @@ int FrameLog::onExit(void* log) {
 }
 
 void FrameLog::attach(IXGrab& grab) {
+    grab_ = &grab;
     grab.RegisterBufferCallback(onFrame, this);
     grab.RegisterTrashCallback(onTrash, this);
     grab.RegisterAcqThreadExitCallback(onExit, this);
@@ -125,6 +126,7 @@ void FrameLog::recordFrame(Delivery delivery) {
     if (copyBytes_ > 0 && delivery.buffer) {
         delivery.pixels.assign(delivery.buffer, delivery.buffer + copyBytes_);
     }
+    if (grab_ != nullptr) TamraGetFrameRecord(grab_, delivery.buffer, &delivery.record);
     std::function<void(const Delivery&)> action;
     {
         std::lock_guard<std::mutex> guard(lock_);

@@ -175,6 +175,7 @@ struct Delivery {
     std::thread::id thread;
     Clock::time_point time;
     std::vector<std::uint8_t> pixels;  // the first copyBytes bytes of the buffer
+    TamraFrameRecord record{};         // read inside the buffer callback
 };
 
 // Records every callback the grab makes, with the calling thread and time. A held gate makes
@@ -191,7 +192,7 @@ public:
     static int onTrash(unsigned char* buffer, unsigned int count, std::int64_t tag, void* log);
     static int onExit(void* log);
 
-    void attach(IXGrab& grab);  // buffer, trash and thread-exit callbacks
+    void attach(IXGrab& grab);  // buffer, trash and thread-exit callbacks; frame records
     void holdGate();
     void openGate();
     // Runs inside each buffer callback, after it was recorded (and before the gate).
@@ -220,6 +221,7 @@ private:
     bool waitUntil(const std::function<bool()>& ready, milliseconds timeout);
 
     std::size_t copyBytes_;
+    IXGrab* grab_ = nullptr;
     mutable std::mutex lock_;
     std::condition_variable changed_;
     std::vector<Delivery> frames_;
