@@ -74,9 +74,9 @@ TEST(EmulatorObject, DeletingReleasesEverythingInEveryState) {
     std::string path = folder.string();
     for (int state = 0; state < 5; ++state) {
         IXGrab* grab = new CIGrabEmu();
-        EXPECT_EQ(state < 1 || grab->Initialize() == 1, true);
-        EXPECT_EQ(state < 2 || grab->EmulateFromNewImagePath(path.data(), 64, 48) == 1, true);
-        EXPECT_EQ(state < 3 || grab->Start() == 1, true);
+        EXPECT_TRUE(state < 1 || grab->Initialize() == 1);
+        EXPECT_TRUE(state < 2 || grab->EmulateFromNewImagePath(path.data(), 64, 48) == 1);
+        EXPECT_TRUE(state < 3 || grab->Start() == 1);
         if (state < 4)
             delete grab;
         else

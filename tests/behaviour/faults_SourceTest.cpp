@@ -1,5 +1,5 @@
-// Source faults during acquisition: the file a camera plays is deleted, cut short, replaced by a
-// folder or made unreadable while the grab runs. Each such frame is the stand-in pattern, the
+// Source faults during acquisition: the file a camera plays is deleted, cut short or replaced by
+// a folder while the grab runs. Each such frame is the stand-in pattern, the
 // run goes on, the frame's record says why and the counters count it, and the file's picture
 // comes back with the file.
 #include <gtest/gtest.h>
@@ -17,11 +17,6 @@
 #include <tamra/Tamra.h>
 
 #include "grab_support.h"
-
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -123,49 +118,6 @@ TEST(SourceFaults, EachFaultGivesTheStandInWithItsReasonUntilTheFileIsBack) {
         player.expectFrame("");
     }
     EXPECT_EQ(player.counters().framesSubstituted, 2 * std::size(faults));
-}
-
-#if !defined(_WIN32)
-constexpr int kCannotRunAsOther = 77;
-
-// The scenario a process without the file's read permission plays.
-void unreadableFileScenario() {
-    TempFolder folder;
-    SourcePlayer player(folder.path());
-    player.expectFrame("");
-    fs::permissions(player.file(), fs::perms::none);
-    player.expectFrame("cannot be opened for reading");
-    fs::permissions(player.file(), fs::perms::owner_read | fs::perms::owner_write);
-    player.expectFrame("");
-}
-#endif
-
-// Permissions bind only a user without the right to pass them: as root the scenario runs in a
-// child process that has dropped to the unprivileged user "nobody" (65534) first.
-TEST(SourceFaults, AnUnreadableFileGivesTheStandInUntilItIsReadableAgain) {
-#if defined(_WIN32)
-    GTEST_SKIP() << "POSIX file permissions";
-#else
-    if (::geteuid() != 0) {
-        unreadableFileScenario();
-        return;
-    }
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        constexpr uid_t kNobody = 65534;
-        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(kCannotRunAsOther);
-        unreadableFileScenario();
-        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
-    if (WEXITSTATUS(status) == kCannotRunAsOther)
-        GTEST_SKIP() << "running as root and cannot drop to user nobody, so read permissions "
-                        "bind nothing";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's failures above";
-#endif
 }
 
 }  // namespace

@@ -39,10 +39,11 @@ TEST_F(EmulatorCounters, FastTriggersAgainstASlowClientAddUpAndStopCountsTheRing
     playFolder(kWidth, kHeight, 3);
     grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
     TamraCounters seenInCallback{};
-    std::promise<void> stoppedInside;
+    std::promise<void> counted, stoppedInside;
     std::promise<void> letGo;  // destroyed first: a failed test still lets the callback go
     log_.setAction([&, released = letGo.get_future().share()](const grab_test::Delivery&) {
         TamraGetCounters(grab_.get(), &seenInCallback);
+        counted.set_value();
         released.wait();
         grab_->Stop();
         stoppedInside.set_value();
@@ -50,7 +51,7 @@ TEST_F(EmulatorCounters, FastTriggersAgainstASlowClientAddUpAndStopCountsTheRing
     log_.attach(*grab_);
     ASSERT_EQ(grab_->Start(), 1);
     grab_->GenerateSoftTrigger(0);
-    ASSERT_TRUE(log_.waitForFrames(1));
+    ASSERT_EQ(counted.get_future().wait_for(milliseconds(10000)), std::future_status::ready);
     grab_->GenerateSoftTrigger(0);
     ASSERT_TRUE(grab_test::waitForComposed(*grab_, 2));
     grab_->GenerateSoftTrigger(0);
