@@ -1,31 +1,16 @@
 // Frames as the client receives them: order, ring slots, fill counters, triggers, free-run
 // pacing, asynchronous mode, the crop window and the threads the callbacks run on.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <future>
-#include <string>
-#include <thread>
 #include <tuple>
 #include <utility>
 
-#include <tamra/Tamra.h>
-
 #include "grab_support.h"
 
+namespace grab_test {
 namespace {
-
-using grab_test::Clock;
-using grab_test::Delivery;
-using grab_test::EmulatorTest;
-using grab_test::FrameLog;
-using grab_test::kKeep;
-using grab_test::levelOf;
-using grab_test::milliseconds;
-using grab_test::writeGreyFile;
-using grab_test::writeNumberedFiles;
 
 using EmulatorDelivery = EmulatorTest;
 
@@ -228,3 +213,4 @@ TEST_F(EmulatorDelivery, ChangingTheTriggerMethodRestartsARunningGrab) {
 }
 
 }  // namespace
+}  // namespace grab_test

@@ -1,8 +1,7 @@
 // Grab-core lifecycle as a client sees it: the state flags, the two threads of the core, and the
-// defaults of the root class. Which state refuses what is in acquisition_StateTest.cpp.
-#include <string>
-#include <thread>
-#include <vector>
+// exported factory. Which state refuses what is in acquisition_StateTest.cpp.
+#include <cstdio>
+#include <cstring>
 
 #include "grab_support.h"
 
@@ -87,6 +86,52 @@ TEST(CoreLifecycle, NoThreadIsLeftAfterTerminate) {
     root.Initialize();
     ASSERT_EQ(root.Create(kKeep, kKeep, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
     EXPECT_EQ(processThreadCount(), before) << "the root class starts no thread";
+}
+
+IXGrab* instantiate(const char* type, std::string* bufferAfter = nullptr) {
+    char buffer[16] = {};
+    std::snprintf(buffer, sizeof buffer, "%s", type);
+    IXGrab* grab = TamraGrabInstantiate(buffer);
+    if (bufferAfter != nullptr) *bufferAfter = std::string(buffer, sizeof buffer);
+    return grab;
+}
+
+class FactoryWord : public testing::TestWithParam<const char*> {};
+
+// Every word yields an emulator, and the first eight bytes of the buffer are cleared.
+TEST_P(FactoryWord, YieldsAnEmulatorAndClearsTheBuffer) {
+    std::string after;
+    IXGrab* grab = instantiate(GetParam(), &after);
+    ASSERT_NE(grab, nullptr);
+    EXPECT_EQ(grab->GetGrabType(), IFW_IGRAB_EMULATOR);
+    char expected[16] = {};
+    std::snprintf(expected, sizeof expected, "%s", GetParam());
+    std::memset(expected, 0, 8);
+    EXPECT_EQ(after, std::string(expected, sizeof expected));
+    EXPECT_EQ(TamraGrabDelete(grab), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(TypeStrings, FactoryWord,
+                         testing::Values("EMULATOR", "my-EMULATOR-x", "ZALBO-cam-12345", "emulator",
+                                         "TRELL", "?"));
+
+TEST(Factory, EmptyStringLeavesTheBufferAlone) {
+    char buffer[16] = {'\0', 'K', 'E', 'E', 'P'};
+    IXGrab* grab = TamraGrabInstantiate(buffer);
+    ASSERT_NE(grab, nullptr);
+    EXPECT_EQ(grab->GetGrabType(), IFW_IGRAB_EMULATOR);
+    EXPECT_EQ(std::string(buffer, 5), std::string("\0KEEP", 5));
+    EXPECT_EQ(TamraGrabDelete(grab), 1);
+}
+
+TEST(Factory, EveryCallMakesANewObjectAndDeletingNullReturnsZero) {
+    IXGrab* first = instantiate("EMULATOR");
+    IXGrab* second = instantiate("EMULATOR");
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first->IsGrabInitialized(), 0);
+    TamraGrabDelete(first);
+    TamraGrabDelete(second);
+    EXPECT_EQ(TamraGrabDelete(nullptr), 0);
 }
 
 }  // namespace

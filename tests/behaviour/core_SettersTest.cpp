@@ -1,12 +1,7 @@
 // Grab-core geometry setters and the colour layout as a client sees them: refusals, clamping,
 // changes of an object that is not created, and re-creation of a created one.
-#include <cstdint>
-#include <functional>
-#include <memory>
-#include <string>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "grab_support.h"
 

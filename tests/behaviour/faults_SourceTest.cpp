@@ -2,28 +2,16 @@
 // a folder while the grab runs. Each such frame is the stand-in pattern, the
 // run goes on, the frame's record says why and the counters count it, and the file's picture
 // comes back with the file.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cstdint>
-#include <filesystem>
-#include <functional>
 #include <iterator>
-#include <string>
 #include <utility>
-#include <vector>
-
-#include <tamra/Observe.h>
-#include <tamra/Tamra.h>
 
 #include "grab_support.h"
 
+namespace grab_test {
 namespace {
 
 namespace fs = std::filesystem;
-using grab_test::FrameLog;
-using grab_test::levelOf;
-using grab_test::TempFolder;
 
 constexpr std::uint32_t kWidth = 64;
 constexpr std::uint32_t kHeight = 48;
@@ -121,3 +109,4 @@ TEST(SourceFaults, EachFaultGivesTheStandInWithItsReasonUntilTheFileIsBack) {
 }
 
 }  // namespace
+}  // namespace grab_test
