@@ -35,33 +35,24 @@ TEST(CoreOutputs, PortsChangeOneBitOfTheLowSixteenTakenModuloThirtyTwo) {
     }
 }
 
-TEST(CoreOutputs, ImmediatePulseIsOnBeforeReturningAndOffAfterItsDuration) {
-    auto grab = initialisedCore();
-    grab->SetOutputPort(3, 0);
-    const Clock::time_point origin = Clock::now();
-    ASSERT_EQ(grab->GeneratePulseOutPort(3, 1, 0, 50), 1);
-    EXPECT_EQ(grab->GetOutputPortVal(3), 1);
-    ASSERT_TRUE(eventually([&] { return grab->changesOf(3).size() == 3; }));
-    const std::vector<PortChange> edges = grab->changesOf(3);
-    EXPECT_EQ(edges[1].thread, grab->clientThread) << "the leading edge on the caller's thread";
-    EXPECT_NE(edges[2].thread, grab->clientThread) << "the trailing edge on the scheduler";
-    EXPECT_EQ(edges[2].value, 0);
-    expectEdgeAt(edges[2], origin, 50, "immediate pulse, trailing edge");
-    EXPECT_EQ(grab->GetOutputPortVal(3), 0);
-}
-
-TEST(CoreOutputs, DelayedPulseStartsAfterItsDelayAndLastsItsDuration) {
-    auto grab = initialisedCore();
-    grab->SetOutputPort(3, 0);
-    const Clock::time_point origin = Clock::now();
-    ASSERT_EQ(grab->GeneratePulseOutPort(3, 1, 20, 50), 1);
-    EXPECT_EQ(grab->GetOutputPortVal(3), 0);
-    ASSERT_TRUE(eventually([&] { return grab->changesOf(3).size() == 3; }));
-    const std::vector<PortChange> edges = grab->changesOf(3);
-    EXPECT_EQ(edges[1].value, 1);
-    EXPECT_EQ(edges[2].value, 0);
-    expectEdgeAt(edges[1], origin, 20, "delayed pulse, leading edge");
-    expectEdgeAt(edges[2], edges[1].at, 50, "delayed pulse, duration");
+TEST(CoreOutputs, PulsesStartAfterTheirDelayAndLastTheirDuration) {
+    for (int delay : {0, 20}) {
+        SCOPED_TRACE(delay);
+        auto grab = initialisedCore();
+        grab->SetOutputPort(3, 0);
+        const Clock::time_point origin = Clock::now();
+        ASSERT_EQ(grab->GeneratePulseOutPort(3, 1, delay, 50), 1);
+        EXPECT_EQ(grab->GetOutputPortVal(3), delay == 0 ? 1 : 0) << "immediate: on at return";
+        ASSERT_TRUE(eventually([&] { return grab->changesOf(3).size() == 3; }));
+        const std::vector<PortChange> edges = grab->changesOf(3);
+        EXPECT_EQ(std::make_pair(edges[1].value, edges[2].value), std::make_pair(1, 0));
+        EXPECT_EQ(edges[1].thread == grab->clientThread, delay == 0)
+            << "immediate: caller's thread";
+        EXPECT_NE(edges[2].thread, grab->clientThread) << "the trailing edge on the scheduler";
+        expectEdgeAt(edges[1], origin, delay, "leading edge");
+        expectEdgeAt(edges[2], edges[1].at, 50, "duration");
+        EXPECT_EQ(grab->GetOutputPortVal(3), 0);
+    }
 }
 
 TEST(CoreOutputs, DelayedEdgeWithoutDurationOnlyTurnsThePortOn) {
