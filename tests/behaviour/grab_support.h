@@ -89,7 +89,6 @@ public:
     int hookSupplied() const { return this->grabState().ring.hookSupplied; }
     void setRotation(std::uint32_t degrees) { this->grabState().transform.rotation = degrees; }
     void setTiles(std::uint32_t horizontal) { this->grabState().transform.horzTiles = horizontal; }
-    void setInitialized(int value) { this->setInitializedFlag(value); }
 
     std::vector<PortChange> changesOf(unsigned int port) {
         std::lock_guard<std::mutex> lock(changesLock_);
