@@ -1,5 +1,4 @@
-// The crop copy's clamps, which keep the copy inside both buffers whatever the geometry holds
-// (the window's placement in delivered frames is checked in acquisition_DeliveryTest.cpp).
+// The crop copy's clamps keep it inside both buffers whatever the geometry holds.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -22,8 +22,7 @@ bool isUniform(const Delivery& frame, std::uint8_t level) {
 // Callbacks run on one library thread, which ends with the exit callback at Stop.
 TEST_F(EmulatorDelivery, FramesCycleThroughAllButTheSpareSlotInOrderOnOneLibraryThread) {
     constexpr int kFiles = 3;
-    writeNumberedFiles(folder_.path(), kFiles, kWidth, kHeight);
-    playFolder(kWidth, kHeight, 5);
+    playNumbered(kFiles, 5);
     startTriggered();
     constexpr std::size_t kFrames = 10;
     for (std::size_t k = 0; k < kFrames; ++k) ASSERT_TRUE(triggerAndWait(k + 1)) << "frame " << k;
@@ -91,8 +90,7 @@ TEST_F(EmulatorDelivery, TwoTriggersDuringOneCompositionGiveOneMoreFrame) {
 }
 
 TEST_F(EmulatorDelivery, FreeRunPausesTheFrameDelayAfterEachFrame) {
-    writeNumberedFiles(folder_.path(), 2, kWidth, kHeight);
-    playFolder();
+    playNumbered(2);
     for (auto method : {IXGrab::TRIG_NONE, IXGrab::TRIG_FREE_RUN}) {
         SCOPED_TRACE("trigger method " + std::to_string(method));
         if (method != IXGrab::TRIG_NONE) grab_->SetTriggerMethod(method);
@@ -112,8 +110,7 @@ TEST_F(EmulatorDelivery, FreeRunPausesTheFrameDelayAfterEachFrame) {
 }
 
 TEST_F(EmulatorDelivery, StopEndsAWaitForATriggerOrAPauseAtOnce) {
-    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
-    playFolder();
+    playNumbered(1);
     log_.attach(*grab_);
     for (auto method : {IXGrab::TRIG_SOFTWARE, IXGrab::TRIG_FREE_RUN}) {
         grab_->SetTriggerMethod(method);
@@ -129,8 +126,7 @@ TEST_F(EmulatorDelivery, StopEndsAWaitForATriggerOrAPauseAtOnce) {
 }
 
 TEST_F(EmulatorDelivery, RestartBeginsAtSlotZeroWhileFillCountersGoOn) {
-    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
-    playFolder(kWidth, kHeight, 5);
+    playNumbered(1, 5);
     startTriggered();
     ASSERT_TRUE(triggerAndWait(1));
     ASSERT_TRUE(triggerAndWait(2));
@@ -198,8 +194,7 @@ TEST_F(EmulatorDelivery, OffsetWindowIsCroppedOutOfEveryCamerasImage) {
 }
 
 TEST_F(EmulatorDelivery, ChangingTheTriggerMethodRestartsARunningGrab) {
-    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
-    playFolder();
+    playNumbered(1);
     log_.attach(*grab_);
     ASSERT_EQ(grab_->Start(), 1);
     ASSERT_TRUE(log_.waitForFrames(2));  // free run

@@ -44,8 +44,7 @@ struct EmulatorRow {
     Outcome outcomes[5];  // by Phase
 };
 
-// Outside a callback a new image path re-creates the grab, so before Initialize it is that
-// Create which refuses.
+// Outside a callback a new image path re-creates; before Initialize that Create refuses.
 #define EMU(call) #call, [](CIGrabEmu & g, std::string&) { return g.call; }
 const EmulatorRow kEmulatorTable[] = {
     {EMU(Initialize()), {kOk, {0, kAlready}, {0, kAlready}, {0, kAlready}, {0, kAlready}}},
@@ -116,8 +115,7 @@ TEST_F(EmulatorStates, EachOperationIsAdmittedOrRefusedByTheStateWithItsMessage)
     }
 }
 
-// ---- The plain core (CIGrab, and IXGrab where it answers alike under its own name), on a grab
-// that is not initialised, initialised, and created. Operations that answer alike are grouped.
+// ---- The plain core, CIGrab and IXGrab: not initialised, initialised, created.
 
 struct NamedCall {
     const char* name;
@@ -262,8 +260,7 @@ TEST(CoreStates, HardwareClassesRefuseAsTheCoreDoesWithTheCoresName) {
 // The two registrations alternate; each function records into its own log, so a function
 // called with the other's context shows as a buffer in the wrong list.
 TEST_F(EmulatorStates, CallbacksReplacedWhileFramesFlowAlwaysGetTheirOwnContext) {
-    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
-    playFolder(kWidth, kHeight, 3);
+    playNumbered(1, 3);
     grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
     ASSERT_EQ(grab_->Start(), 1);
     const auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -280,8 +277,7 @@ TEST_F(EmulatorStates, CallbacksReplacedWhileFramesFlowAlwaysGetTheirOwnContext)
     EXPECT_EQ(log_.trash().size() + otherLog_.frameCount(), 0u);
 }
 
-// The grab deletes itself in its first buffer callback; the exit callback, called when the
-// library's thread is done with everything, tells the test that the thread has ended.
+// The grab deletes itself in its first buffer callback; the exit callback ends the wait.
 TEST_F(EmulatorStates, DeletingTheGrabInsideItsOwnCallbackEndsItsThreadCleanly) {
     writeNumberedFiles(folder_.path(), 2, kWidth, kHeight);
     std::string folder = folder_.string();
@@ -313,7 +309,6 @@ TEST_F(EmulatorStates, DeletingTheGrabInsideItsOwnCallbackEndsItsThreadCleanly) 
     }
 }
 
-// Which state refuses what is in acquisition_StateTest.cpp.
 TEST(EmulatorObject, NewEmulatorIsIdleAndKeepsAFrameDelayOfAtLeastThirtyThree) {
     CIGrabEmu grab;
     EXPECT_EQ(grab.GetGrabType(), IFW_IGRAB_EMULATOR);
@@ -332,8 +327,7 @@ TEST(EmulatorObject, NewEmulatorIsIdleAndKeepsAFrameDelayOfAtLeastThirtyThree) {
 using EmulatorLifecycle = EmulatorTest;
 
 TEST_F(EmulatorLifecycle, CreateRulesAndANewImagePath) {
-    writeNumberedFiles(folder_.path(), 2, kWidth, kHeight);
-    playFolder(kWidth, kHeight, 1);
+    playNumbered(2, 1);
     EXPECT_EQ(grab_->Start(), 0) << "a ring of one slot cannot start";
     EXPECT_EQ(grab_->IsGrabRunning(), 0);
     ASSERT_EQ(grab_->Create(0, 0, kWidth, kHeight, kKeep, 2, kKeep), 1);

@@ -60,18 +60,11 @@ TEST(CoreSetters, CropRefusalsNameTheSetterAndLeaveTheGeometryAsItWas) {
 
 TEST(CoreSetters, PixelSizesAndBufferCountsAreClamped) {
     auto grab = initialisedCore();
-    const struct {
-        std::function<int(CoreGrab&)> set;
-        std::uint32_t bits, bytes;
-    } depths[] = {{[](CoreGrab& g) { return g.SetBytesPP(3); }, 24, 3},
-                  {[](CoreGrab& g) { return g.SetBytesPP(0); }, 8, 1},
-                  {[](CoreGrab& g) { return g.SetBytesPP(9); }, 32, 4},
-                  {[](CoreGrab& g) { return g.SetBitsPP(4); }, 8, 1},
-                  {[](CoreGrab& g) { return g.SetBitsPP(33); }, 32, 4}};
-    for (const auto& depth : depths) {
-        EXPECT_EQ(depth.set(*grab), 1);
-        EXPECT_EQ(grab->GetBitPP(), depth.bits);
-        EXPECT_EQ(grab->GetBytesPP(), depth.bytes);
+    for (auto [bytes, bits, expected] :
+         {std::tuple{3u, 0u, 3u}, {0u, 0u, 1u}, {9u, 0u, 4u}, {0u, 4u, 1u}, {0u, 33u, 4u}}) {
+        EXPECT_EQ(bits == 0 ? grab->SetBytesPP(bytes) : grab->SetBitsPP(bits), 1);
+        EXPECT_EQ(std::make_pair(grab->GetBytesPP(), grab->GetBitPP()),
+                  std::make_pair(expected, 8 * expected));
     }
     // Wider than 640 pixels: at most three buffers, and never none.
     const struct {

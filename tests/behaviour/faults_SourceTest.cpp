@@ -1,6 +1,5 @@
-// Source faults during acquisition: the file a camera plays is deleted, cut short or replaced by
-// a folder while the grab runs. Each such frame is the stand-in pattern, the run goes on, the
-// frame's record says why and the counters count it, and the picture comes back with the file.
+// A played file deleted, cut short or replaced by a folder while the grab runs: the stand-in
+// pattern, a record that says why, a counter, and the picture back with the file.
 #include <algorithm>
 #include <iterator>
 #include <utility>

@@ -39,9 +39,8 @@ struct PortChange {
     std::thread::id thread;
 };
 
-// A back end over IXGrab or CIGrab as the real ones are built: the core does the common work
-// and the override sets the state flag. It records the output-port changes and the LED toggles,
-// and reaches the state a back end sets up (rotation, tiles) or reads (the ring).
+// A back end over IXGrab or CIGrab built as the real ones: the core does the common work, the
+// override sets the state flag. It records port changes and LED toggles, and reaches the ring.
 template <class Base>
 class TestGrab : public Base {
 public:
@@ -74,8 +73,7 @@ public:
         if (std::this_thread::get_id() == clientThread) toggledOnClientThread.store(true);
         return Base::ToggleLed(value);
     }
-    // Recorded once the core's change (or refusal message) is made, so that a test seeing the
-    // record also sees its effects.
+    // Recorded after the core's change, so that a test seeing the record also sees its effects.
     int SetOutputPort(unsigned int port, int value) override {
         const int result = Base::SetOutputPort(port, value);
         std::lock_guard<std::mutex> lock(changesLock_);
@@ -131,8 +129,7 @@ bool eventually(Pred pred, milliseconds limit = milliseconds(3000)) {
     return true;
 }
 
-// Waits until the producer has composed count frames since Start. The producer calls no client
-// code, so its counter is the handshake.
+// Waits until count frames were composed since Start (the producer calls no client code).
 inline bool waitForComposed(IXGrab& grab, std::uint64_t count) {
     TamraCounters counters{};
     return eventually(
@@ -145,8 +142,6 @@ class TempFolder {
 public:
     TempFolder();
     ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
     std::string string() const { return path_.string(); }
@@ -155,13 +150,11 @@ private:
     std::filesystem::path path_;
 };
 
-// Writes an 8-bit grey bitmap without a palette whose pixel (x, y) from the top-left is value(x,
-// y).
+// Writes an 8-bit grey bitmap without a palette; pixel (x, y) from the top-left is value(x, y).
 void writeGreyFile(const std::filesystem::path& file, std::uint32_t width, std::uint32_t height,
                    const std::function<std::uint8_t(std::uint32_t, std::uint32_t)>& value);
 
-// Writes count uniform files frame_00.bmp, frame_01.bmp, ... into folder; file k is grey level
-// levelOf(k) everywhere, so a delivered frame tells which file it came from.
+// Writes uniform files frame_00.bmp, ...: file k is grey level levelOf(k) everywhere.
 void writeNumberedFiles(const std::filesystem::path& folder, int count, std::uint32_t width,
                         std::uint32_t height);
 std::uint8_t levelOf(int fileIndex);
@@ -177,14 +170,11 @@ struct Delivery {
     TamraFrameRecord record{};         // read inside the buffer callback
 };
 
-// Records every callback the grab makes, with the calling thread and time. A held gate makes
-// the buffer callbacks block until it is opened, standing in for a slow client.
+// Records every callback with its thread and time; a held gate blocks the buffer callbacks.
 class FrameLog {
 public:
     explicit FrameLog(std::size_t copyBytes = 0) : copyBytes_(copyBytes) {}
     ~FrameLog() { openGate(); }
-    FrameLog(const FrameLog&) = delete;
-    FrameLog& operator=(const FrameLog&) = delete;
 
     static int onFrame(unsigned char* buffer, unsigned int count, std::int64_t tag, void* log);
     static int onFrameEx(IFW_GRAB_BUF_DESC* desc, unsigned int count, std::int64_t tag, void* log);
@@ -232,8 +222,8 @@ private:
     std::atomic<int> trashDelayMs_{0};
 };
 
-// An emulator playing a folder of its own. TearDown opens the logs' gates before deleting the
-// grab, so that a test failing while the client blocks cannot hang; the logs outlive the grab.
+// An emulator playing a folder of its own. TearDown opens the gates first, so that a failing
+// test cannot hang on a blocked client; the logs outlive the grab.
 class EmulatorTest : public ::testing::Test {
 protected:
     static constexpr std::uint32_t kWidth = 64;
@@ -241,10 +231,14 @@ protected:
 
     void TearDown() override;
 
-    // Initialises the grab and points it at the folder with the given geometry (created, not
-    // running), then re-creates with the buffer count unless it is kKeep.
+    // Initialises, points the grab at the folder (created, not running), sets the buffer count.
     void playFolder(std::uint32_t width = kWidth, std::uint32_t height = kHeight,
                     std::uint32_t bufferCount = kKeep);
+    // Writes that many numbered files into the folder and plays them.
+    void playNumbered(int files, std::uint32_t bufferCount = kKeep) {
+        writeNumberedFiles(folder_.path(), files, kWidth, kHeight);
+        playFolder(kWidth, kHeight, bufferCount);
+    }
     // Software trigger, log_ attached, started.
     void startTriggered();
     // Sends one software trigger and waits until the frame count reaches expected.

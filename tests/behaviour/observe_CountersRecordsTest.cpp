@@ -1,6 +1,5 @@
-// The emulator's counters and frame records as a client reads them: every trigger ends in exactly
-// one of delivered, dropped, discarded at Stop or merged; Start begins the count again; each
-// record names the file in its own frame.
+// Counters and frame records: every trigger ends delivered, dropped, discarded at Stop or merged;
+// Start begins the count again; each record names the file in its own frame.
 #include <fstream>
 #include <future>
 #include <tuple>
@@ -27,8 +26,7 @@ std::uint64_t endings(const TamraCounters& c) {
 // the other slot, trigger 3 finds slot 0 still held and is dropped; then a burst of triggers
 // merges or drops, and Stop comes from inside the held callback: frame 2 never leaves the ring.
 TEST_F(EmulatorCounters, FastTriggersAgainstASlowClientAddUpAndStopCountsTheRing) {
-    writeNumberedFiles(folder_.path(), 2, kWidth, kHeight);
-    playFolder(kWidth, kHeight, 3);
+    playNumbered(2, 3);
     grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
     TamraCounters seenInCallback{};
     std::promise<void> counted, stoppedInside;
@@ -68,11 +66,9 @@ TEST_F(EmulatorCounters, FastTriggersAgainstASlowClientAddUpAndStopCountsTheRing
     EXPECT_EQ(endings(countersOf(*grab_)), endings(c));
 }
 
-// Free run: no triggers, and every composed frame is delivered or discarded at Stop. Start
-// begins the count again.
+// Free run: every composed frame is delivered or discarded at Stop; Start resets the count.
 TEST_F(EmulatorCounters, FreeRunCountsComposedFramesAndStartResetsTheCount) {
-    writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
-    playFolder(kWidth, kHeight, 3);
+    playNumbered(1, 3);
     log_.attach(*grab_);
     log_.holdGate();
     ASSERT_EQ(grab_->Start(), 1);
@@ -123,12 +119,10 @@ std::string fileName(const char* path) {
     return std::filesystem::path(path).filename().string();
 }
 
-// Ring of four slots; the client holds frame 1 while frames 2 to 4 are composed and trigger 5
-// is dropped. The later callbacks then see GetImageFileName name frame 4's file while each
-// record names its own frame's file.
+// The client holds frame 1 while frames 2 to 4 are composed and trigger 5 is dropped; later
+// callbacks see GetImageFileName name frame 4's file, each record its own frame's.
 TEST_F(EmulatorRecords, EachRecordNamesTheFileInItsOwnFrame) {
-    writeNumberedFiles(folder_.path(), 5, kWidth, kHeight);
-    playFolder(kWidth, kHeight, 5);
+    playNumbered(5, 5);
     grab_->SetTriggerMethod(IXGrab::TRIG_SOFTWARE);
     // Frames 2 to 4 come after the producer's last frame, so it is idle while they read the name
     // of the file it served last (it writes that name while it composes).
