@@ -10,8 +10,7 @@
 namespace grab_test {
 namespace {
 
-// What an operation does in a state: its result and the message it leaves ("" when it leaves
-// the previous one in place; a message naming its class is taken whole).
+// An operation's result and message in a state ("": the previous one stays; "X::..." is whole).
 struct Outcome {
     int result;
     const char* message;

@@ -1,5 +1,7 @@
 // Grab-core output ports and timed pulses (the scheduler's order is in tests/core). Timing bounds
 // are generous: a loaded two-core machine may be late by tens of milliseconds.
+#include <utility>
+
 #include "grab_support.h"
 
 namespace grab_test {
