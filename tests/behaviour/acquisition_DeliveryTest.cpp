@@ -1,5 +1,4 @@
-// Frames as the client receives them: order, ring slots, fill counters, triggers, free-run
-// pacing, asynchronous mode, the crop window and the threads the callbacks run on.
+// Frames as the client receives them: order, slots, counts, triggers, pacing, cameras, crop.
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>

@@ -21,8 +21,6 @@ constexpr const char kNotInit[] = "Grab not initialized";
 constexpr const char kAlready[] = "Grab already initialized";
 constexpr const char kNotCreated[] = "Grab not created";
 constexpr const char kInCallback[] = "Called from an acquisition callback";
-constexpr const char kNoRejector[] = "Rejector not enabled";
-constexpr const char kNoRecycler[] = "Recycler not enabled";
 constexpr Outcome kRefusedNotInit{0, kNotInit};
 
 std::string expectedMessage(const std::string& className, const char* operation,
@@ -33,9 +31,7 @@ std::string expectedMessage(const std::string& className, const char* operation,
     return className + "::" + name.substr(0, name.find('(')) + ": " + message;
 }
 
-// ---- The emulator, in its five states.
-
-enum Phase { kNotInitialized, kInitialized, kCreated, kRunning, kCallback };
+enum Phase { kNotInitialized, kInitialized, kCreated, kRunning, kCallback };  // the emulator's
 
 struct EmulatorRow {
     const char* name;
@@ -127,13 +123,13 @@ struct CoreGroup {
     std::vector<NamedCall> calls;
 };
 
-// Operations only the core class offers.
-CIGrab& core(IXGrab& grab) {
+CIGrab& core(IXGrab& grab) {  // for operations only the core class offers
     return dynamic_cast<CIGrab&>(grab);
 }
 
 const Outcome kOff{0, ""};  // refused without a message
 const Outcome kNotCreatedYet{0, kNotCreated};
+const Outcome kNoRejector{0, "Rejector not enabled"}, kNoRecycler{0, "Recycler not enabled"};
 
 // One operation as a row: its call, named by the text up to its first parenthesis.
 #define OP(call)                                 \
@@ -204,8 +200,8 @@ const CoreGroup kCoreTable[] = {
            return 0;
        }}}},
     {{kRefusedNotInit, kOff, kOff}, false, {CORE_OP(IsCameraDetected(0))}},
-    {{kRefusedNotInit, {0, kNoRejector}, {0, kNoRejector}}, true, {OP(SetRejectorDelay(30))}},
-    {{kRefusedNotInit, {0, kNoRecycler}, {0, kNoRecycler}}, true, {OP(SetRecycleDelay(30))}},
+    {{kRefusedNotInit, kNoRejector, kNoRejector}, true, {OP(SetRejectorDelay(30))}},
+    {{kRefusedNotInit, kNoRecycler, kNoRecycler}, true, {OP(SetRecycleDelay(30))}},
     {{kRefusedNotInit, kNotCreatedYet, {0, "CIGrab::Display: Invalid argument"}},
      false,
      {{"Display",

@@ -1,5 +1,4 @@
-// Test helpers for the grab core and the emulator: a back end in the shape of the real ones,
-// image folders, a recorder of frames and a grab fixture that plays such a folder.
+// Grab test helpers: a back end shaped as the real ones, image folders, a frame log, a fixture.
 #pragma once
 
 #include <atomic>
