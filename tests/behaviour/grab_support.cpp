@@ -86,11 +86,11 @@ int FrameLog::onTrash(unsigned char* buffer, unsigned int count, std::int64_t ta
 
 int FrameLog::onExit(void* log) {
     FrameLog& self = logOf(log);
-    {
-        std::lock_guard<std::mutex> guard(self.lock_);
-        ++self.exits_;
-        self.exitThread_ = std::this_thread::get_id();
-    }
+    // Notified under the lock: once the waiter returns, the log may be gone (a grab deleted from
+    // its own callback leaves its thread running to here).
+    std::lock_guard<std::mutex> guard(self.lock_);
+    ++self.exits_;
+    self.exitThread_ = std::this_thread::get_id();
     self.changed_.notify_all();
     return 0;
 }
