@@ -1,231 +1,120 @@
-// Grab-core geometry setters and the colour layout: refusals, changes of an object that is not
-// created, re-creation of a created one (restarting a running acquisition) and no-ops.
-#include <cstdint>
-#include <functional>
-#include <memory>
-#include <string>
+// Grab-core geometry setters and the colour layout as a client sees them: refusals, clamping,
+// changes of an object that is not created, and re-creation of a created one.
+#include <tuple>
+#include <utility>
 
-#include "core_support.h"
+#include "grab_support.h"
 
-namespace core_test {
+namespace grab_test {
 namespace {
 
 constexpr std::uint32_t kVga = 640 * 480;
 
-std::unique_ptr<CoreGrab> initialised() {
-    auto grab = std::make_unique<CoreGrab>();
-    grab->Initialize();
-    return grab;
-}
-
 std::unique_ptr<CoreGrab> running() {
-    auto grab = initialised();
+    auto grab = initialisedCore();
     grab->Create(0, 0, 640, 480, 8, 5, 5000);
     grab->Start();
-    grab->clearCalls();
+    grab->creates = 0;
     return grab;
 }
 
-// ---- Refusals: the message names the public operation, and nothing changes.
-
-struct Refusal {
+struct NamedSetter {
     const char* name;
     std::function<int(CoreGrab&)> call;
-    const char* message;
 };
 
-class CoreSetterRefusal : public testing::TestWithParam<Refusal> {};
-
-TEST_P(CoreSetterRefusal, LeavesTheGeometryAsItWas) {
-    for (bool created : {false, true}) {
-        auto grab = initialised();
-        ASSERT_EQ(grab->SetOffsetX(100), 1);
-        ASSERT_EQ(grab->SetOffsetY(50), 1);
-        if (created) {
-            ASSERT_EQ(grab->Create(kKeep, kKeep, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
+TEST(CoreSetters, CropRefusalsNameTheSetterAndLeaveTheGeometryAsItWas) {
+    const NamedSetter refusals[] = {
+        {"SetOffsetX", [](CoreGrab& g) { return g.SetOffsetX(633); }},
+        {"SetOffsetY", [](CoreGrab& g) { return g.SetOffsetY(473); }},
+        {"SetOffsetX", [](CoreGrab& g) { return g.SetOffsetX(0xFFFFFFFAu); }},
+        {"SetWidth", [](CoreGrab& g) { return g.SetWidth(107); }},
+        {"SetHeight", [](CoreGrab& g) { return g.SetHeight(57); }},
+        {"SetAoiWidth", [](CoreGrab& g) { return g.SetAoiWidth(0x80000000u); }},
+        {"SetAoiWidth", [](CoreGrab& g) { return g.SetAoiWidth(7); }},
+        {"SetAoiHeight", [](CoreGrab& g) { return g.SetAoiHeight(0xFFFFFFFFu); }},
+        {"SetWindowGen", [](CoreGrab& g) { return g.SetWindowGen(100, 0, 107, 480); }},
+        {"SetWindowGen", [](CoreGrab& g) { return g.SetWindowGen(0, 30, 640, 37); }},
+    };
+    for (const NamedSetter& refusal : refusals) {
+        for (bool created : {false, true}) {
+            SCOPED_TRACE(std::string(refusal.name) + (created ? " created" : " not created"));
+            auto grab = initialisedCore();
+            ASSERT_EQ(grab->SetOffsetX(100), 1);
+            ASSERT_EQ(grab->SetOffsetY(50), 1);
+            if (created) {
+                ASSERT_EQ(grab->Create(kKeep, kKeep, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
+            }
+            EXPECT_EQ(refusal.call(*grab), 0);
+            EXPECT_EQ(
+                std::string(grab->GetLastErrorMsg()),
+                std::string("CIGrab::") + refusal.name + ": Crop boundaries exceed max image size");
+            EXPECT_EQ((std::vector<std::uint32_t>{grab->GetOffsetX(), grab->GetOffsetY(),
+                                                  grab->GetWidth(), grab->GetHeight(),
+                                                  grab->GetAoiWidth()}),
+                      (std::vector<std::uint32_t>{100, 50, 640, 480, created ? 540u : 640u}));
+            EXPECT_EQ(grab->IsGrabCreated(), created ? 1 : 0);
         }
-        grab->clearCalls();
-        EXPECT_EQ(GetParam().call(*grab), 0);
-        EXPECT_STREQ(grab->GetLastErrorMsg(), GetParam().message);
-        EXPECT_EQ(grab->GetOffsetX(), 100u);
-        EXPECT_EQ(grab->GetOffsetY(), 50u);
-        EXPECT_EQ(grab->GetWidth(), 640u);
-        EXPECT_EQ(grab->GetHeight(), 480u);
-        EXPECT_EQ(grab->GetAoiWidth(), created ? 540u : 640u);
-        EXPECT_EQ(grab->count("Create"), 0);
-        EXPECT_EQ(grab->IsGrabCreated(), created ? 1 : 0);
     }
 }
 
-const Refusal kRefusals[] = {
-    {"OffsetX", [](CoreGrab& g) { return g.SetOffsetX(633); },
-     "CIGrab::SetOffsetX: Crop boundaries exceed max image size"},
-    {"OffsetY", [](CoreGrab& g) { return g.SetOffsetY(473); },
-     "CIGrab::SetOffsetY: Crop boundaries exceed max image size"},
-    {"OffsetXWrapping", [](CoreGrab& g) { return g.SetOffsetX(0xFFFFFFFAu); },
-     "CIGrab::SetOffsetX: Crop boundaries exceed max image size"},
-    {"InternalWidth", [](CoreGrab& g) { return g.iSetWidth(107); },
-     "CIGrab::SetWidth: Crop boundaries exceed max image size"},
-    {"Width", [](CoreGrab& g) { return g.SetWidth(107); },
-     "CIGrab::SetWidth: Crop boundaries exceed max image size"},
-    {"InternalHeight", [](CoreGrab& g) { return g.iSetHeight(57); },
-     "CIGrab::SetHeight: Crop boundaries exceed max image size"},
-    {"Height", [](CoreGrab& g) { return g.SetHeight(57); },
-     "CIGrab::SetHeight: Crop boundaries exceed max image size"},
-    {"AoiWidthNegative", [](CoreGrab& g) { return g.SetAoiWidth(0x80000000u); },
-     "CIGrab::SetAoiWidth: Crop boundaries exceed max image size"},
-    {"AoiWidthSmall", [](CoreGrab& g) { return g.SetAoiWidth(7); },
-     "CIGrab::SetAoiWidth: Crop boundaries exceed max image size"},
-    {"AoiHeightNegative", [](CoreGrab& g) { return g.SetAoiHeight(0xFFFFFFFFu); },
-     "CIGrab::SetAoiHeight: Crop boundaries exceed max image size"},
-    {"WindowWidth", [](CoreGrab& g) { return g.SetWindowGen(100, 0, 107, 480); },
-     "CIGrab::SetWindowGen: Crop boundaries exceed max image size"},
-    {"WindowHeight", [](CoreGrab& g) { return g.SetWindowGen(0, 30, 640, 37); },
-     "CIGrab::SetWindowGen: Crop boundaries exceed max image size"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Setters, CoreSetterRefusal, testing::ValuesIn(kRefusals),
-                         caseName<Refusal>);
-
-// ---- Objects that are not created: only the named fields change.
-
-TEST(CoreSetters, UncreatedObjectOnlyChangesTheNamedFields) {
-    auto grab = initialised();
-    EXPECT_EQ(grab->SetOffsetX(10), 1);
-    EXPECT_EQ(grab->GetOffsetX(), 10u);
-    EXPECT_EQ(grab->GetAoiWidth(), 640u) << "the AOI follows at the next Create";
-    EXPECT_EQ(grab->iSetWidth(800), 1);
-    EXPECT_EQ(grab->GetWidth(), 800u);
-    EXPECT_EQ(grab->GetWidthByteCount(), 0u);
-    EXPECT_EQ(grab->SetAoiWidth(100), 1);
-    EXPECT_EQ(grab->GetAoiWidth(), 100u);
-    EXPECT_EQ(grab->GetWidth(), 110u) << "offset plus AOI";
-    EXPECT_EQ(grab->SetBitsPP(12), 1);
-    EXPECT_EQ(grab->GetBytesPP(), 2u);
-    EXPECT_EQ(grab->SetTimeOut(kDefault), 1);
-    EXPECT_EQ(grab->GetTimeOut(), 5000u);
-    EXPECT_EQ(grab->count("Create"), 0);
-
-    ASSERT_EQ(grab->Create(kKeep, kKeep, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
-    EXPECT_EQ(grab->GetOffsetX(), 10u);
-    EXPECT_EQ(grab->GetAoiWidth(), 100u);
-    EXPECT_EQ(grab->GetBitPP(), 12u);
-    EXPECT_EQ(grab->GetWidthByteCount(), 220u);
+TEST(CoreSetters, PixelSizesAndBufferCountsAreClamped) {
+    auto grab = initialisedCore();
+    for (auto [bytes, bits, expected] :
+         {std::tuple{3u, 0u, 3u}, {0u, 0u, 1u}, {9u, 0u, 4u}, {0u, 4u, 1u}, {0u, 33u, 4u}}) {
+        EXPECT_EQ(bits == 0 ? grab->SetBytesPP(bytes) : grab->SetBitsPP(bits), 1);
+        EXPECT_EQ(std::make_pair(grab->GetBytesPP(), grab->GetBitPP()),
+                  std::make_pair(expected, 8 * expected));
+    }
+    // Wider than 640 pixels: at most three buffers, and never none.
+    const struct {
+        std::uint32_t width, asked, kept;
+    } counts[] = {{640, 8, 8}, {641, 5, 3}, {641, 2, 2}, {641, 0, 1}, {640, kDefault, 5}};
+    for (const auto& count : counts) {
+        grab->iSetWidth(count.width);
+        EXPECT_EQ(grab->SetBufferCount(count.asked), 1);
+        EXPECT_EQ(grab->GetBufferCount(), count.kept) << count.width << " " << count.asked;
+    }
 }
 
-TEST(CoreSetters, BytesAndBitsPerPixelFollowEachOther) {
-    auto grab = initialised();
-    EXPECT_EQ(grab->SetBytesPP(3), 1);
-    EXPECT_EQ(grab->GetBitPP(), 24u);
-    EXPECT_EQ(grab->SetBytesPP(0), 1);
-    EXPECT_EQ(grab->GetBytesPP(), 1u);
-    EXPECT_EQ(grab->GetBitPP(), 8u);
-    EXPECT_EQ(grab->SetBytesPP(9), 1);
-    EXPECT_EQ(grab->GetBytesPP(), 4u);
-    EXPECT_EQ(grab->SetBitsPP(4), 1);
-    EXPECT_EQ(grab->GetBitPP(), 8u);
-    EXPECT_EQ(grab->GetBytesPP(), 1u);
-    EXPECT_EQ(grab->SetBitsPP(33), 1);
-    EXPECT_EQ(grab->GetBitPP(), 32u);
-}
-
-TEST(CoreSetters, WideImagesKeepAtMostThreeBuffers) {
-    auto grab = initialised();
-    EXPECT_EQ(grab->SetBufferCount(8), 1);
-    EXPECT_EQ(grab->GetBufferCount(), 8u);
-    grab->iSetWidth(641);
-    EXPECT_EQ(grab->SetBufferCount(5), 1);
-    EXPECT_EQ(grab->GetBufferCount(), 3u);
-    EXPECT_EQ(grab->SetBufferCount(2), 1);
-    EXPECT_EQ(grab->GetBufferCount(), 2u);
-    EXPECT_EQ(grab->SetBufferCount(0), 1);
-    EXPECT_EQ(grab->GetBufferCount(), 1u);
-    grab->iSetWidth(640);
-    EXPECT_EQ(grab->SetBufferCount(kDefault), 1);
-    EXPECT_EQ(grab->GetBufferCount(), 5u);
-}
-
-// ---- Created objects: the stored value re-creates nothing; a change re-creates and restarts.
-
-TEST(CoreSetters, StoredValuesReturnAtOnce) {
-    auto grab = running();
-    EXPECT_EQ(grab->SetOffsetX(0), 1);
-    EXPECT_EQ(grab->SetOffsetY(kKeep), 1);
-    EXPECT_EQ(grab->iSetWidth(640), 1);
-    EXPECT_EQ(grab->SetWidth(kKeep), 1);
-    EXPECT_EQ(grab->SetHeight(480), 1);
-    EXPECT_EQ(grab->SetAoiWidth(640), 1);
-    EXPECT_EQ(grab->SetAoiHeight(480), 1);
-    EXPECT_EQ(grab->SetWindowGen(0, 0, 640, 480), 1);
-    EXPECT_EQ(grab->SetBitsPP(8), 1);
-    EXPECT_EQ(grab->SetBytesPP(1), 1);
-    EXPECT_EQ(grab->SetBufferCount(5), 1);
-    EXPECT_EQ(grab->SetTimeOut(5000), 1);
-    EXPECT_TRUE(grab->calls.empty()) << grab->calls.front();
-    EXPECT_EQ(grab->IsGrabRunning(), 1);
-}
-
-struct Recreation {
-    const char* name;
-    std::function<int(CoreGrab&)> call;
-    CreateArgs expected;
-};
-
-class CoreSetterRecreation : public testing::TestWithParam<Recreation> {};
-
-TEST_P(CoreSetterRecreation, RecreatesWithTheStoredGeometryAndRestarts) {
-    auto grab = running();
-    EXPECT_EQ(GetParam().call(*grab), 1);
-    ASSERT_EQ(grab->createArgs.size(), 1u);
-    EXPECT_EQ(grab->createArgs[0], GetParam().expected);
-    EXPECT_EQ(grab->count("Start"), 1);
-    EXPECT_EQ(grab->IsGrabCreated(), 1);
-    EXPECT_EQ(grab->IsGrabRunning(), 1);
-}
-
-TEST_P(CoreSetterRecreation, DoesNotStartAStoppedObject) {
-    auto grab = running();
-    grab->Stop();
-    grab->clearCalls();
-    EXPECT_EQ(GetParam().call(*grab), 1);
-    EXPECT_EQ(grab->createArgs.size(), 1u);
-    EXPECT_EQ(grab->count("Start"), 0);
-    EXPECT_EQ(grab->IsGrabRunning(), 0);
-}
-
-const Recreation kRecreations[] = {
-    {"OffsetX",
-     [](CoreGrab& g) { return g.SetOffsetX(16); },
-     {16, 0, 640, 480, kKeep, kKeep, kKeep}},
-    {"OffsetY", [](CoreGrab& g) { return g.SetOffsetY(8); }, {0, 8, 640, 480, kKeep, kKeep, kKeep}},
-    {"Width", [](CoreGrab& g) { return g.SetWidth(320); }, {0, 0, 320, 480, kKeep, kKeep, kKeep}},
-    {"Height", [](CoreGrab& g) { return g.SetHeight(240); }, {0, 0, 640, 240, kKeep, kKeep, kKeep}},
-    {"AoiWidth",
-     [](CoreGrab& g) { return g.SetAoiWidth(100); },
-     {0, 0, 100, 480, kKeep, kKeep, kKeep}},
-    {"AoiHeight",
-     [](CoreGrab& g) { return g.SetAoiHeight(100); },
-     {0, 0, 640, 100, kKeep, kKeep, kKeep}},
-    {"WindowGen",
-     [](CoreGrab& g) { return g.SetWindowGen(8, 4, 320, 240); },
-     {8, 4, 320, 240, kKeep, kKeep, kKeep}},
-    {"BitsPP", [](CoreGrab& g) { return g.SetBitsPP(16); }, {0, 0, 640, 480, 16, kKeep, kKeep}},
-    {"BytesPP", [](CoreGrab& g) { return g.SetBytesPP(3); }, {0, 0, 640, 480, 24, kKeep, kKeep}},
-    {"BufferCount", [](CoreGrab& g) { return g.SetBufferCount(2); }, {0, 0, 640, 480, 8, 2, kKeep}},
-    {"TimeOut", [](CoreGrab& g) { return g.SetTimeOut(7); }, {0, 0, 640, 480, 8, 5, 7}},
-};
-
-INSTANTIATE_TEST_SUITE_P(Setters, CoreSetterRecreation, testing::ValuesIn(kRecreations),
-                         caseName<Recreation>);
-
-TEST(CoreSetters, RecreationRecomputesTheSizes) {
-    auto grab = running();
-    ASSERT_EQ(grab->SetOffsetX(16), 1);
-    EXPECT_EQ(grab->GetAoiWidth(), 624u);
-    EXPECT_EQ(grab->GetOffsetXByteCount(), 16u);
-    ASSERT_EQ(grab->SetBitsPP(16), 1);
-    EXPECT_EQ(grab->GetAoiWidthByteCount(), 1248u);
-    EXPECT_EQ(grab->GetRingBufferSize(), 2 * kVga * 5);
+// A change re-creates with the stored geometry and restarts a grab that was running.
+TEST(CoreSetters, AChangeRecreatesWithTheStoredGeometryAndRestartsOnlyARunningGrab) {
+    using Geometry = std::vector<std::uint32_t>;  // offsets, width, height, bits, count, time-out
+    const std::pair<std::function<int(CoreGrab&)>, Geometry> rows[] = {
+        {[](CoreGrab& g) { return g.SetOffsetX(16); }, {16, 0, 640, 480, 8, 5, 5000}},
+        {[](CoreGrab& g) { return g.SetOffsetY(8); }, {0, 8, 640, 480, 8, 5, 5000}},
+        {[](CoreGrab& g) { return g.SetWidth(320); }, {0, 0, 320, 480, 8, 5, 5000}},
+        {[](CoreGrab& g) { return g.SetHeight(240); }, {0, 0, 640, 240, 8, 5, 5000}},
+        {[](CoreGrab& g) { return g.SetAoiWidth(100); }, {0, 0, 100, 480, 8, 5, 5000}},
+        {[](CoreGrab& g) { return g.SetAoiHeight(100); }, {0, 0, 640, 100, 8, 5, 5000}},
+        {[](CoreGrab& g) { return g.SetWindowGen(8, 4, 320, 240); }, {8, 4, 320, 240, 8, 5, 5000}},
+        {[](CoreGrab& g) { return g.SetBitsPP(16); }, {0, 0, 640, 480, 16, 5, 5000}},
+        {[](CoreGrab& g) { return g.SetBytesPP(3); }, {0, 0, 640, 480, 24, 5, 5000}},
+        {[](CoreGrab& g) { return g.SetBufferCount(2); }, {0, 0, 640, 480, 8, 2, 5000}},
+        {[](CoreGrab& g) { return g.SetTimeOut(7); }, {0, 0, 640, 480, 8, 5, 7}},
+    };
+    for (const auto& [set, expected] : rows) {
+        for (bool wasRunning : {true, false}) {
+            SCOPED_TRACE(::testing::PrintToString(expected) +
+                         (wasRunning ? " running" : " stopped"));
+            auto grab = running();
+            if (!wasRunning) grab->Stop();
+            const std::uint32_t slots = expected[4] > 8 ? 1 : 3;
+            const Geometry actual{grab->GetOffsetX(), grab->GetOffsetY(), grab->GetWidth(),
+                                  grab->GetHeight(),  grab->GetBitPP(),   grab->GetBufferCount(),
+                                  grab->GetTimeOut()};
+            EXPECT_NE(actual, expected);
+            EXPECT_EQ(set(*grab), 1);
+            EXPECT_EQ(std::make_tuple(grab->creates, grab->IsGrabCreated(), grab->IsGrabRunning()),
+                      std::make_tuple(1, 1, wasRunning ? 1 : 0));
+            EXPECT_EQ((Geometry{grab->GetOffsetX(), grab->GetOffsetY(), grab->GetWidth(),
+                                grab->GetHeight(), grab->GetBitPP(), grab->GetBufferCount(),
+                                grab->GetTimeOut()}),
+                      expected);
+            EXPECT_EQ(grab->GetAoiWidth(), expected[2] - expected[0]);
+            EXPECT_EQ(grab->GetRingBufferSize(), slots * grab->GetImageSizeInBytes() * expected[5]);
+        }
+    }
 }
 
 TEST(CoreSetters, ASetterReportsSuccessEvenWhenItsRecreationFails) {
@@ -242,127 +131,53 @@ TEST(CoreSetters, ASetterReportsSuccessEvenWhenItsRecreationFails) {
         << "the restart after the failed re-creation is refused in turn";
 }
 
-TEST(CoreSetters, WidthAndHeightFollowATransposingRotation) {
-    auto grab = initialised();
-    grab->setRotation(90);
-    EXPECT_EQ(grab->SetWidth(800), 1);
-    EXPECT_EQ(grab->widthSet(), 1);
-    EXPECT_EQ(grab->GetWidth(), 800u) << "stored as the height";
-    EXPECT_EQ(grab->GetHeight(), 640u) << "the stored width, untouched";
-    EXPECT_EQ(grab->SetHeight(400), 1);
-    EXPECT_EQ(grab->heightSet(), 1);
-    EXPECT_EQ(grab->GetHeight(), 400u);
-    EXPECT_EQ(grab->GetWidth(), 800u);
-}
-
-TEST(RootSetters, WidthAndHeightAreRefusedAndClearTheirFlags) {
-    RootGrab grab;
-    grab.Initialize();
-    EXPECT_EQ(grab.SetWidth(320), 0);
-    EXPECT_EQ(grab.SetHeight(240), 0);
-    EXPECT_EQ(grab.widthSet(), 0);
-    EXPECT_EQ(grab.heightSet(), 0);
-    EXPECT_EQ(grab.GetWidth(), 640u);
-    EXPECT_STREQ(grab.GetLastErrorMsg(), "");
-    ASSERT_EQ(grab.Create(kKeep, kKeep, kKeep, kKeep, kKeep, kKeep, kKeep), 1);
-    grab.clearCalls();
-    EXPECT_EQ(grab.SetBufferCount(2), 1);
-    ASSERT_EQ(grab.createArgs.size(), 1u);
-    EXPECT_EQ(grab.createArgs[0], (CreateArgs{0, 0, 640, 480, 8, 2, kKeep}));
-}
-
 // ---- Colour layout.
 
-TEST(CoreImageColor, RefusalsAndNoOps) {
-    CoreGrab grab;
-    EXPECT_EQ(grab.SetImageColor(IFW_IMAGE_COLOR_COLOR32), 0);
-    EXPECT_STREQ(grab.GetLastErrorMsg(), "CIGrab::SetImageColor: Grab not initialized");
-    EXPECT_EQ(grab.GetImageColor(), IFW_IMAGE_COLOR_MONO8);
-    grab.Initialize();
-    grab.Start();  // leaves "CIGrab::Start: Grab not created"
-    EXPECT_EQ(grab.SetImageColor(IFW_IMAGE_COLOR_MONO8), 0);
-    EXPECT_STREQ(grab.GetLastErrorMsg(), "CIGrab::Start: Grab not created");
-    EXPECT_EQ(grab.SetImageColor(IFW_IMAGE_COLOR_COLOR24), 1);
-    EXPECT_EQ(grab.SetImageColor(IFW_IMAGE_COLOR_COLOR24), 0);
-}
-
-TEST(CoreImageColor, LayoutSetsPixelSizesAndByteCounts) {
-    auto grab = initialised();
+TEST(CoreImageColor, LayoutSetsPixelSizesAndByteCountsAndKeepsTheGrabRunning) {
+    auto grab = initialisedCore();
     ASSERT_EQ(grab->Create(8, 4, 640, 480, 8, 5, 0), 1);
-    ASSERT_EQ(grab->SetImageColor(IFW_IMAGE_COLOR_COLOR32), 1);
-    EXPECT_EQ(grab->GetImageColor(), IFW_IMAGE_COLOR_COLOR32);
-    EXPECT_EQ(grab->GetBytesPP(), 4u);
-    EXPECT_EQ(grab->GetBitPP(), 32u);
-    EXPECT_EQ(grab->GetWidthByteCount(), 2560u);
-    EXPECT_EQ(grab->GetHeightByteCount(), 1920u);
-    EXPECT_EQ(grab->GetImageSizeInPixels(), kVga);
-    EXPECT_EQ(grab->GetImageSizeInBytes(), 4 * kVga);
-    EXPECT_EQ(grab->GetOffsetXByteCount(), 32u);
-    EXPECT_EQ(grab->GetOffsetYByteCount(), 16u);
-    EXPECT_EQ(grab->GetAoiWidthByteCount(), 632u * 4);
-    EXPECT_EQ(grab->GetAoiHeightByteCount(), 476u * 4);
-
-    ASSERT_EQ(grab->SetImageColor(IFW_IMAGE_COLOR_COLOR24), 1);
-    EXPECT_EQ(grab->GetBytesPP(), 3u);
-    EXPECT_EQ(grab->GetBitPP(), 24u);
-    ASSERT_EQ(grab->SetImageColor(IFW_IMAGE_COLOR_MONO8_ALT), 1);
-    EXPECT_EQ(grab->GetBytesPP(), 1u);
-    EXPECT_EQ(grab->GetBitPP(), 8u);
-    EXPECT_EQ(grab->GetImageSizeInBytes(), kVga);
-    EXPECT_EQ(grab->GetAoiWidthByteCount(), 632u);
+    ASSERT_EQ(grab->Start(), 1);
+    const struct {
+        IFW_IMAGE_COLOR_TYPE colour;
+        std::uint32_t bytes;
+    } layouts[] = {
+        {IFW_IMAGE_COLOR_COLOR32, 4}, {IFW_IMAGE_COLOR_COLOR24, 3}, {IFW_IMAGE_COLOR_MONO8_ALT, 1}};
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(layout.colour);
+        ASSERT_EQ(grab->SetImageColor(layout.colour), 1);
+        EXPECT_EQ(std::make_pair(grab->GetImageColor(), grab->IsGrabRunning()),
+                  std::make_pair(layout.colour, 1));
+        const std::uint32_t b = layout.bytes;
+        EXPECT_EQ((std::vector<std::uint32_t>{
+                      grab->GetBytesPP(), grab->GetBitPP(), grab->GetWidthByteCount(),
+                      grab->GetHeightByteCount(), grab->GetImageSizeInPixels(),
+                      grab->GetImageSizeInBytes(), grab->GetOffsetXByteCount(),
+                      grab->GetOffsetYByteCount(), grab->GetAoiWidthByteCount(),
+                      grab->GetAoiHeightByteCount()}),
+                  (std::vector<std::uint32_t>{b, 8 * b, 640 * b, 480 * b, kVga, kVga * b, 8 * b,
+                                              4 * b, 632 * b, 476 * b}));
+    }
     EXPECT_EQ(grab->GetNumCameras(), 1);
 }
 
-TEST(CoreImageColor, RunningAcquisitionIsStoppedAndStartedAgain) {
-    auto grab = running();
-    ASSERT_EQ(grab->SetImageColor(IFW_IMAGE_COLOR_PLANES), 1);
-    EXPECT_EQ(grab->calls, (std::vector<std::string>{"Stop", "Start", "Stop"}));
-    EXPECT_EQ(grab->IsGrabRunning(), 1);
-}
-
-TEST(CoreImageColor, SlotsAreLaidAfreshOverTheSameRing) {
-    auto grab = initialised();
+TEST(CoreImageColor, SlotsAreLaidOverTheRingOrTheRingIsMadeAnewWhenTooSmall) {
+    auto grab = initialisedCore();
     ASSERT_EQ(grab->Create(0, 0, 640, 480, 8, 5, 0), 1);
     unsigned char* ring = grab->ring();
     ASSERT_EQ(grab->GetRingBufferSize(), 15 * kVga);
+    grab->creates = 0;
     ASSERT_EQ(grab->SetImageColor(IFW_IMAGE_COLOR_PLANES), 1);
-    EXPECT_EQ(grab->count("Create"), 1) << "no re-creation";
+    EXPECT_EQ(grab->creates, 0) << "three planes fit the ring";
     EXPECT_EQ(grab->ring(), ring);
     for (std::uint32_t i = 0; i < 5; ++i) EXPECT_EQ(grab->slot(i), ring + i * 3 * kVga);
-}
 
-TEST(CoreImageColor, ALayoutTooWideForTheRingGetsNewBuffers) {
-    auto grab = initialised();
-    ASSERT_EQ(grab->Create(0, 0, 640, 480, 8, 5, 0), 1);
-    grab->clearCalls();
     ASSERT_EQ(grab->SetImageColor(IFW_IMAGE_COLOR_COLOR32), 1);
-    EXPECT_EQ(grab->count("Create"), 1);
+    EXPECT_EQ(grab->creates, 1);
     EXPECT_EQ(grab->IsGrabCreated(), 1);
     EXPECT_EQ(grab->GetRingBufferSize(), 4 * kVga * 5);
     const std::uint32_t last = grab->GetBufferCount() - 1;
     EXPECT_LE(grab->slot(last) + 4 * kVga, grab->ring() + grab->GetRingBufferSize());
 }
 
-TEST(CoreImageColor, TransformBufferIsSizedForTheNewLayout) {
-    auto grab = initialised();
-    ASSERT_EQ(grab->SetImageColor(IFW_IMAGE_COLOR_COLOR24), 1);
-    EXPECT_EQ(grab->transformBufferSize(), 0u) << "made by the transform when first needed";
-    grab->giveTransformBuffer(10);
-    ASSERT_EQ(grab->SetImageColor(IFW_IMAGE_COLOR_PLANES), 1);
-    EXPECT_EQ(grab->transformBufferSize(), 2u * 8u * kVga);
-}
-
-TEST(RootImageColor, LeavesTheOffsetAndAoiByteCountsAlone) {
-    RootGrab grab;
-    grab.Initialize();
-    ASSERT_EQ(grab.Create(8, 0, 640, 480, 8, 5, 0), 1);
-    ASSERT_EQ(grab.SetImageColor(IFW_IMAGE_COLOR_COLOR32), 1);
-    EXPECT_EQ(grab.widthBytes(), 2560u);
-    EXPECT_EQ(grab.imageBytes(), 4 * kVga);
-    EXPECT_EQ(grab.bitsPerPixel(), 32u);
-    EXPECT_EQ(grab.offsetXBytes(), 0u);
-    EXPECT_EQ(grab.aoiWidthBytes(), 0u);
-}
-
 }  // namespace
-}  // namespace core_test
+}  // namespace grab_test

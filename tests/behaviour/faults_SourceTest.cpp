@@ -1,204 +1,83 @@
-// Source faults during acquisition: the file a camera plays is deleted, cut short, replaced by a
-// folder or made unreadable while the grab runs. Each such frame is the stand-in pattern, the
-// run goes on, the frame's record says why, and the file's picture comes back with the file.
-#include <gtest/gtest.h>
-
-#include <condition_variable>
-#include <cstdint>
-#include <filesystem>
-#include <mutex>
-#include <string>
+// A played file deleted, cut short or replaced by a folder while the grab runs: the stand-in
+// pattern, a record that says why, a counter, and the picture back with the file.
+#include <algorithm>
+#include <iterator>
 #include <utility>
-#include <vector>
 
-#include <tamra/Observe.h>
-#include <tamra/Tamra.h>
+#include "grab_support.h"
 
-#include "behaviour/acquisition_support.h"
-
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
+namespace grab_test {
 namespace {
 
 namespace fs = std::filesystem;
-using acquisition_test::FrameLog;
-using acquisition_test::levelOf;
-using acquisition_test::TempFolder;
 
-constexpr std::uint32_t kWidth = 64;
-constexpr std::uint32_t kHeight = 48;
-const std::string kPicture = "the file's picture";
-const std::string kStandIn = "the stand-in pattern";
-const std::string kNoFrame = "no frame";
-
-// What one frame showed, and what its record says.
-struct Seen {
-    std::string what;
-    std::string reason;  // the record's reason for the stand-in; empty when the file played
-    std::string source;  // the file the record names
-};
-
-// A running, software-triggered emulator playing a folder of one uniform grey file.
-class SourcePlayer {
-public:
-    explicit SourcePlayer(const fs::path& folder) : file_(folder / "frame_00.bmp") {
-        restoreFile();
-        EXPECT_EQ(grab_.Initialize(), 1);
-        log_.attach(grab_);
-        // The record is valid only inside the callback that received the frame.
-        log_.setAction([this](const acquisition_test::Delivery& delivery) {
-            TamraFrameRecord record{};
-            const int found = TamraGetFrameRecord(&grab_, delivery.buffer, &record);
-            std::lock_guard<std::mutex> lock(mutex_);
-            records_.push_back(found == 1 ? record : TamraFrameRecord{});
-            recorded_.notify_all();
-        });
-        std::string path = folder.string();
-        EXPECT_EQ(grab_.EmulateFromNewImagePath(path.data(), kWidth, kHeight), 1);
-        EXPECT_EQ(grab_.SetTriggerMethod(IXGrab::TRIG_SOFTWARE), 1);
-        EXPECT_EQ(grab_.Start(), 1) << grab_.GetLastErrorMsg();
-    }
-    ~SourcePlayer() {
-        log_.openGate();
-        grab_.Stop();
-        grab_.Terminate();
-    }
-
-    // Triggers one frame and tells what it shows and why.
-    Seen nextFrame() {
-        const std::size_t expected = log_.frameCount() + 1;
-        grab_.GenerateSoftTrigger(0);
-        if (!log_.waitForFrames(expected)) return {kNoFrame, "", ""};
-        TamraFrameRecord record{};
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            recorded_.wait(lock, [&] { return records_.size() >= expected; });
-            record = records_.back();
-        }
-        Seen seen{kPicture, record.planes[0].reason, record.planes[0].sourceFile};
-        const std::vector<acquisition_test::Delivery> frames = log_.frames();
-        for (const std::uint8_t value : frames.back().pixels)
-            if (value != levelOf(0)) seen.what = kStandIn;
-        EXPECT_EQ(record.planeCount, 1u);
-        EXPECT_EQ(record.planes[0].substituted, seen.what == kStandIn ? 1 : 0) << seen.reason;
-        return seen;
-    }
-    const fs::path& file() const { return file_; }
+// A software-triggered emulator playing a folder of one uniform grey file.
+class SourceFaults : public EmulatorTest {
+protected:
+    fs::path file() const { return folder_.path() / "frame_00.bmp"; }
     void restoreFile() {
         std::error_code ignored;
-        fs::remove_all(file_, ignored);
-        acquisition_test::writeNumberedFiles(file_.parent_path(), 1, kWidth, kHeight);
+        fs::remove_all(file(), ignored);
+        writeNumberedFiles(folder_.path(), 1, kWidth, kHeight);
     }
-    // A frame of the file's own picture, from the file.
-    void expectPicture() {
-        const Seen seen = nextFrame();
-        EXPECT_EQ(seen.what, kPicture);
-        EXPECT_EQ(seen.reason, "");
-        EXPECT_EQ(seen.source, file_.string());
+    // Triggers one frame: the file's own picture when reason is empty, else the stand-in with
+    // a reason that says what went wrong.
+    void expectFrame(const std::string& reason) {
+        ASSERT_TRUE(triggerAndWait(log_.frameCount() + 1)) << "no frame";
+        const Delivery frame = log_.frames().back();
+        const TamraPlaneRecord& plane = frame.record.planes[0];
+        const bool picture = std::all_of(frame.pixels.begin(), frame.pixels.end(),
+                                         [](std::uint8_t value) { return value == levelOf(0); });
+        EXPECT_EQ(picture, reason.empty());
+        ASSERT_EQ(frame.record.planeCount, 1u);
+        EXPECT_EQ(std::make_pair(plane.substituted, std::string(plane.sourceFile)),
+                  std::make_pair(picture ? 0 : 1, file().string()));
+        const std::string said = plane.reason;
+        if (reason.empty())
+            EXPECT_EQ(said, "");
+        else
+            EXPECT_NE(said.find(reason), std::string::npos) << "'" << said << "' lacks " << reason;
     }
-    // The stand-in, with a reason that says what went wrong.
-    void expectStandIn(const std::string& reason) {
-        const Seen seen = nextFrame();
-        EXPECT_EQ(seen.what, kStandIn);
-        EXPECT_NE(seen.reason.find(reason), std::string::npos)
-            << "the reason '" << seen.reason << "' does not say '" << reason << "'";
-    }
-
-private:
-    fs::path file_;
-    FrameLog log_{kWidth * kHeight};
-    CIGrabEmu grab_;
-    std::mutex mutex_;
-    std::condition_variable recorded_;
-    std::vector<TamraFrameRecord> records_;
 };
 
-TEST(SourceFaults, ADeletedFileGivesTheStandInUntilItReturns) {
-    TempFolder folder;
-    SourcePlayer player(folder.path());
-    player.expectPicture();
-    fs::remove(player.file());
-    player.expectStandIn("file not found");
-    player.expectStandIn("file not found");
-    player.restoreFile();
-    player.expectPicture();
-}
-
-TEST(SourceFaults, AFileCutShortGivesTheStandInUntilItIsWhole) {
-    TempFolder folder;
-    SourcePlayer player(folder.path());
-    player.expectPicture();
-    const std::uintmax_t size = fs::file_size(player.file());
-    // Cut inside the pixel rows, inside the headers, and to nothing.
-    const std::pair<std::uintmax_t, std::string> cuts[] = {
-        {size - 1, "pixel data ends 1 bytes early"},
-        {size / 2, "pixel data ends"},
-        {30, "the file ends inside the 40-byte information header"},
-        {0, "the file ends inside the 14-byte file header"}};
-    for (const auto& [cut, reason] : cuts) {
-        SCOPED_TRACE("file cut to " + std::to_string(cut) + " of " + std::to_string(size));
-        fs::resize_file(player.file(), cut);
-        player.expectStandIn(reason);
+TEST_F(SourceFaults, EachFaultGivesTheStandInWithItsReasonUntilTheFileIsBack) {
+    restoreFile();
+    playFolder();
+    startTriggered();
+    expectFrame("");
+    const fs::path file = this->file();
+    const std::uintmax_t size = fs::file_size(file);
+    const auto cutTo = [&](std::uintmax_t bytes) {
+        return [&, bytes] { fs::resize_file(file, bytes); };
+    };
+    const struct {
+        const char* fault;
+        std::function<void()> apply;
+        std::string reason;
+    } faults[] = {
+        {"deleted", [&] { fs::remove(file); }, "file not found"},
+        {"cut in the pixel rows", cutTo(size - 1), "pixel data ends 1 bytes early"},
+        {"cut in the headers", cutTo(30), "the file ends inside the 40-byte information header"},
+        {"cut to nothing", cutTo(0), "the file ends inside the 14-byte file header"},
+        {"a folder in its place",
+         [&] {
+             fs::remove(file);
+             fs::create_directories(file / "inside");
+         },
+         "not a regular file"},
+    };
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.fault);
+        fault.apply();
+        expectFrame(fault.reason);
+        expectFrame(fault.reason);
+        restoreFile();
+        expectFrame("");
     }
-    player.restoreFile();
-    player.expectPicture();
-}
-
-TEST(SourceFaults, AFolderInPlaceOfTheFileGivesTheStandIn) {
-    TempFolder folder;
-    SourcePlayer player(folder.path());
-    player.expectPicture();
-    fs::remove(player.file());
-    fs::create_directories(player.file() / "inside");
-    player.expectStandIn("not a regular file");
-    player.restoreFile();
-    player.expectPicture();
-}
-
-#if !defined(_WIN32)
-constexpr int kCannotRunAsOther = 77;
-
-// The scenario a process without the file's read permission plays.
-void unreadableFileScenario() {
-    TempFolder folder;
-    SourcePlayer player(folder.path());
-    player.expectPicture();
-    fs::permissions(player.file(), fs::perms::none);
-    player.expectStandIn("cannot be opened for reading");
-    fs::permissions(player.file(), fs::perms::owner_read | fs::perms::owner_write);
-    player.expectPicture();
-}
-#endif
-
-// Permissions bind only a user without the right to pass them: as root the scenario runs in a
-// child process that has dropped to the unprivileged user "nobody" (65534) first.
-TEST(SourceFaults, AnUnreadableFileGivesTheStandInUntilItIsReadableAgain) {
-#if defined(_WIN32)
-    GTEST_SKIP() << "POSIX file permissions";
-#else
-    if (::geteuid() != 0) {
-        unreadableFileScenario();
-        return;
-    }
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        constexpr uid_t kNobody = 65534;
-        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(kCannotRunAsOther);
-        unreadableFileScenario();
-        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
-    if (WEXITSTATUS(status) == kCannotRunAsOther)
-        GTEST_SKIP() << "running as root and cannot drop to user nobody, so read permissions "
-                        "bind nothing";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's failures above";
-#endif
+    TamraCounters counters{};
+    ASSERT_EQ(TamraGetCounters(grab_.get(), &counters), 1);
+    EXPECT_EQ(counters.framesSubstituted, 2 * std::size(faults));
 }
 
 }  // namespace
+}  // namespace grab_test

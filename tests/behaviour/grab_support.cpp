@@ -1,26 +1,20 @@
-// Test helpers for the emulator acquisition tests.
-#include "acquisition_support.h"
+// Test helpers for the grab core and the emulator.
+#include "grab_support.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <random>
 
 #include "samplegen/BmpWriter.h"
 
-namespace acquisition_test {
+namespace grab_test {
 
 namespace {
-
-using tamra::samples::putLittleEndian16;
-using tamra::samples::putLittleEndian32;
-
 FrameLog& logOf(void* context) {
     return *static_cast<FrameLog*>(context);
 }
-
 }  // namespace
 
 TempFolder::TempFolder() {
@@ -37,30 +31,20 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-// Bottom-up rows padded to 4 bytes, no palette: the loader reads an index as its grey level.
 void writeGreyFile(const std::filesystem::path& file, std::uint32_t width, std::uint32_t height,
-                   const PixelValue& value) {
-    const std::uint32_t rowBytes = (width + 3) / 4 * 4;
-    const std::uint32_t pixelBytes = rowBytes * height;
-    std::vector<std::uint8_t> bytes(54 + pixelBytes, 0);
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    putLittleEndian32(bytes, 2, static_cast<std::uint32_t>(bytes.size()));
-    putLittleEndian32(bytes, 10, 54);
-    putLittleEndian32(bytes, 14, 40);
-    putLittleEndian32(bytes, 18, width);
-    putLittleEndian32(bytes, 22, height);
-    putLittleEndian16(bytes, 26, 1);
-    putLittleEndian16(bytes, 28, 8);
-    putLittleEndian32(bytes, 34, pixelBytes);
+                   const std::function<std::uint8_t(std::uint32_t, std::uint32_t)>& value) {
+    tamra::samples::Picture picture(width, height);
     for (std::uint32_t y = 0; y < height; ++y) {
-        std::uint8_t* row = bytes.data() + 54 + std::size_t{height - 1 - y} * rowBytes;
-        for (std::uint32_t x = 0; x < width; ++x) row[x] = value(x, y);
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::uint8_t level = value(x, y);
+            picture.set(x, y, {level, level, level});
+        }
     }
     std::filesystem::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    tamra::samples::BmpLayout layout;
+    layout.bitsPerPixel = 8;
+    layout.palette = false;
+    tamra::samples::writeBmp(file.string(), picture, layout);
 }
 
 std::uint8_t levelOf(int fileIndex) {
@@ -79,27 +63,18 @@ void writeNumberedFiles(const std::filesystem::path& folder, int count, std::uin
 }
 
 int FrameLog::onFrame(unsigned char* buffer, unsigned int count, std::int64_t tag, void* log) {
-    Delivery delivery;
-    delivery.buffer = buffer;
-    delivery.count = count;
-    delivery.tag = tag;
-    logOf(log).recordFrame(std::move(delivery));
+    logOf(log).recordFrame({buffer, count, tag, 0, {}, {}, {}, {}});
     return 0;
 }
 
 int FrameLog::onFrameEx(IFW_GRAB_BUF_DESC* desc, unsigned int count, std::int64_t tag, void* log) {
-    Delivery delivery;
-    delivery.buffer = desc->Buffer;
-    delivery.camera = desc->CameraIndex;
-    delivery.count = count;
-    delivery.tag = tag;
-    logOf(log).recordFrame(std::move(delivery));
+    logOf(log).recordFrame({desc->Buffer, count, tag, desc->CameraIndex, {}, {}, {}, {}});
     return 0;
 }
 
 int FrameLog::onTrash(unsigned char* buffer, unsigned int count, std::int64_t tag, void* log) {
     FrameLog& self = logOf(log);
-    Delivery delivery{buffer, count, tag, 0, std::this_thread::get_id(), Clock::now(), {}};
+    Delivery delivery{buffer, count, tag, 0, std::this_thread::get_id(), Clock::now(), {}, {}};
     {
         std::lock_guard<std::mutex> guard(self.lock_);
         self.trash_.push_back(std::move(delivery));
@@ -111,16 +86,17 @@ int FrameLog::onTrash(unsigned char* buffer, unsigned int count, std::int64_t ta
 
 int FrameLog::onExit(void* log) {
     FrameLog& self = logOf(log);
-    {
-        std::lock_guard<std::mutex> guard(self.lock_);
-        ++self.exits_;
-        self.exitThread_ = std::this_thread::get_id();
-    }
+    // Notified under the lock: once the waiter returns, the log may be gone (a grab deleted from
+    // its own callback leaves its thread running to here).
+    std::lock_guard<std::mutex> guard(self.lock_);
+    ++self.exits_;
+    self.exitThread_ = std::this_thread::get_id();
     self.changed_.notify_all();
     return 0;
 }
 
 void FrameLog::attach(IXGrab& grab) {
+    grab_ = &grab;
     grab.RegisterBufferCallback(onFrame, this);
     grab.RegisterTrashCallback(onTrash, this);
     grab.RegisterAcqThreadExitCallback(onExit, this);
@@ -150,6 +126,7 @@ void FrameLog::recordFrame(Delivery delivery) {
     if (copyBytes_ > 0 && delivery.buffer) {
         delivery.pixels.assign(delivery.buffer, delivery.buffer + copyBytes_);
     }
+    if (grab_ != nullptr) TamraGetFrameRecord(grab_, delivery.buffer, &delivery.record);
     std::function<void(const Delivery&)> action;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -177,31 +154,6 @@ bool FrameLog::waitForTrash(std::size_t count, milliseconds timeout) {
 
 bool FrameLog::waitForExits(std::size_t count, milliseconds timeout) {
     return waitUntil([&] { return exits_ >= count; }, timeout);
-}
-
-std::vector<Delivery> FrameLog::frames() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return frames_;
-}
-
-std::vector<Delivery> FrameLog::trash() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return trash_;
-}
-
-std::size_t FrameLog::frameCount() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return frames_.size();
-}
-
-std::size_t FrameLog::exitCount() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return exits_;
-}
-
-std::thread::id FrameLog::exitThread() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return exitThread_;
 }
 
 void EmulatorTest::TearDown() {
@@ -236,4 +188,4 @@ unsigned char* EmulatorTest::slot(std::uint32_t index, std::size_t slotBytes) co
     return grab_->GetFramePtr(0) + index * slotBytes;
 }
 
-}  // namespace acquisition_test
+}  // namespace grab_test
