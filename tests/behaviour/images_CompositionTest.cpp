@@ -8,7 +8,7 @@
 
 #include <tamra/Tamra.h>
 
-#include "behaviour/images_support.h"
+#include "support/ImageFiles.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <tamra/Tamra.h>
 
-#include "behaviour/images_support.h"
+#include "support/ImageFiles.h"
 #include "support/NativePath.h"
 
 namespace {

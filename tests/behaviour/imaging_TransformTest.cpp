@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "images_support.h"
+#include "support/ImageFiles.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 
 #include <tamra/Tamra.h>
 
-#include "lineio_support.h"
+#include "grab_support.h"
 
 namespace {
 
-using lineio_test::LineGrab;
+using grab_test::LineGrab;
 
 const IFW_GPI_CONFIG kDefaultInput{1, 200, 0, 3.0f, 0};
 const IFW_GPO_CONFIG kDefaultOutput{1, 0, 1000, 0, 0};

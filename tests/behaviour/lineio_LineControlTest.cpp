@@ -7,15 +7,15 @@
 
 #include <tamra/Tamra.h>
 
-#include "lineio_support.h"
+#include "grab_support.h"
 
 namespace {
 
-using lineio_test::GrabKind;
-using lineio_test::LineGrab;
+using grab_test::GrabKind;
+using grab_test::LineGrab;
 
 TEST(LineControl, SettersStoreBeforeTheStateCheckAndRaiseZeroToOne) {
-    for (const GrabKind& kind : lineio_test::bothGrabKinds()) {
+    for (const GrabKind& kind : grab_test::bothGrabKinds()) {
         SCOPED_TRACE(kind.prefix);
         auto grab = kind.make(false);
         grab->SetStrobeDuration(0);
@@ -35,7 +35,7 @@ TEST(LineControl, SettersStoreBeforeTheStateCheckAndRaiseZeroToOne) {
 }
 
 TEST(LineControl, SoftTriggerIsAcceptedOnlyUnderTheSoftwareMethod) {
-    for (const GrabKind& kind : lineio_test::bothGrabKinds()) {
+    for (const GrabKind& kind : grab_test::bothGrabKinds()) {
         SCOPED_TRACE(kind.prefix);
         auto grab = kind.make(true);
         EXPECT_EQ(grab->GenerateSoftTrigger(0), 0);

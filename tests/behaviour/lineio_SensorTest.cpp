@@ -8,12 +8,12 @@
 
 #include <tamra/Tamra.h>
 
-#include "lineio_support.h"
+#include "grab_support.h"
 
 namespace {
 
-using lineio_test::GrabKind;
-using lineio_test::LineGrab;
+using grab_test::GrabKind;
+using grab_test::LineGrab;
 
 // Bad arguments are refused with their reason in every state and change nothing.
 TEST(Sensor, BadArgumentsAreRefusedWithTheirReasonAndChangeNothing) {
@@ -51,7 +51,7 @@ TEST(Sensor, BadArgumentsAreRefusedWithTheirReasonAndChangeNothing) {
         {true, [](IXGrab& g) { return g.SetRecycleDelay(0); }, 0, "SetRecycleDelay",
          "Recycler not enabled", any},
     };
-    for (const GrabKind& kind : lineio_test::bothGrabKinds()) {
+    for (const GrabKind& kind : grab_test::bothGrabKinds()) {
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << kind.prefix << "::" << c.operation
                                             << (c.initialise ? "" : " uninitialised"));

@@ -13,7 +13,7 @@
 
 #include <tamra/CIGrabEmu.h>
 
-#include "behaviour/images_support.h"
+#include "support/ImageFiles.h"
 
 namespace {
 

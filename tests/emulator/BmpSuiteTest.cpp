@@ -11,7 +11,7 @@
 #include <vector>
 
 #include <tamra/Observe.h>
-#include "behaviour/images_support.h"
+#include "support/ImageFiles.h"
 #include "emulator/BitmapFile.h"
 #include "emulator/FrameComposer.h"
 

@@ -8,7 +8,7 @@
 
 #include <tamra/Types.h>
 
-#include "behaviour/images_support.h"
+#include "support/ImageFiles.h"
 #include "emulator/ImageStore.h"
 
 namespace {

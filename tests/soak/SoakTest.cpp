@@ -15,7 +15,7 @@
 #include <tamra/Observe.h>
 #include <tamra/Tamra.h>
 
-#include "behaviour/images_support.h"
+#include "support/ImageFiles.h"
 #include "support/ProcessInfo.h"
 
 namespace {
