@@ -71,15 +71,40 @@ TEST(PixelKernels, ScaledGreyRowsMatchScalar) {
     }
 }
 
+// Rows wide enough for whole blocks of columns, at steps on both sides of the widest a block
+// of columns read at once can span, ending at the last readable byte.
+TEST(PixelKernels, WideScaledGreyRowsMatchScalar) {
+    struct Scale {
+        std::size_t sourceWidth, count;
+    };
+    std::mt19937 random(19);
+    for (const Scale scale : {Scale{1024, 640}, Scale{2592, 1280}, Scale{400, 150}, Scale{540, 200},
+                              Scale{560, 200}, Scale{300, 300}, Scale{130, 257}}) {
+        const auto row = randomBytes(3 * scale.sourceWidth, random);
+        std::vector<std::uint32_t> offsets(scale.count);
+        for (std::size_t d = 0; d < scale.count; ++d) {
+            offsets[d] = static_cast<std::uint32_t>(3 * (d * scale.sourceWidth / scale.count));
+        }
+        std::vector<std::uint8_t> expected(scale.count), actual(scale.count);
+        scalarKernels().greyFromBgrColumns(row.data(), row.size(), offsets.data(), expected.data(),
+                                           scale.count);
+        bestKernels().greyFromBgrColumns(row.data(), row.size(), offsets.data(), actual.data(),
+                                         scale.count);
+        ASSERT_EQ(expected, actual) << scale.sourceWidth << " to " << scale.count;
+    }
+}
+
 TEST(PixelKernels, PaletteRowsMatchScalarAndStayInTheRow) {
     std::mt19937 random(13);
     std::vector<std::uint32_t> colours(256);
     for (auto& c : colours) c = random() & 0xFFFFFFu;
+    PaletteTable palette;
+    fillPaletteTable(palette, colours.data());
     for (std::size_t count = 0; count <= kMaxCount; ++count) {
         const auto indices = randomBytes(count, random);
         std::vector<std::uint8_t> expected(3 * count + 1, 0xA5), actual(3 * count + 1, 0xA5);
-        scalarKernels().bgrFromPalette(colours.data(), indices.data(), expected.data(), count);
-        bestKernels().bgrFromPalette(colours.data(), indices.data(), actual.data(), count);
+        scalarKernels().bgrFromPalette(palette, indices.data(), expected.data(), count);
+        bestKernels().bgrFromPalette(palette, indices.data(), actual.data(), count);
         ASSERT_EQ(expected, actual) << count << " wide";
         EXPECT_EQ(actual.back(), 0xA5) << "a byte past the row was written";
     }

@@ -259,12 +259,15 @@ bool drawGreyRows(const Job& job) {
     return true;
 }
 
+// The palette is split for the kernels once per copy, not once per row.
 void drawPaletteRows(const Job& job, const Colour* colours) {
     const kernels::PaletteRow row = kernels::bestKernels().bgrFromPalette;
     const std::size_t count = static_cast<std::size_t>(job.x1 - job.x0);
     const std::size_t first = firstSourceByte(job);
+    kernels::PaletteTable palette;
+    kernels::fillPaletteTable(palette, colours);
     drawRows(job, [&](const std::uint8_t* in, std::uint8_t* out) {
-        row(colours, in + first, out, count);
+        row(palette, in + first, out, count);
     });
 }
 
