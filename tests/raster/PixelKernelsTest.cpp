@@ -2,6 +2,7 @@
 // random pixels, every width from 0 past two vector blocks, and unaligned starts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -48,6 +49,33 @@ TEST(PixelKernels, GreyRowsMatchScalar) {
                 best(row.data() + start, actual.data(), count);
                 ASSERT_EQ(expected, actual) << step << "-byte pixels, " << count << " wide";
             }
+        }
+    }
+}
+
+// One pixel for every channel sum, so that each vector form's division by three is checked over
+// its whole range.
+TEST(PixelKernels, EveryChannelSumGivesItsRampLevel) {
+    constexpr std::size_t kSums = 766;
+    for (std::size_t step : {3u, 4u}) {
+        std::vector<std::uint8_t> row(step * kSums, 0);
+        std::vector<std::uint8_t> expected(kSums), actual(kSums);
+        for (std::uint32_t sum = 0; sum < kSums; ++sum) {
+            std::uint8_t* pixel = row.data() + step * sum;
+            pixel[0] = static_cast<std::uint8_t>(std::min<std::uint32_t>(sum, 255));
+            pixel[1] = static_cast<std::uint8_t>(std::min<std::uint32_t>(sum - pixel[0], 255));
+            pixel[2] = static_cast<std::uint8_t>(sum - pixel[0] - pixel[1]);
+            expected[sum] = greyOfSum(sum);
+        }
+        const GreyRow best = step == 3 ? bestKernels().greyFromBgr : bestKernels().greyFromBgrx;
+        best(row.data(), actual.data(), kSums);
+        EXPECT_EQ(expected, actual) << step << "-byte pixels";
+        std::vector<std::uint32_t> offsets(kSums);
+        for (std::uint32_t i = 0; i < kSums; ++i) offsets[i] = static_cast<std::uint32_t>(step * i);
+        if (step == 3) {
+            bestKernels().greyFromBgrColumns(row.data(), row.size(), offsets.data(), actual.data(),
+                                             kSums);
+            EXPECT_EQ(expected, actual) << "columns";
         }
     }
 }

@@ -89,12 +89,11 @@ constexpr RowKernels kScalar{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScal
 
 #ifdef TAMRA_RASTER_X86
 
-// Sums of 16-bit lanes (at most 765) to grey levels: (s + 1) / 3 is ((s + 1) x 0xAAAB) >> 17
-// for every 16-bit value.
+// Sums of 16-bit lanes (at most 765) to grey levels in one rounding multiply: (s x 10923 +
+// 2^14) >> 15 equals (s + 1) / 3 for every sum up to 765, where 10923 / 2^15 is still too close
+// to 1/3 to move s / 3 + 1/2 across a whole number.
 __attribute__((target("avx2"))) inline __m256i greyOfSums(__m256i sums) {
-    const __m256i third = _mm256_set1_epi16(static_cast<short>(0xAAAB));
-    sums = _mm256_add_epi16(sums, _mm256_set1_epi16(1));
-    return _mm256_srli_epi16(_mm256_mulhi_epu16(sums, third), 1);
+    return _mm256_mulhrs_epi16(sums, _mm256_set1_epi16(10923));
 }
 
 // 8 pixels whose first bytes are the low bytes of the 32-bit lanes of v: their channel sums.
@@ -221,11 +220,9 @@ constexpr Interleave makeInterleave() {
     return table;
 }
 
-// 512-bit forms of the sum to grey level above.
+// 512-bit form of the sum to grey level above.
 __attribute__((target("avx512f,avx512bw"))) inline __m512i greyOfSums512(__m512i sums) {
-    const __m512i third = _mm512_set1_epi16(static_cast<short>(0xAAAB));
-    sums = _mm512_add_epi16(sums, _mm512_set1_epi16(1));
-    return _mm512_srli_epi16(_mm512_mulhi_epu16(sums, third), 1);
+    return _mm512_mulhrs_epi16(sums, _mm512_set1_epi16(10923));
 }
 
 // Byte indices that deinterleave 32 3-byte pixels held in two registers: blue and green of
