@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "platform/raster/PixelKernels.h"
+#include "platform/raster/RowRead.h"
 
 namespace {
 
@@ -148,6 +151,36 @@ TEST(PixelKernels, MappedRowsMatchScalar) {
         bestKernels().mapIndices(map.data(), indices.data(), actual.data(), count);
         ASSERT_EQ(expected, actual) << count << " wide";
     }
+}
+
+// Rows read from a file land at their places in either order, with nothing else written, and a
+// file too short for the rows is told.
+TEST(RowRead, RowsLandInEitherOrderAndAShortFileIsTold) {
+    constexpr std::size_t kRowBytes = 5, kRows = 150, kOffset = 7;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::tmpfile(), &std::fclose);
+    ASSERT_TRUE(file);
+    std::mt19937 random(23);
+    const auto bytes = randomBytes(kOffset + kRowBytes * kRows, random);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file.get()), bytes.size());
+    ASSERT_EQ(std::fflush(file.get()), 0);
+    constexpr std::size_t kStride = kRowBytes + 2;
+    for (const bool reversed : {false, true}) {
+        std::vector<std::uint8_t> rows(kStride * kRows, 0xA5);
+        std::uint8_t* first = rows.data() + (reversed ? kStride * (kRows - 1) : 0);
+        const std::ptrdiff_t step = reversed ? -std::ptrdiff_t{kStride} : std::ptrdiff_t{kStride};
+        ASSERT_TRUE(
+            tamra::platform::readRowsAt(file.get(), kOffset, first, step, kRowBytes, kRows));
+        for (std::size_t r = 0; r < kRows; ++r) {
+            const std::uint8_t* row = first + static_cast<std::ptrdiff_t>(r) * step;
+            for (std::size_t b = 0; b < kStride; ++b) {
+                const std::uint8_t want = b < kRowBytes ? bytes[kOffset + r * kRowBytes + b] : 0xA5;
+                ASSERT_EQ(row[b], want) << "stored row " << r << ", byte " << b;
+            }
+        }
+    }
+    std::vector<std::uint8_t> rows(kRowBytes * kRows);
+    EXPECT_FALSE(tamra::platform::readRowsAt(file.get(), kOffset + 1, rows.data(), kRowBytes,
+                                             kRowBytes, kRows));
 }
 
 }  // namespace

@@ -441,6 +441,15 @@ bool mapColumns(const Job& job, StretchScratch& scratch) {
 
 }  // namespace
 
+// The layouts draw copies rows of (palettes are left out: they copy only when the index map
+// happens to be the identity).
+bool copiesRowsVerbatim(const Bitmap& source, const Bitmap& destination) {
+    const std::uint16_t bits = source.bitsPerPixel();
+    return bits != 8 && bits == destination.bitsPerPixel() &&
+           source.width() == destination.width() &&
+           (bits == 24 || sameMasks(source.masks(), destination.masks()));
+}
+
 Bitmap* DeviceContext::selectBitmap(Bitmap* bitmap) {
     Bitmap* previous = bitmap_;
     bitmap_ = bitmap;
