@@ -32,6 +32,8 @@ using BlockTranspose = void (*)(const std::uint8_t* src, std::int64_t srcStride,
 // elsewhere, and the caller then moves the pixels its own way.
 BlockTranspose tripleBlockTransposeWide();
 BlockTranspose quadBlockTransposeWide(bool keepFourth);
+// The same for a 16 x 16 block of 2-byte pixels.
+BlockTranspose pairBlockTransposeWide();
 
 // Nearest-neighbour sampling along a rotated row: positions in 32.32 fixed point (plus one half)
 // advanced by a fixed step, and the window [margin, margin + safeWidth] of fractions far enough

@@ -91,6 +91,37 @@ __attribute__((target("ssse3"))) std::int64_t reverseTriplesSsse3(std::uint8_t* 
     return i;
 }
 
+// 16 x 16 two-byte pixels: each half of the rows is transposed as two 8 x 8 blocks side by side
+// in the 16-byte lanes, and the lanes are then exchanged between the halves.
+__attribute__((target("avx2"))) void transposePairsAvx2(const std::uint8_t* src,
+                                                        std::int64_t srcStride, std::uint8_t* dst,
+                                                        std::int64_t dstStride) {
+    __m256i halves[2][8];
+    for (int h = 0; h < 2; ++h) {
+        __m256i* r = halves[h];
+        for (int j = 0; j < 8; ++j) {
+            r[j] =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + (8 * h + j) * srcStride));
+        }
+        // Interleaving row i with row i + 4 into rows 2i and 2i + 1, three times, swaps row and
+        // column of each lane's 8 x 8 block.
+        for (int round = 0; round < 3; ++round) {
+            __m256i next[8];
+            for (int i = 0; i < 4; ++i) {
+                next[2 * i] = _mm256_unpacklo_epi16(r[i], r[i + 4]);
+                next[2 * i + 1] = _mm256_unpackhi_epi16(r[i], r[i + 4]);
+            }
+            for (int i = 0; i < 8; ++i) r[i] = next[i];
+        }
+    }
+    for (int i = 0; i < 8; ++i) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i * dstStride),
+                            _mm256_permute2x128_si256(halves[0][i], halves[1][i], 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + (i + 8) * dstStride),
+                            _mm256_permute2x128_si256(halves[0][i], halves[1][i], 0x31));
+    }
+}
+
 // Eight rows of eight 32-bit lanes: afterwards row i holds what was lane i of every row.
 __attribute__((target("avx2"), always_inline)) inline void transposeLanes(__m256i (&r)[8]) {
     __m256i t[8], u[8];
@@ -247,6 +278,10 @@ BlockTranspose tripleBlockTransposeWide() {
     return hasAvx2() ? transposeTriplesAvx2 : nullptr;
 }
 
+BlockTranspose pairBlockTransposeWide() {
+    return hasAvx2() ? transposePairsAvx2 : nullptr;
+}
+
 OffsetStepper offsetStepperWide(int pixelBytes) {
     if (!hasAvx2()) return nullptr;
     switch (pixelBytes) {
@@ -287,6 +322,10 @@ std::int64_t reverseQuadsWide(std::uint8_t*, const std::uint8_t*, std::int64_t, 
 }
 
 BlockTranspose tripleBlockTransposeWide() {
+    return nullptr;
+}
+
+BlockTranspose pairBlockTransposeWide() {
     return nullptr;
 }
 
