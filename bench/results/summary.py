@@ -22,7 +22,9 @@ def main(folder):
         print(f"{case:32s} {tamra:7.1f} {opencv:8.1f} {floor:6.1f} {opencv / tamra:10.2f}x"
               f" {tamra / floor:10.2f}")
     transform = medians(Path(folder) / "transform.json")
-    print("\ntransform (us, median CPU)        tamra   opencv  memcpy  opencv/tamra  tamra/memcpy")
+    # memcpy2 copies into two destinations in turn, as the transform alternates its two results.
+    print("\ntransform (us, median CPU)        tamra   opencv  memcpy  opencv/tamra  tamra/memcpy"
+          "  tamra/memcpy2")
     for name, tamra in transform.items():
         if not name.startswith("tamra/"):
             continue
@@ -30,8 +32,9 @@ def main(folder):
         size_format = case.split("/", 1)[1]
         opencv = transform.get("opencv/" + case, float("nan"))
         copy = transform.get("memcpy/" + size_format, float("nan"))
+        copy2 = transform.get("memcpy2/" + size_format, float("nan"))
         print(f"{case:32s} {tamra / 1e3:8.1f} {opencv / 1e3:8.1f} {copy / 1e3:7.1f}"
-              f" {opencv / tamra:10.2f}x {tamra / copy:10.2f}")
+              f" {opencv / tamra:10.2f}x {tamra / copy:10.2f} {tamra / copy2:12.2f}")
     runs = json.loads((Path(folder) / "acquisition.json").read_text())["benchmarks"]
     by_name = {r["name"]: r for r in runs}
     for size in ("640/480", "1280/1024"):

@@ -291,7 +291,8 @@ bool Acquisition::running() const {
 
 std::uint32_t Acquisition::produce() {
     currentEngine = this;
-    // The settle pause after a trigger then lasts its millisecond, not up to 50 us more.
+    // The settle pause after a trigger then lasts its millisecond, not up to 50 us more, nor
+    // until a busy processor's running thread has used up its slice.
     platform::preferPreciseWakeUps();
     // No frame before both consumers run.
     deliveryStarted_->wait(platform::kInfinite);
@@ -354,6 +355,8 @@ void Acquisition::writeFrame(std::uint32_t slot, std::uint64_t number) {
 // After every client call the thread checks whether that call deleted the grab.
 std::uint32_t Acquisition::deliver() {
     currentEngine = this;
+    // The frame reaches the callback as soon after the producer's hand-off as it can.
+    platform::preferPreciseWakeUps();
     deliveryStarted_->release();
     state_->life.acqThreadId.store(platform::currentThreadId());
     while (running()) {

@@ -6,6 +6,7 @@
 
 #include "emulator/BitmapVerdict.h"
 #include "emulator/FrameComposer.h"
+#include "platform/raster/RowRead.h"
 
 namespace tamra::emulator {
 
@@ -35,6 +36,9 @@ Verdict FrameComposer::loadVerdict(const char* path, const BITMAPINFO* target,
     std::memcpy(&targetHeader, target, sizeof targetHeader);
     const DrawSize size = drawSize(targetHeader);
     if (drawsInBands(layout.fileRowBytes, size)) {
+        if (readsStraightIntoSurface(layout.fileRowBytes, size)) {
+            return readIntoSurface(file.get(), layout.fileHeader.pixelOffset, layout.fileRowBytes);
+        }
         return readAndDrawBands(file.get(), size);
     }
     if (!readRows(file.get(), layout.fileRowBytes)) return refused("the pixel rows cannot be read");
@@ -122,6 +126,33 @@ bool FrameComposer::drawsInBands(std::size_t fileRowBytes, const DrawSize& size)
     const platform::Bitmap* out = destinationDc_.selectedBitmap();
     return fileRowBytes == source_.stride() && out != nullptr && !out->empty() && out->topDown() &&
            size.width > 0 && size.height > 0;
+}
+
+// The stretch would copy the file's rows unchanged onto a surface of the file's size whose rows
+// are exactly the file's rows: then they are read straight into their surface rows.
+bool FrameComposer::readsStraightIntoSurface(std::size_t fileRowBytes, const DrawSize& size) {
+    const platform::Bitmap& out = *destinationDc_.selectedBitmap();
+    return platform::copiesRowsVerbatim(source_, out) && out.height() == source_.height() &&
+           out.stride() == fileRowBytes &&
+           std::size_t{out.width()} * out.bytesPerPixel() == fileRowBytes &&
+           static_cast<std::uint32_t>(size.width) == out.width() &&
+           static_cast<std::uint32_t>(size.height) == out.height();
+}
+
+Verdict FrameComposer::readIntoSurface(std::FILE* file, std::uint64_t pixelOffset,
+                                       std::size_t fileRowBytes) {
+    platform::Bitmap& out = *destinationDc_.selectedBitmap();
+    const std::uint32_t rows = source_.height();
+    // Stored row r is picture row r of a top-down file, row rows - 1 - r of a bottom-up one.
+    const auto pictureRow = [&](std::uint32_t stored) {
+        return source_.topDown() ? stored : rows - 1 - stored;
+    };
+    std::uint8_t* first = out.row(pictureRow(0));
+    const std::ptrdiff_t step = rows > 1 ? out.row(pictureRow(1)) - first : 0;
+    if (!platform::readRowsAt(file, pixelOffset, first, step, fileRowBytes, rows)) {
+        return refused("the pixel rows cannot be read");
+    }
+    return Verdict{};
 }
 
 // A read error ends the load with it at once; a failed draw is told only after every row was

@@ -122,6 +122,8 @@ private:
     bool drawRows(platform::DeviceContext& destination, const platform::Rect& to);
     bool drawsInBands(std::size_t fileRowBytes, const DrawSize& size);
     Verdict readAndDrawBands(std::FILE* file, const DrawSize& size);
+    bool readsStraightIntoSurface(std::size_t fileRowBytes, const DrawSize& size);
+    Verdict readIntoSurface(std::FILE* file, std::uint64_t pixelOffset, std::size_t fileRowBytes);
     bool drawBand(std::uint32_t top, std::uint32_t end, const DrawSize& size);
 
     platform::Bitmap surface_;

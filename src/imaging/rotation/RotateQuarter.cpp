@@ -167,11 +167,17 @@ void transposeInBlocks(const QuarterPlan& p, std::int64_t side, Block block, std
     if (yFull <= yb && xa < xFull) gatherBlock<L>(p, xa, xFull - 1, yFull, yb);
 }
 
-// The wide kernels' 8 x 8 blocks of 3- and 4-byte pixels, null where the processor lacks them.
-// Chosen once: the processor does not change between frames.
+// The wide kernels' blocks (16 x 16 for 2-byte pixels, 8 x 8 for 3- and 4-byte ones), null
+// where the processor lacks them. Chosen once: the processor does not change between frames.
+template <Layout L>
+constexpr std::int64_t kWideSide = L == Layout::C2 ? 16 : 8;
+
 template <Layout L>
 BlockTranspose wideBlockTranspose() {
-    if constexpr (L == Layout::C3) {
+    if constexpr (L == Layout::C2) {
+        static const BlockTranspose chosen = pairBlockTransposeWide();
+        return chosen;
+    } else if constexpr (L == Layout::C3) {
         static const BlockTranspose chosen = tripleBlockTransposeWide();
         return chosen;
     } else if constexpr (L == Layout::AC4) {
@@ -182,12 +188,12 @@ BlockTranspose wideBlockTranspose() {
     }
 }
 
-// One 8 x 8 block through a wide kernel, laid out as transposeBlock lays out its blocks.
+// One block through a wide kernel, laid out as transposeBlock lays out its blocks.
 template <Layout L>
 void wideBlock(const QuarterPlan& p, BlockTranspose transpose, std::int64_t xa, std::int64_t ya) {
     constexpr int kPixel = LayoutTraits<L>::kPixelBytes;
     const bool columnsRise = p.colY > 0;
-    const std::int64_t firstRow = columnsRise ? ya : ya + 7;
+    const std::int64_t firstRow = columnsRise ? ya : ya + kWideSide<L> - 1;
     const std::int64_t from = sourceOffset(p, xa, firstRow, kPixel);
     const std::int64_t srcStride = sourceOffset(p, xa + 1, firstRow, kPixel) - from;
     transpose(p.src + from, srcStride, p.dst + firstRow * p.dstStep + xa * kPixel,
@@ -201,7 +207,7 @@ void transposeTile(const QuarterPlan& p, std::int64_t xa, std::int64_t xb, std::
         const auto block = [wide](const QuarterPlan& plan, std::int64_t x, std::int64_t y) {
             wideBlock<L>(plan, wide, x, y);
         };
-        return transposeInBlocks<L>(p, 8, block, xa, xb, ya, yb);
+        return transposeInBlocks<L>(p, kWideSide<L>, block, xa, xb, ya, yb);
     }
     constexpr std::int64_t kSide = kBlockSide<L>;
     if constexpr (kSide > 0) {

@@ -5,7 +5,8 @@
 //
 // 1. Spans. Along a destination row, both rounded source coordinates are monotone in x (each is
 //    a correctly rounded affine expression with a fixed sign of slope), so the covered pixels of
-//    a row form one interval. Binary searches with the exact decision find its ends.
+//    a row form one interval. Its ends are found with the exact decision, searching from where
+//    the affine expressions cross the source edges.
 // 2. Stepping. Inside the span the source position is carried in 32.32 fixed point and advanced
 //    by the rounded sine and cosine. The distance between that value and the exact real position
 //    is bounded (rounding of the start value, of each step, and of the double evaluation; see
@@ -14,6 +15,7 @@
 //    million) the pixel is decided by the exact evaluation instead.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "imaging/rotation/RotationInternal.h"
 #include "imaging/rotation/VectorKernels.h"
@@ -43,25 +45,46 @@ std::int64_t lowestTrue(std::int64_t a, std::int64_t b, Pred pred) {
     return lo;
 }
 
-// Highest x in [a, b] with pred(x) true for a predicate true then false; a - 1 if none.
+// The same search started at hint, where the linear form of the predicate's value changes: a few
+// steps from there settle it unless rounding moved the edge further, which the binary search
+// then handles. The answer is only returned once both of its neighbours were checked.
 template <class Pred>
-std::int64_t highestTrue(std::int64_t a, std::int64_t b, Pred pred) {
-    return lowestTrue(a, b, [&](std::int64_t x) { return !pred(x); }) - 1;
+std::int64_t lowestTrueNear(std::int64_t a, std::int64_t b, double hint, Pred pred) {
+    const double start = std::ceil(hint);
+    std::int64_t x = b + 1;
+    if (!(start >= static_cast<double>(a))) {
+        x = a;
+    } else if (start <= static_cast<double>(b)) {
+        x = static_cast<std::int64_t>(start);
+    }
+    for (int walk = 0; walk < 4; ++walk) {
+        if (x > b || pred(x)) {
+            if (x == a || !pred(x - 1)) return x;
+            --x;
+        } else {
+            ++x;
+        }
+    }
+    return lowestTrue(a, b, pred);
 }
 
 // Interval of x in [a, b] whose rounded coordinate value(x) lies in [lo, hi], for value
-// non-decreasing (rising) or non-increasing in x.
-template <class Value>
+// non-decreasing (rising) or non-increasing in x; root(t) estimates where value(x) reaches t.
+template <class Value, class Root>
 void coordinateSpan(std::int64_t a, std::int64_t b, bool rising, std::int64_t lo, std::int64_t hi,
-                    Value value, std::int64_t& first, std::int64_t& last) {
-    auto atLeastLo = [&](std::int64_t x) { return value(x) >= static_cast<double>(lo); };
-    auto belowTop = [&](std::int64_t x) { return value(x) < static_cast<double>(hi) + 1.0; };
+                    Value value, Root root, std::int64_t& first, std::int64_t& last) {
+    const double low = static_cast<double>(lo);
+    const double top = static_cast<double>(hi) + 1.0;
+    auto atLeastLo = [&](std::int64_t x) { return value(x) >= low; };
+    auto belowTop = [&](std::int64_t x) { return value(x) < top; };
+    auto belowLo = [&](std::int64_t x) { return !atLeastLo(x); };
+    auto atLeastTop = [&](std::int64_t x) { return !belowTop(x); };
     if (rising) {
-        first = lowestTrue(a, b, atLeastLo);
-        last = highestTrue(a, b, belowTop);
+        first = lowestTrueNear(a, b, root(low), atLeastLo);
+        last = lowestTrueNear(a, b, root(top), atLeastTop) - 1;
     } else {
-        first = lowestTrue(a, b, belowTop);
-        last = highestTrue(a, b, atLeastLo);
+        first = lowestTrueNear(a, b, root(top), belowTop);
+        last = lowestTrueNear(a, b, root(low), belowLo) - 1;
     }
 }
 
@@ -72,12 +95,19 @@ public:
     // Covered pixels [first, last] of destination row y (first > last when none).
     void span(std::int64_t y, std::int64_t& first, std::int64_t& last) const {
         std::int64_t xFirst, xLast, yFirst, yLast;
+        // Both coordinates plus one half are linear in x: slope x (x - xShift) + offset.
+        const double dy = static_cast<double>(y) - job_.yShift;
+        const double xOffset = 0.5 - job_.turn.sine * dy;
+        const double yOffset = 0.5 + job_.turn.cosine * dy;
         coordinateSpan(
             job_.dstX0, job_.dstX1, job_.turn.cosine >= 0.0, job_.srcX0, job_.srcX1,
-            [&](std::int64_t x) { return rounded(x, y, true); }, xFirst, xLast);
+            [&](std::int64_t x) { return rounded(x, y, true); },
+            [&](double t) { return job_.xShift + (t - xOffset) / job_.turn.cosine; }, xFirst,
+            xLast);
         coordinateSpan(
             job_.dstX0, job_.dstX1, job_.turn.sine >= 0.0, job_.srcY0, job_.srcY1,
-            [&](std::int64_t x) { return rounded(x, y, false); }, yFirst, yLast);
+            [&](std::int64_t x) { return rounded(x, y, false); },
+            [&](double t) { return job_.xShift + (t - yOffset) / job_.turn.sine; }, yFirst, yLast);
         first = std::max(xFirst, yFirst);
         last = std::min(xLast, yLast);
     }
@@ -194,11 +224,18 @@ std::int64_t vectorOffsets(FixedPoint& p, const Stepping& s, std::int64_t count,
 // Source offsets of count pixels from their fixed-point positions, starting at p and advancing
 // it; true when any of them lies near a pixel edge.
 template <int PixelBytes>
-bool chunkOffsets(FixedPoint& p, const Stepping& s, std::int64_t count, std::int64_t* offsets) {
+bool chunkOffsets(FixedPoint& p, const Stepping& s, OffsetStepper wide, std::int64_t count,
+                  std::int64_t* offsets) {
     bool anyNearEdge = false;
     std::int64_t k = 0;
+    if (wide != nullptr) {
+        const FixedStepping fixed{p.x, p.y, s.step.x, s.step.y, s.margin, s.safeWidth, s.srcStep};
+        k = wide(fixed, count, offsets, anyNearEdge);
+        p.x += k * s.step.x;
+        p.y += k * s.step.y;
+    }
 #ifdef TAMRA_IMAGING_SSE2
-    k = vectorOffsets<PixelBytes>(p, s, count, offsets, anyNearEdge);
+    k += vectorOffsets<PixelBytes>(p, s, count - k, offsets + k, anyNearEdge);
 #endif
     for (; k < count; ++k, p.x += s.step.x, p.y += s.step.y) {
         anyNearEdge |= nearPixelEdge(p, s);
@@ -206,6 +243,9 @@ bool chunkOffsets(FixedPoint& p, const Stepping& s, std::int64_t count, std::int
     }
     return anyNearEdge;
 }
+
+// A word limit saying that no offset of a chunk is near the end of the source.
+constexpr std::int64_t kEveryWordReadable = INT64_MAX;
 
 // Copies count pixels from src + offsets[k]. Four offsets are read before any byte is stored,
 // since the stores (bytes, which may alias anything) would otherwise order every later read.
@@ -217,6 +257,13 @@ void gatherPixels(std::uint8_t* out, const std::uint8_t* src, const std::int64_t
     constexpr int kPixel = LayoutTraits<L>::kPixelBytes;
     std::int64_t k = 0;
     if constexpr (L == Layout::C3) {
+        if (wordLimit == kEveryWordReadable) {
+            for (; k + 1 < count; ++k, out += kPixel) {
+                std::uint32_t word;
+                std::memcpy(&word, src + offsets[k], 4);
+                std::memcpy(out, &word, 4);
+            }
+        }
         for (; k + 1 < count; ++k, out += kPixel) {
             const std::int64_t o = offsets[k];
             if (o >= wordLimit) {
@@ -243,10 +290,10 @@ void gatherPixels(std::uint8_t* out, const std::uint8_t* src, const std::int64_t
 // with one flag for the whole chunk; in a flagged chunk (rare) the pixels near an edge are
 // decided again exactly; then the pixels are copied.
 template <Layout L>
-void stepSpan(const RotateJob& job, const RowSampler& sampler, std::uint32_t margin, std::int64_t y,
-              std::int64_t first, std::int64_t last) {
+void stepSpan(const RotateJob& job, const RowSampler& sampler, std::uint32_t margin,
+              OffsetStepper wide, std::int64_t y, std::int64_t first, std::int64_t last) {
     constexpr int kPixel = LayoutTraits<L>::kPixelBytes;
-    constexpr std::int64_t kChunk = 64;
+    constexpr std::int64_t kChunk = 256;
     double xs, ys;
     sourcePosition(job.turn, job.xShift, job.yShift, first, y, xs, ys);
     FixedPoint at{std::llround(xs * kFixedOne) + kFixedHalf,
@@ -263,7 +310,7 @@ void stepSpan(const RotateJob& job, const RowSampler& sampler, std::uint32_t mar
     for (std::int64_t x = first; x <= last; x += kChunk) {
         const std::int64_t count = std::min(kChunk, last - x + 1);
         FixedPoint p = at;
-        if (chunkOffsets<kPixel>(p, stepping, count, offsets)) {
+        if (chunkOffsets<kPixel>(p, stepping, wide, count, offsets)) {
             FixedPoint q = at;
             for (std::int64_t k = 0; k < count;
                  ++k, q.x += stepping.step.x, q.y += stepping.step.y) {
@@ -273,7 +320,10 @@ void stepSpan(const RotateJob& job, const RowSampler& sampler, std::uint32_t mar
                 offsets[k] = row * job.srcStep + col * kPixel;
             }
         }
-        gatherPixels<L>(out, job.src, offsets, count, wordLimit);
+        // Rows are monotone along the chunk, and an exact decision moves one by at most one.
+        const bool aboveLastRow = (std::max(at.y, p.y) >> 32) + 1 < job.srcY1;
+        gatherPixels<L>(out, job.src, offsets, count,
+                        aboveLastRow ? kEveryWordReadable : wordLimit);
         at = p;
         out += count * kPixel;
     }
@@ -296,12 +346,17 @@ void resample(const RotateJob& job) {
     const RowSampler sampler(job);
     const bool stepping = canStep(job);
     const std::uint32_t margin = stepping ? stepMargin(job) : 0;
+    constexpr int kPixel = LayoutTraits<L>::kPixelBytes;
+    // The wide stepper computes offsets in 32 bits.
+    const bool narrowOffsets =
+        (job.srcY1 + 1) * job.srcStep + (job.srcX1 + 1) * kPixel < (std::int64_t{1} << 31);
+    const OffsetStepper wide = narrowOffsets ? offsetStepperWide(kPixel) : nullptr;
     for (std::int64_t y = job.dstY0; y <= job.dstY1; ++y) {
         std::int64_t first, last;
         sampler.span(y, first, last);
         if (first > last) continue;
         if (stepping) {
-            stepSpan<L>(job, sampler, margin, y, first, last);
+            stepSpan<L>(job, sampler, margin, wide, y, first, last);
         } else {
             evaluateSpan<L>(job, sampler, y, first, last);
         }

@@ -32,6 +32,27 @@ using BlockTranspose = void (*)(const std::uint8_t* src, std::int64_t srcStride,
 // elsewhere, and the caller then moves the pixels its own way.
 BlockTranspose tripleBlockTransposeWide();
 BlockTranspose quadBlockTransposeWide(bool keepFourth);
+// The same for a 16 x 16 block of 2-byte pixels.
+BlockTranspose pairBlockTransposeWide();
+
+// Nearest-neighbour sampling along a rotated row: positions in 32.32 fixed point (plus one half)
+// advanced by a fixed step, and the window [margin, margin + safeWidth] of fractions far enough
+// from a pixel edge for the whole part to be the exact decision.
+struct FixedStepping {
+    std::int64_t x, y;
+    std::int64_t stepX, stepY;
+    std::uint32_t margin;
+    std::uint32_t safeWidth;
+    std::int64_t srcStep;
+};
+// Writes the source byte offsets (row x srcStep + column x pixel bytes) of the first pixels of
+// count, a multiple of the vector width, and returns how many; sets anyNearEdge when one of their
+// fractions lies outside the safe window. Callers guarantee every offset of a pixel whose
+// fraction is safe fits in 31 bits.
+using OffsetStepper = std::int64_t (*)(const FixedStepping& stepping, std::int64_t count,
+                                       std::int64_t* offsets, bool& anyNearEdge);
+// The stepper for pixels of 1 to 4 bytes where the processor has 32-byte vectors; null elsewhere.
+OffsetStepper offsetStepperWide(int pixelBytes);
 
 }  // namespace tamra::imaging::detail
 

@@ -91,6 +91,37 @@ __attribute__((target("ssse3"))) std::int64_t reverseTriplesSsse3(std::uint8_t* 
     return i;
 }
 
+// 16 x 16 two-byte pixels: each half of the rows is transposed as two 8 x 8 blocks side by side
+// in the 16-byte lanes, and the lanes are then exchanged between the halves.
+__attribute__((target("avx2"))) void transposePairsAvx2(const std::uint8_t* src,
+                                                        std::int64_t srcStride, std::uint8_t* dst,
+                                                        std::int64_t dstStride) {
+    __m256i halves[2][8];
+    for (int h = 0; h < 2; ++h) {
+        __m256i* r = halves[h];
+        for (int j = 0; j < 8; ++j) {
+            r[j] =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + (8 * h + j) * srcStride));
+        }
+        // Interleaving row i with row i + 4 into rows 2i and 2i + 1, three times, swaps row and
+        // column of each lane's 8 x 8 block.
+        for (int round = 0; round < 3; ++round) {
+            __m256i next[8];
+            for (int i = 0; i < 4; ++i) {
+                next[2 * i] = _mm256_unpacklo_epi16(r[i], r[i + 4]);
+                next[2 * i + 1] = _mm256_unpackhi_epi16(r[i], r[i + 4]);
+            }
+            for (int i = 0; i < 8; ++i) r[i] = next[i];
+        }
+    }
+    for (int i = 0; i < 8; ++i) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i * dstStride),
+                            _mm256_permute2x128_si256(halves[0][i], halves[1][i], 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + (i + 8) * dstStride),
+                            _mm256_permute2x128_si256(halves[0][i], halves[1][i], 0x31));
+    }
+}
+
 // Eight rows of eight 32-bit lanes: afterwards row i holds what was lane i of every row.
 __attribute__((target("avx2"), always_inline)) inline void transposeLanes(__m256i (&r)[8]) {
     __m256i t[8], u[8];
@@ -158,6 +189,66 @@ __attribute__((target("avx2"))) void transposeQuadsAvx2(const std::uint8_t* src,
     }
 }
 
+// Lane k of whole and fraction: the 32.32 position start + k x step, fraction top bit flipped.
+__attribute__((target("avx2"))) inline void splitLanes(std::int64_t start, std::int64_t step,
+                                                       __m256i& whole, __m256i& fraction) {
+    alignas(32) std::int32_t w[8], f[8];
+    std::int64_t v = start;
+    for (int k = 0; k < 8; ++k, v += step) {
+        w[k] = static_cast<std::int32_t>(v >> 32);
+        f[k] = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) ^ 0x80000000u);
+    }
+    whole = _mm256_load_si256(reinterpret_cast<const __m256i*>(w));
+    fraction = _mm256_load_si256(reinterpret_cast<const __m256i*>(f));
+}
+
+// Source offsets of nearest-neighbour samples, eight lanes at a time. The 32.32 positions are
+// split into a 32-bit whole part and a 32-bit fraction kept with its top bit flipped, so that a
+// signed compare tells an unsigned carry out of the fraction and the distance from a pixel edge.
+template <int kPixelBytes>
+__attribute__((target("avx2"))) std::int64_t stepOffsetsAvx2(const FixedStepping& s,
+                                                             std::int64_t count,
+                                                             std::int64_t* offsets,
+                                                             bool& anyNearEdge) {
+    const __m256i bias = _mm256_set1_epi32(static_cast<int>(0x80000000u));
+    __m256i wx, fx, wy, fy;
+    splitLanes(s.x, s.stepX, wx, fx);
+    splitLanes(s.y, s.stepY, wy, fy);
+    const std::int64_t eightX = 8 * s.stepX, eightY = 8 * s.stepY;
+    const __m256i stepWx = _mm256_set1_epi32(static_cast<std::int32_t>(eightX >> 32));
+    const __m256i stepFx = _mm256_set1_epi32(static_cast<std::int32_t>(eightX));
+    const __m256i stepWy = _mm256_set1_epi32(static_cast<std::int32_t>(eightY >> 32));
+    const __m256i stepFy = _mm256_set1_epi32(static_cast<std::int32_t>(eightY));
+    const __m256i margin = _mm256_set1_epi32(static_cast<std::int32_t>(s.margin));
+    const __m256i limit = _mm256_xor_si256(_mm256_set1_epi32(static_cast<int>(s.safeWidth)), bias);
+    const __m256i rowBytes = _mm256_set1_epi32(static_cast<std::int32_t>(s.srcStep));
+    __m256i flags = _mm256_setzero_si256();
+    std::int64_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        flags = _mm256_or_si256(
+            flags, _mm256_or_si256(_mm256_cmpgt_epi32(_mm256_sub_epi32(fx, margin), limit),
+                                   _mm256_cmpgt_epi32(_mm256_sub_epi32(fy, margin), limit)));
+        __m256i colBytes = wx;
+        if constexpr (kPixelBytes == 2) colBytes = _mm256_add_epi32(wx, wx);
+        if constexpr (kPixelBytes == 3) colBytes = _mm256_add_epi32(wx, _mm256_add_epi32(wx, wx));
+        if constexpr (kPixelBytes == 4) colBytes = _mm256_slli_epi32(wx, 2);
+        const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(wy, rowBytes), colBytes);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(offsets + k),
+                            _mm256_cvtepi32_epi64(_mm256_castsi256_si128(offset)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(offsets + k + 4),
+                            _mm256_cvtepi32_epi64(_mm256_extracti128_si256(offset, 1)));
+        // A carry out of the fraction shows as the biased fraction falling.
+        const __m256i nextFx = _mm256_add_epi32(fx, stepFx);
+        const __m256i nextFy = _mm256_add_epi32(fy, stepFy);
+        wx = _mm256_sub_epi32(_mm256_add_epi32(wx, stepWx), _mm256_cmpgt_epi32(fx, nextFx));
+        wy = _mm256_sub_epi32(_mm256_add_epi32(wy, stepWy), _mm256_cmpgt_epi32(fy, nextFy));
+        fx = nextFx;
+        fy = nextFy;
+    }
+    anyNearEdge = anyNearEdge || !_mm256_testz_si256(flags, flags);
+    return k;
+}
+
 bool hasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2") != 0;
     return has;
@@ -187,6 +278,26 @@ BlockTranspose tripleBlockTransposeWide() {
     return hasAvx2() ? transposeTriplesAvx2 : nullptr;
 }
 
+BlockTranspose pairBlockTransposeWide() {
+    return hasAvx2() ? transposePairsAvx2 : nullptr;
+}
+
+OffsetStepper offsetStepperWide(int pixelBytes) {
+    if (!hasAvx2()) return nullptr;
+    switch (pixelBytes) {
+        case 1:
+            return stepOffsetsAvx2<1>;
+        case 2:
+            return stepOffsetsAvx2<2>;
+        case 3:
+            return stepOffsetsAvx2<3>;
+        case 4:
+            return stepOffsetsAvx2<4>;
+        default:
+            return nullptr;
+    }
+}
+
 BlockTranspose quadBlockTransposeWide(bool keepFourth) {
     if (!hasAvx2()) return nullptr;
     return keepFourth ? transposeQuadsAvx2<true> : transposeQuadsAvx2<false>;
@@ -211,6 +322,14 @@ std::int64_t reverseQuadsWide(std::uint8_t*, const std::uint8_t*, std::int64_t, 
 }
 
 BlockTranspose tripleBlockTransposeWide() {
+    return nullptr;
+}
+
+BlockTranspose pairBlockTransposeWide() {
+    return nullptr;
+}
+
+OffsetStepper offsetStepperWide(int) {
     return nullptr;
 }
 

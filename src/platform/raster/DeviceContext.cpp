@@ -259,12 +259,15 @@ bool drawGreyRows(const Job& job) {
     return true;
 }
 
+// The palette is split for the kernels once per copy, not once per row.
 void drawPaletteRows(const Job& job, const Colour* colours) {
     const kernels::PaletteRow row = kernels::bestKernels().bgrFromPalette;
     const std::size_t count = static_cast<std::size_t>(job.x1 - job.x0);
     const std::size_t first = firstSourceByte(job);
+    kernels::PaletteTable palette;
+    kernels::fillPaletteTable(palette, colours);
     drawRows(job, [&](const std::uint8_t* in, std::uint8_t* out) {
-        row(colours, in + first, out, count);
+        row(palette, in + first, out, count);
     });
 }
 
@@ -437,6 +440,15 @@ bool mapColumns(const Job& job, StretchScratch& scratch) {
 }
 
 }  // namespace
+
+// The layouts draw copies rows of (palettes are left out: they copy only when the index map
+// happens to be the identity).
+bool copiesRowsVerbatim(const Bitmap& source, const Bitmap& destination) {
+    const std::uint16_t bits = source.bitsPerPixel();
+    return bits != 8 && bits == destination.bitsPerPixel() &&
+           source.width() == destination.width() &&
+           (bits == 24 || sameMasks(source.masks(), destination.masks()));
+}
 
 Bitmap* DeviceContext::selectBitmap(Bitmap* bitmap) {
     Bitmap* previous = bitmap_;

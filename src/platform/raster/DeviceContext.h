@@ -57,6 +57,10 @@ private:
     StretchScratch scratch_;
 };
 
+// True when stretchBlt of a whole bitmap of source's layout onto a whole bitmap of
+// destination's layout of the same size copies each row's pixel bytes unchanged.
+bool copiesRowsVerbatim(const Bitmap& source, const Bitmap& destination);
+
 // Copies the source rectangle of the bitmap selected into source onto the destination
 // rectangle of the bitmap selected into destination (rectangles in picture coordinates, row 0
 // at the top whatever the stored order). Destination column d of a span of D columns reads

@@ -34,8 +34,9 @@ void greyColumnsScalar(const std::uint8_t* in, std::size_t, const std::uint32_t*
     }
 }
 
-void paletteRowScalar(const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out,
+void paletteRowScalar(const PaletteTable& palette, const std::uint8_t* in, std::uint8_t* out,
                       std::size_t count) {
+    const std::uint32_t* colours = palette.colours;
     for (std::size_t i = 0; i < count; ++i, out += 3) {
         const std::uint32_t c = colours[in[i]];
         out[0] = static_cast<std::uint8_t>(c);
@@ -46,9 +47,10 @@ void paletteRowScalar(const std::uint32_t* colours, const std::uint8_t* in, std:
 
 // Word stores: each pixel is stored as 4 bytes, its fourth overwritten by the next pixel; the
 // last pixel of the row is stored byte by byte so that nothing past the row is touched.
-void paletteRowWords(const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out,
+void paletteRowWords(const PaletteTable& palette, const std::uint8_t* in, std::uint8_t* out,
                      std::size_t count) {
     if (count == 0) return;
+    const std::uint32_t* colours = palette.colours;
     std::size_t i = 0;
     for (; i + 4 < count; i += 4, out += 12) {
         const std::uint32_t a = colours[in[i]], b = colours[in[i + 1]];
@@ -62,7 +64,7 @@ void paletteRowWords(const std::uint32_t* colours, const std::uint8_t* in, std::
         const std::uint32_t a = colours[in[i]];
         std::memcpy(out, &a, 4);
     }
-    paletteRowScalar(colours, in + i, out, 1);
+    paletteRowScalar(palette, in + i, out, 1);
 }
 
 void mappedRowScalar(const std::uint8_t* map, const std::uint8_t* in, std::uint8_t* out,
@@ -87,12 +89,11 @@ constexpr RowKernels kScalar{greyRowScalar<3>, greyRowScalar<4>, greyColumnsScal
 
 #ifdef TAMRA_RASTER_X86
 
-// Sums of 16-bit lanes (at most 765) to grey levels: (s + 1) / 3 is ((s + 1) x 0xAAAB) >> 17
-// for every 16-bit value.
+// Sums of 16-bit lanes (at most 765) to grey levels in one rounding multiply: (s x 10923 +
+// 2^14) >> 15 equals (s + 1) / 3 for every sum up to 765, where 10923 / 2^15 is still too close
+// to 1/3 to move s / 3 + 1/2 across a whole number.
 __attribute__((target("avx2"))) inline __m256i greyOfSums(__m256i sums) {
-    const __m256i third = _mm256_set1_epi16(static_cast<short>(0xAAAB));
-    sums = _mm256_add_epi16(sums, _mm256_set1_epi16(1));
-    return _mm256_srli_epi16(_mm256_mulhi_epu16(sums, third), 1);
+    return _mm256_mulhrs_epi16(sums, _mm256_set1_epi16(10923));
 }
 
 // 8 pixels whose first bytes are the low bytes of the 32-bit lanes of v: their channel sums.
@@ -219,6 +220,111 @@ constexpr Interleave makeInterleave() {
     return table;
 }
 
+// 512-bit form of the sum to grey level above.
+__attribute__((target("avx512f,avx512bw"))) inline __m512i greyOfSums512(__m512i sums) {
+    return _mm512_mulhrs_epi16(sums, _mm512_set1_epi16(10923));
+}
+
+// Byte indices that deinterleave 32 3-byte pixels held in two registers: blue and green of
+// pixel j to 16-bit lane j, and red to the low byte of lane j (the high byte is masked to 0).
+struct Deinterleave {
+    std::uint8_t blueGreen[64];
+    std::uint8_t red[64];
+    std::uint8_t evenBytes[64];
+};
+
+constexpr Deinterleave makeDeinterleave() {
+    Deinterleave table{};
+    for (int j = 0; j < 32; ++j) {
+        table.blueGreen[2 * j] = static_cast<std::uint8_t>(3 * j);
+        table.blueGreen[2 * j + 1] = static_cast<std::uint8_t>(3 * j + 1);
+        table.red[2 * j] = static_cast<std::uint8_t>(3 * j + 2);
+    }
+    for (int k = 0; k < 64; ++k) table.evenBytes[k] = static_cast<std::uint8_t>(2 * k);
+    return table;
+}
+
+constexpr std::uint64_t kLowBytes = 0x5555555555555555u;
+
+// Channel sums of the 32 pixels starting at byte 0 of low (continuing into high), in 16-bit
+// lanes and in order: blue + green by one multiply-add, red added from its own permute.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i sumsOfTriples(
+    __m512i low, __m512i high, __m512i blueGreen, __m512i red) {
+    const __m512i pairs = _mm512_permutex2var_epi8(low, blueGreen, high);
+    const __m512i reds = _mm512_maskz_permutex2var_epi8(kLowBytes, low, red, high);
+    return _mm512_add_epi16(_mm512_maddubs_epi16(pairs, _mm512_set1_epi8(1)), reds);
+}
+
+// 64 pixels (192 bytes, three loads) at a time.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void greyFromBgrVbmi(const std::uint8_t* in,
+                                                                            std::uint8_t* out,
+                                                                            std::size_t count) {
+    static constexpr Deinterleave kTable = makeDeinterleave();
+    const __m512i blueGreen = _mm512_loadu_si512(kTable.blueGreen);
+    const __m512i red = _mm512_loadu_si512(kTable.red);
+    // The second 32 pixels start 32 bytes into the middle register.
+    const __m512i blueGreenLate = _mm512_add_epi8(blueGreen, _mm512_set1_epi8(32));
+    const __m512i redLate = _mm512_add_epi8(red, _mm512_set1_epi8(32));
+    const __m512i evenBytes = _mm512_loadu_si512(kTable.evenBytes);
+    std::size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        const std::uint8_t* p = in + 3 * i;
+        const __m512i v0 = _mm512_loadu_si512(p);
+        const __m512i v1 = _mm512_loadu_si512(p + 64);
+        const __m512i v2 = _mm512_loadu_si512(p + 128);
+        const __m512i first = greyOfSums512(sumsOfTriples(v0, v1, blueGreen, red));
+        const __m512i second = greyOfSums512(sumsOfTriples(v1, v2, blueGreenLate, redLate));
+        _mm512_storeu_si512(out + i, _mm512_permutex2var_epi8(first, evenBytes, second));
+    }
+    greyFromBgrAvx2(in + 3 * i, out + i, count - i);
+}
+
+// Bytes 0 to n - 1 of a 64-byte block, n clamped to 0..64.
+inline std::uint64_t firstBytes(std::int64_t n) {
+    if (n <= 0) return 0;
+    return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
+
+// Scaled rows without gathers: the 16 pixels of a group whose columns lie within 128 bytes
+// (steps up to about 2.7 source pixels) are picked by one byte permute from two masked loads,
+// which never read past readable. The permute indices come from the column offsets.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i sumsOfColumns(
+    const std::uint8_t* in, std::size_t readable, const std::uint32_t* offsets) {
+    const std::uint32_t base = offsets[0];
+    const auto avail = static_cast<std::int64_t>(readable) - base;
+    const __m512i low = _mm512_maskz_loadu_epi8(firstBytes(avail), in + base);
+    const __m512i high = _mm512_maskz_loadu_epi8(firstBytes(avail - 64), in + base + 64);
+    const __m512i relative =
+        _mm512_sub_epi32(_mm512_loadu_si512(offsets), _mm512_set1_epi32(static_cast<int>(base)));
+    // Low byte of each lane to its first three bytes, plus 0, 1, 2.
+    const __m512i spread = _mm512_shuffle_epi8(
+        relative, _mm512_set4_epi32(0x0C0C0C0C, 0x08080808, 0x04040404, 0x00000000));
+    const __m512i indices = _mm512_add_epi32(spread, _mm512_set1_epi32(0x00020100));
+    const __m512i pixels = _mm512_maskz_permutex2var_epi8(0x7777777777777777u, low, indices, high);
+    return _mm512_madd_epi16(_mm512_maddubs_epi16(pixels, _mm512_set1_epi32(0x00010101)),
+                             _mm512_set1_epi16(1));
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void greyColumnsVbmi(
+    const std::uint8_t* in, std::size_t readable, const std::uint32_t* offsets, std::uint8_t* out,
+    std::size_t count) {
+    const auto fits = [&](std::size_t at) { return offsets[at + 15] - offsets[at] + 3 <= 128; };
+    const __m512i order = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    std::size_t i = 0;
+    for (; i + 64 <= count && fits(i) && fits(i + 16) && fits(i + 32) && fits(i + 48); i += 64) {
+        const __m512i s0 = sumsOfColumns(in, readable, offsets + i);
+        const __m512i s1 = sumsOfColumns(in, readable, offsets + i + 16);
+        const __m512i s2 = sumsOfColumns(in, readable, offsets + i + 32);
+        const __m512i s3 = sumsOfColumns(in, readable, offsets + i + 48);
+        // Packs work within 128-bit lanes; one dword permute restores the order.
+        const __m512i low = greyOfSums512(_mm512_packus_epi32(s0, s1));
+        const __m512i high = greyOfSums512(_mm512_packus_epi32(s2, s3));
+        _mm512_storeu_si512(out + i,
+                            _mm512_permutexvar_epi32(order, _mm512_packus_epi16(low, high)));
+    }
+    greyColumnsAvx2(in, readable, offsets + i, out + i, count - i);
+}
+
 // One channel of 64 palette entries looked up: two 128-entry byte permutes, the top bit of each
 // index picking between them.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i lookUp(
@@ -228,29 +334,14 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i lookUp(
     return _mm512_mask_blend_epi8(_mm512_movepi8_mask(indices), low, high);
 }
 
-// The palette split into one 256-byte table per channel, then 64 pixels at a time: three
-// look-ups and the interleave, stored as exactly their 192 bytes.
+// 64 pixels at a time: three channel look-ups and the interleave, stored as exactly their 192
+// bytes.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void paletteRowVbmi(
-    const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out, std::size_t count) {
+    const PaletteTable& palette, const std::uint8_t* in, std::uint8_t* out, std::size_t count) {
     static constexpr Interleave kInterleave = makeInterleave();
-    alignas(64) std::uint8_t channels[3][256];
-    __m512i pick[3];
-    for (int c = 0; c < 3; ++c) {
-        // Byte c of each of 16 entries into the low 16 bytes.
-        alignas(64) std::uint8_t bytes[64] = {};
-        for (int j = 0; j < 16; ++j) bytes[j] = static_cast<std::uint8_t>(4 * j + c);
-        pick[c] = _mm512_load_si512(bytes);
-    }
-    for (int i = 0; i < 256; i += 16) {
-        const __m512i entries = _mm512_loadu_si512(colours + i);
-        for (int c = 0; c < 3; ++c) {
-            _mm_store_si128(reinterpret_cast<__m128i*>(&channels[c][i]),
-                            _mm512_castsi512_si128(_mm512_permutexvar_epi8(pick[c], entries)));
-        }
-    }
     __m512i tables[3][4];
     for (int c = 0; c < 3; ++c) {
-        for (int t = 0; t < 4; ++t) tables[c][t] = _mm512_load_si512(&channels[c][64 * t]);
+        for (int t = 0; t < 4; ++t) tables[c][t] = _mm512_load_si512(&palette.channels[c][64 * t]);
     }
     __m512i blueGreen[3], red[3];
     for (int k = 0; k < 3; ++k) {
@@ -269,13 +360,13 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void paletteRowVbmi(
                                                   pair, kInterleave.redLanes[k], red[k], r));
         }
     }
-    paletteRowWords(colours, in + i, out, count - i);
+    paletteRowWords(palette, in + i, out, count - i);
 }
 
 const RowKernels& chooseKernels() {
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512vbmi")) {
-        static constexpr RowKernels kVbmi{greyFromBgrAvx2, greyFromBgrxAvx2, greyColumnsAvx2,
+        static constexpr RowKernels kVbmi{greyFromBgrVbmi, greyFromBgrxAvx2, greyColumnsVbmi,
                                           paletteRowVbmi, mappedRowVbmi};
         return kVbmi;
     }
@@ -300,6 +391,15 @@ const RowKernels& chooseKernels() {
 #ifdef TAMRA_RASTER_X86
 #pragma GCC diagnostic pop
 #endif
+
+void fillPaletteTable(PaletteTable& table, const std::uint32_t* colours) {
+    for (int i = 0; i < 256; ++i) {
+        table.colours[i] = colours[i];
+        for (int c = 0; c < 3; ++c) {
+            table.channels[c][i] = static_cast<std::uint8_t>(colours[i] >> (8 * c));
+        }
+    }
+}
 
 const RowKernels& scalarKernels() {
     return kScalar;

@@ -19,8 +19,16 @@ using GreyRow = void (*)(const std::uint8_t* in, std::uint8_t* out, std::size_t 
 // row); readable bytes from in may be read, at least 3 past the last offset.
 using GreyColumns = void (*)(const std::uint8_t* in, std::size_t readable,
                              const std::uint32_t* offsets, std::uint8_t* out, std::size_t count);
-// count palette indices to 3-byte pixels, colours[i] being entry i as 0x00RRGGBB.
-using PaletteRow = void (*)(const std::uint32_t* colours, const std::uint8_t* in, std::uint8_t* out,
+// A palette as the row kernels take it, made once per copy: entry i as 0x00RRGGBB and split
+// into one 256-byte table per channel (blue, green, red), which the byte permutes look up.
+struct PaletteTable {
+    std::uint32_t colours[256];
+    alignas(64) std::uint8_t channels[3][256];
+};
+void fillPaletteTable(PaletteTable& table, const std::uint32_t* colours);
+
+// count palette indices to 3-byte pixels.
+using PaletteRow = void (*)(const PaletteTable& palette, const std::uint8_t* in, std::uint8_t* out,
                             std::size_t count);
 
 // count palette indices to the indices of another palette through a 256-entry map.
