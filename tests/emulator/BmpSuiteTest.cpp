@@ -11,9 +11,9 @@
 #include <vector>
 
 #include <tamra/Observe.h>
-#include "support/ImageFiles.h"
 #include "emulator/BitmapFile.h"
 #include "emulator/FrameComposer.h"
+#include "support/ImageFiles.h"
 
 namespace {
 

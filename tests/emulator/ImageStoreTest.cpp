@@ -8,8 +8,8 @@
 
 #include <tamra/Types.h>
 
-#include "support/ImageFiles.h"
 #include "emulator/ImageStore.h"
+#include "support/ImageFiles.h"
 
 namespace {
 
