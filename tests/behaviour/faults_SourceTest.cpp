@@ -1,8 +1,13 @@
-// A played file deleted, cut short or replaced by a folder while the grab runs: the stand-in
-// pattern, a record that says why, a counter, and the picture back with the file.
+// A played file deleted, cut short, replaced by a folder or made unreadable while the grab runs:
+// the stand-in pattern, a record that says why, a counter, and the picture back with the file.
 #include <algorithm>
 #include <iterator>
 #include <utility>
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "grab_support.h"
 
@@ -78,6 +83,43 @@ TEST_F(SourceFaults, EachFaultGivesTheStandInWithItsReasonUntilTheFileIsBack) {
     ASSERT_EQ(TamraGetCounters(grab_.get(), &counters), 1);
     EXPECT_EQ(counters.framesSubstituted, 2 * std::size(faults));
 }
+
+#if !defined(_WIN32)
+// Permissions bind only a user without the right to pass them: as root the scenario runs in a
+// child process that has dropped to the unprivileged user "nobody" first.
+class UnreadableSource : public SourceFaults {
+public:
+    void TestBody() override {
+        SetUp();
+        restoreFile();
+        playFolder();
+        startTriggered();
+        fs::permissions(file(), fs::perms::none);
+        expectFrame("cannot be opened for reading");
+        fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
+        expectFrame("");
+        TearDown();
+    }
+};
+
+TEST(SourceFaultsAsUser, AnUnreadableFileGivesTheStandInUntilItIsReadableAgain) {
+    if (::geteuid() != 0) return UnreadableSource().TestBody();
+    constexpr int kCannotDropRoot = 77;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(kCannotDropRoot);
+        UnreadableSource().TestBody();
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    if (WEXITSTATUS(status) == kCannotDropRoot) GTEST_SKIP() << "cannot drop to user nobody";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's failures above";
+}
+#endif
 
 }  // namespace
 }  // namespace grab_test

@@ -2,10 +2,8 @@
 #include "grab_support.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <random>
 
 #include "samplegen/BmpWriter.h"
 
@@ -16,20 +14,6 @@ FrameLog& logOf(void* context) {
     return *static_cast<FrameLog*>(context);
 }
 }  // namespace
-
-TempFolder::TempFolder() {
-    static std::atomic<unsigned> serial{0};
-    std::random_device seed;
-    const std::string name =
-        "tamra-acq-" + std::to_string(seed()) + "-" + std::to_string(serial.fetch_add(1));
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 void writeGreyFile(const std::filesystem::path& file, std::uint32_t width, std::uint32_t height,
                    const std::function<std::uint8_t(std::uint32_t, std::uint32_t)>& value) {

@@ -19,6 +19,7 @@
 #include <tamra/Tamra.h>
 
 #include "core/GrabState.h"
+#include "support/ImageFiles.h"
 #include "support/ProcessInfo.h"
 
 namespace grab_test {
@@ -137,16 +138,10 @@ inline bool waitForComposed(IXGrab& grab, std::uint64_t count) {
 }
 
 // A folder of its own under the system's temporary folder, removed with its contents.
-class TempFolder {
+class TempFolder : public images_test::TempDir {
 public:
-    TempFolder();
-    ~TempFolder();
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string string() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
+    TempFolder() : TempDir("acq") {}
+    std::string string() const { return path().string(); }
 };
 
 // Writes an 8-bit grey bitmap without a palette; pixel (x, y) from the top-left is value(x, y).

@@ -9,14 +9,14 @@
 #include <type_traits>
 #include <vector>
 
-#include "support/ImageFiles.h"
+#include "grab_support.h"
 
 namespace {
 
-using images_test::CoreGrab;
+using grab_test::CoreGrab;
+using grab_test::RootGrab;
 using images_test::patternByte;
 using images_test::patternFrame;
-using images_test::RootGrab;
 
 constexpr std::uint8_t kUntouched = 0xEE;
 

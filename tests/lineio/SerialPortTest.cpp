@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <tamra/Tamra.h>
@@ -90,6 +92,17 @@ protected:
         return status.cbInQue;
     }
 
+    // Reads up to `size` bytes through the grab: what arrived and how many milliseconds it took.
+    std::pair<std::string, long long> timedRead(std::uint32_t size) {
+        std::string bytes(size, '\0');
+        std::uint32_t read = 0;
+        const auto start = Clock::now();
+        EXPECT_EQ(grab_.ReadComPort(port_, bytes.data(), size, &read), 1);
+        const long long elapsed = msSince(start);
+        bytes.resize(read);
+        return {bytes, elapsed};
+    }
+
     CIGrab grab_;
     std::string path_;
     void* device_ = INVALID_HANDLE_VALUE;
@@ -131,34 +144,24 @@ TEST_F(SerialPort, BytesTravelUnchangedBothWays) {
 
     const std::string in("\r\x04z\n\x1A", 5);
     deviceSends(in);
-    std::string got(5, '\0');
-    std::uint32_t read = 0;
-    EXPECT_EQ(grab_.ReadComPort(port_, got.data(), 5, &read), 1);
-    EXPECT_EQ(read, 5u);
-    EXPECT_EQ(got, in);
+    EXPECT_EQ(timedRead(5).first, in);
     EXPECT_EQ(queuedInputAfterSettling(0), 0u);  // nothing echoed back or left over
 }
 
 TEST_F(SerialPort, ATotalTimeOutReturnsWhatHasArrived) {
     setPortTimeouts(0, 10, 300);  // 10 ms per byte asked for, plus 300
     deviceSends("abc");
-    char buffer[20] = {};
-    std::uint32_t read = 0;
-    const auto start = Clock::now();
-    EXPECT_EQ(grab_.ReadComPort(port_, buffer, 20, &read), 1);
-    const long long elapsed = msSince(start);
-    EXPECT_EQ(read, 3u);
-    EXPECT_EQ(std::string(buffer, read), "abc");
+    const auto [bytes, elapsed] = timedRead(20);
+    EXPECT_EQ(bytes, "abc");
     EXPECT_GE(elapsed, (milliseconds(500) - kEarlySlack).count());
     EXPECT_LT(elapsed, kLateBound.count());
 
     // A full buffer ends the read at once, leaving the rest queued.
     setPortTimeouts(0, 0, 20000);
     deviceSends("0123456789");
-    const auto full = Clock::now();
-    EXPECT_EQ(grab_.ReadComPort(port_, buffer, 4, &read), 1);
-    EXPECT_LT(msSince(full), kLateBound.count());
-    EXPECT_EQ(std::string(buffer, read), "0123");
+    const auto [full, fullElapsed] = timedRead(4);
+    EXPECT_EQ(full, "0123");
+    EXPECT_LT(fullElapsed, kLateBound.count());
     EXPECT_EQ(queuedInputAfterSettling(6), 6u);
 }
 
@@ -171,13 +174,9 @@ TEST_F(SerialPort, AnIntervalTimeOutEndsTheReadSoonAfterTheLastByte) {
         std::this_thread::sleep_for(milliseconds(40));
         deviceSends("34");
     });
-    char buffer[64] = {};
-    std::uint32_t read = 0;
-    const auto start = Clock::now();
-    EXPECT_EQ(grab_.ReadComPort(port_, buffer, 64, &read), 1);
-    const long long elapsed = msSince(start);
+    const auto [bytes, elapsed] = timedRead(64);
     device.join();
-    EXPECT_EQ(std::string(buffer, read), "1234");
+    EXPECT_EQ(bytes, "1234");
     EXPECT_LT(elapsed, 10000);  // far below the 20 s total
 }
 
@@ -189,21 +188,50 @@ TEST_F(SerialPort, WaitingForTheFirstByteEndsWhenItArrives) {
         tamra::testing::waitUntilThreadBlocks(readerId);
         deviceSends("Q");
     });
-    char buffer[8] = {};
-    std::uint32_t read = 0;
-    const auto start = Clock::now();
-    EXPECT_EQ(grab_.ReadComPort(port_, buffer, 8, &read), 1);
-    const long long elapsed = msSince(start);
+    const auto [bytes, elapsed] = timedRead(8);
     device.join();
-    EXPECT_EQ(std::string(buffer, read), "Q");
+    EXPECT_EQ(bytes, "Q");
     EXPECT_LT(elapsed, 10000);
 
     // Nothing comes: the constant bounds the wait.
     setPortTimeouts(0xFFFFFFFFu, 0xFFFFFFFFu, 200);
-    const auto quiet = Clock::now();
-    EXPECT_EQ(grab_.ReadComPort(port_, buffer, 8, &read), 1);
-    EXPECT_EQ(read, 0u);
-    EXPECT_GE(msSince(quiet), (milliseconds(200) - kEarlySlack).count());
+    const auto [none, quiet] = timedRead(8);
+    EXPECT_EQ(none, "");
+    EXPECT_GE(quiet, (milliseconds(200) - kEarlySlack).count());
+}
+
+// The device vanishes while a read waits for it: the read ends at once with an error rather than
+// waiting out its time-out, keeps what had arrived, and the port still closes cleanly.
+TEST_F(SerialPort, ADeviceVanishingMidReadEndsTheReadWithAnError) {
+    setPortTimeouts(0, 0, 60000);
+    deviceSends("ab");
+    ASSERT_EQ(queuedInputAfterSettling(2), 2u);
+    std::promise<long> readerId;
+    char buffer[64] = {};
+    std::uint32_t read = 99;
+    int result = -1;
+    int error = 0;
+    std::thread reader([&] {
+        readerId.set_value(tamra::testing::currentThreadId());
+        result = grab_.ReadComPort(port_, buffer, sizeof buffer, &read);
+        error = errno;
+    });
+    // The two bytes are taken, then the read waits for the rest.
+    if (!tamra::testing::waitUntilThreadBlocks(readerId.get_future().get()))
+        ADD_FAILURE() << "cannot see the reader block";
+    const auto start = Clock::now();
+    platform::closeSerialPort(device_);
+    device_ = INVALID_HANDLE_VALUE;
+    reader.join();
+    EXPECT_LT(msSince(start), kLateBound.count());
+    EXPECT_EQ(std::make_tuple(result, error, std::string(buffer, read)),
+              std::make_tuple(0, EIO, std::string("ab")));
+    // Later calls fail at once, and the port still closes.
+    std::uint32_t written = 0;
+    EXPECT_EQ(grab_.ReadComPort(port_, buffer, sizeof buffer, &read), 0);
+    EXPECT_EQ(grab_.WriteComPort(port_, "x", 1, &written), 0);
+    grab_.CloseComPort(port_);
+    port_ = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace

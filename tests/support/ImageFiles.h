@@ -1,5 +1,5 @@
 // Test helpers for the image tests: temporary trees, file surgery, the frames the loading and
-// composition rules predict for a sample picture, a minimal back end and frame patterns for the
+// composition rules predict for a sample picture, and frame patterns for the
 // transforms. Public headers only.
 #pragma once
 
@@ -159,29 +159,6 @@ inline long firstDifference(const std::uint8_t* frame, const std::vector<std::ui
     }
     return -1;
 }
-
-// A back end in the shape of the real ones: the core does the work, the override sets the
-// initialised or created flag.
-template <class Base>
-class Backend : public Base {
-public:
-    ~Backend() override { this->Terminate(); }
-    int Initialize() override {
-        if (Base::Initialize() == 0) return 0;
-        this->setInitializedFlag(1);
-        return 1;
-    }
-    int Create(std::uint32_t offsetX, std::uint32_t offsetY, std::uint32_t width,
-               std::uint32_t height, std::uint32_t bits, std::uint32_t count,
-               std::uint32_t timeOut) override {
-        if (Base::Create(offsetX, offsetY, width, height, bits, count, timeOut) == 0) return 0;
-        this->setCreatedFlag(1);
-        return 1;
-    }
-};
-
-using CoreGrab = Backend<CIGrab>;
-using RootGrab = Backend<IXGrab>;
 
 // Byte b of pixel (x, y) of camera image c: varied enough that a misplaced byte shows.
 inline std::uint8_t patternByte(std::uint32_t x, std::uint32_t y, std::uint32_t b,
