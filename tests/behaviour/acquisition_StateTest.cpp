@@ -208,7 +208,7 @@ const CoreGroup kCoreTable[] = {
        [](IXGrab& g) {
            static int unknownWindowStorage = 0;  // a window no window manager knows
            unsigned char image[16] = {};
-           return core(g).Display(&unknownWindowStorage, image);
+           return core(g).Display(reinterpret_cast<HWND>(&unknownWindowStorage), image);
        }}}},
 };
 #undef OP

@@ -107,11 +107,13 @@ TEST(RasterBitmap, AViewTakesItsModelsLayoutOverTheCallersMemoryAndCreateReturns
     const std::uint8_t* ownBlock = view.bits();
     std::vector<std::uint8_t> memory(model.sizeInBytes());
     ASSERT_TRUE(view.view(model, memory.data()));
-    EXPECT_EQ(
-        std::vector<long>({view.bits() - memory.data(), long(view.width()), long(view.height()),
-                           view.topDown(), long(view.stride()), view.row(0) - memory.data(),
-                           long(view.paletteSize()), view.palette()[1].green, view.isGreyRamp()}),
-        std::vector<long>({0, 6, 3, 0, long(model.stride()), 2 * long(model.stride()), 2, 5, 0}));
+    EXPECT_EQ(std::vector<std::ptrdiff_t>(
+                  {view.bits() - memory.data(), std::ptrdiff_t(view.width()),
+                   std::ptrdiff_t(view.height()), view.topDown(), std::ptrdiff_t(view.stride()),
+                   view.row(0) - memory.data(), std::ptrdiff_t(view.paletteSize()),
+                   view.palette()[1].green, view.isGreyRamp()}),
+              std::vector<std::ptrdiff_t>({0, 6, 3, 0, std::ptrdiff_t(model.stride()),
+                                           2 * std::ptrdiff_t(model.stride()), 2, 5, 0}));
 
     ASSERT_TRUE(view.create(format(4, 4, 24)));
     EXPECT_EQ(view.bits(), ownBlock);
@@ -124,9 +126,10 @@ TEST(RasterBitmap, ARowViewStartsAtItsFirstRowAndStaysInsideATopDownBitmap) {
     ASSERT_TRUE(model.create(format(5, -6, 24)));
     Bitmap rows;
     ASSERT_TRUE(rows.viewRows(model, 2, 3));
-    EXPECT_EQ(std::vector<long>({rows.bits() - model.row(2), rows.row(2) - model.row(4),
-                                 long(rows.height()), long(rows.stride())}),
-              std::vector<long>({0, 0, 3, long(model.stride())}));
+    EXPECT_EQ(
+        std::vector<std::ptrdiff_t>({rows.bits() - model.row(2), rows.row(2) - model.row(4),
+                                     std::ptrdiff_t(rows.height()), std::ptrdiff_t(rows.stride())}),
+        std::vector<std::ptrdiff_t>({0, 0, 3, std::ptrdiff_t(model.stride())}));
     Bitmap bottomUp;
     ASSERT_TRUE(bottomUp.create(format(5, 6, 24)));
     EXPECT_EQ(
